@@ -1,0 +1,52 @@
+#pragma once
+// Registry access of the program: three general routines over the ANSI registry functions, and the
+// four Remote Desktop settings built on them. Only the port read talks to the user (a warning).
+
+#include <windows.h>
+
+#include <cstdint>
+#include <string>
+#include <variant>
+
+namespace RegTable {
+
+// Every key is opened or created with all key rights but delete, write-DAC and write-owner,
+// so reading a value also needs write rights on its key.
+inline constexpr REGSAM kKeyAccess = 0x2003F;
+// A value of a type that QueryValueVariant does not read.
+inline constexpr long kUnreadType = -1;
+inline constexpr DWORD kReadBufferBytes = 1024;
+
+inline constexpr const wchar_t* kRdpTcpKey = L"SYSTEM\\CurrentControlSet\\Control\\Terminal Server\\WinStations\\RDP-Tcp";
+inline constexpr const wchar_t* kRdpwdTcpKey = L"SYSTEM\\CurrentControlSet\\Control\\Terminal Server\\Wds\\rdpwd\\Tds\\tcp";
+inline constexpr const wchar_t* kTerminalServerKey = L"SYSTEM\\CurrentControlSet\\Control\\Terminal Server";
+inline constexpr const wchar_t* kPortValue = L"PortNumber";
+inline constexpr const wchar_t* kDenyValue = L"fDenyTSConnections";
+inline constexpr const wchar_t* kPortReadFailed = L"远程端口获取失败！";
+
+// Nothing, a 32-bit signed integer, or a text.
+using TypedValue = std::variant<std::monostate, std::int32_t, std::wstring>;
+// "" for nothing, the decimal digits (leading "-" when negative) for a number, the text itself.
+std::wstring TextForm(const TypedValue& value);
+
+// Writes the value text, converted like a typed port, as a REG_DWORD; creates missing keys.
+// An empty text is replaced by " " in the caller's variable. True when the key could be created or
+// opened and the value was written.
+bool SetDwordValue(HKEY root, const std::wstring& keyPath, const std::wstring& valueName, std::wstring& valueText);
+
+// The value as text (REG_SZ, REG_EXPAND_SZ unexpanded, REG_DWORD as decimal); "" when unreadable.
+std::wstring GetValueText(HKEY root, const std::wstring& keyPath, const std::wstring& valueName);
+
+// Reads a REG_DWORD or REG_SZ value of a key the caller opened; returns the registry's status,
+// or kUnreadType. The out value is written only when the read succeeds (or a string read fails).
+long QueryValueVariant(HKEY key, const std::wstring& valueName, TypedValue& out);
+
+// The Remote Desktop listening port as decimal text; "" after a warning when it cannot be read.
+std::wstring GetRemotePort();
+// Writes the port at both port keys, the second also when the first failed; true when both succeeded.
+bool SetRemotePort(std::wstring& portText);
+// False only when the deny flag reads exactly "1": every failure to read counts as allowed.
+bool IsRemoteEnabled();
+bool SetRemoteEnabled(bool allow);
+
+}  // namespace RegTable

@@ -1,0 +1,13 @@
+#pragma once
+// The registry and shell calls use the ANSI forms of the Windows functions: text is converted to and
+// from the system's ANSI code page here, and only here.
+
+#include <string>
+#include <string_view>
+
+namespace toolkit {
+
+std::string ToAnsi(std::wstring_view text);
+std::wstring FromAnsi(std::string_view text);
+
+}  // namespace toolkit

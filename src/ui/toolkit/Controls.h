@@ -1,0 +1,105 @@
+#pragma once
+// Child controls created from a layout table. Every control is a real child window holding its own
+// text, so screen readers and UI automation can read it. Properties are kept in twips and placed in
+// pixels at the parent's DPI.
+
+#include <windows.h>
+
+#include <map>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "ui/toolkit/Handles.h"
+#include "ui/toolkit/Layout.h"
+#include "ui/toolkit/Picture.h"
+
+namespace toolkit {
+
+class ControlSet;
+
+class Control {
+public:
+    int Id() const { return m_spec->id; }
+    ControlKind Kind() const { return m_spec->kind; }
+    HWND Hwnd() const { return m_hwnd; }
+
+    RectTw RectTwips() const { return m_rectTw; }
+    int Left() const { return m_rectTw.left; }
+    void SetLeft(int twips);
+    int Width() const { return m_rectTw.width; }
+    void SetWidth(int twips);
+    bool Visible() const { return m_visible; }
+    void SetVisible(bool visible);
+
+    std::wstring Text() const;  // caption of a label, button or frame; text of a text box
+    void SetText(const std::wstring& text);
+    COLORREF ForeColor() const { return m_foreColor; }
+    void SetForeColor(COLORREF color);
+    COLORREF BackColor() const { return m_backColor; }
+
+    // Image boxes show their picture at its own size, not stretched, from their top-left corner.
+    const PicturePtr& Picture() const { return m_picture; }
+    void SetPicture(PicturePtr picture);
+
+    // The control's rectangle in the parent's client pixels.
+    RECT RectPx() const;
+
+private:
+    friend class ControlSet;
+    Control(ControlSet& set, const ControlSpec& spec) : m_set(&set), m_spec(&spec), m_rectTw(spec.rectTw) {}
+    void Place() const;
+
+    ControlSet* m_set;
+    const ControlSpec* m_spec;
+    HWND m_hwnd = nullptr;  // owned by the parent window, destroyed with it
+    RectTw m_rectTw;
+    bool m_visible = true;
+    COLORREF m_foreColor = kDefaultColor;
+    COLORREF m_backColor = kDefaultColor;
+    PicturePtr m_picture;
+};
+
+class ControlSet {
+public:
+    ControlSet() = default;
+    ControlSet(const ControlSet&) = delete;
+    ControlSet& operator=(const ControlSet&) = delete;
+
+    // Creates one child window per row, in table order; frames last so they lie beneath their contents.
+    void Create(HWND parent, std::span<const ControlSpec> specs);
+    Control& operator[](int id);
+    const Control& operator[](int id) const;
+    Control* FromHwnd(HWND hwnd);
+    UINT Dpi() const { return m_dpi; }
+    HWND Parent() const { return m_parent; }
+
+    // Re-places every control and rebuilds the fonts for a new DPI.
+    void SetDpi(UINT dpi);
+
+    // Helpers for the parent's window procedure.
+    HBRUSH OnCtlColor(HDC dc, HWND child);
+    bool OnDrawItem(const DRAWITEMSTRUCT& item);
+    HWND NextTabStop(HWND from, bool backwards) const;
+    Control* DefaultButton();
+
+    POINT OriginPx(int containerId) const;
+    int ToPx(int twips) const;
+
+private:
+    HFONT FontFor(const FontSpec* font);
+    HBRUSH Brush(COLORREF color);
+    void CreateOne(Control& control);
+    void AddTooltip(const Control& control);
+    void ApplyFont(const Control& control);
+
+    HWND m_parent = nullptr;
+    UINT m_dpi = 96;
+    std::vector<Control> m_controls;
+    UniqueHfont m_defaultFont;
+    std::map<const FontSpec*, UniqueHfont> m_fonts;
+    std::map<COLORREF, UniqueHbrush> m_brushes;
+    HWND m_tooltip = nullptr;  // owned by the parent window, destroyed with it
+};
+
+}  // namespace toolkit

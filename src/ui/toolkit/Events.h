@@ -1,0 +1,23 @@
+#pragma once
+// The message loop, "let pending events run" and the pause.
+
+#include <windows.h>
+
+#include "ui/toolkit/Seam.h"
+
+namespace toolkit {
+
+// Handles one message: keyboard navigation of the window it belongs to first, then dispatch.
+void DispatchOne(MSG& msg);
+
+// Handles every queued window message (painting included), then returns.
+void DoEvents();
+
+// Runs until WM_QUIT; returns its exit code.
+int RunMessageLoop();
+
+using PauseSeam = Seam<void(unsigned milliseconds)>;
+PauseSeam& PauseCall();
+void Pause(unsigned milliseconds);
+
+}  // namespace toolkit

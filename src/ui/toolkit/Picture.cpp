@@ -1,0 +1,99 @@
+#include "ui/toolkit/Picture.h"
+
+#include <objbase.h>
+#include <shlwapi.h>
+#include <wincodec.h>
+
+namespace toolkit {
+namespace {
+
+// Releases a COM interface at the end of a scope.
+template <class T>
+class ComPtr {
+public:
+    ComPtr() = default;
+    ~ComPtr() {
+        if (m_p) m_p->Release();
+    }
+    ComPtr(const ComPtr&) = delete;
+    ComPtr& operator=(const ComPtr&) = delete;
+    T** Put() { return &m_p; }
+    T* operator->() const { return m_p; }
+    T* Get() const { return m_p; }
+
+private:
+    T* m_p = nullptr;
+};
+
+IWICImagingFactory* Factory() {
+    // The factory lives for the whole run: pictures are decoded at most a few times.
+    static IWICImagingFactory* factory = [] {
+        CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+        IWICImagingFactory* f = nullptr;
+        CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER, IID_IWICImagingFactory,
+                         reinterpret_cast<void**>(&f));
+        return f;
+    }();
+    return factory;
+}
+
+UniqueHbitmap CreateDib(int width, int height, void** bits) {
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof(info.bmiHeader);
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = -height;  // top-down, like WIC's rows
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    return UniqueHbitmap(CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, bits, nullptr, 0));
+}
+
+}  // namespace
+
+std::shared_ptr<const Picture> Picture::FromResource(int resourceId) {
+    HMODULE module = GetModuleHandleW(nullptr);
+    HRSRC info = FindResourceW(module, MAKEINTRESOURCEW(resourceId), MAKEINTRESOURCEW(10) /* RT_RCDATA */);
+    if (!info) return nullptr;
+    HGLOBAL loaded = LoadResource(module, info);
+    const void* data = loaded ? LockResource(loaded) : nullptr;
+    return data ? FromBytes(data, SizeofResource(module, info)) : nullptr;
+}
+
+std::shared_ptr<const Picture> Picture::FromBytes(const void* data, size_t size) {
+    IWICImagingFactory* factory = Factory();
+    if (!factory || !data || size == 0) return nullptr;
+    ComPtr<IStream> stream;
+    *stream.Put() = SHCreateMemStream(static_cast<const BYTE*>(data), static_cast<UINT>(size));
+    if (!stream.Get()) return nullptr;
+    ComPtr<IWICBitmapDecoder> decoder;
+    ComPtr<IWICBitmapFrameDecode> frame;
+    ComPtr<IWICFormatConverter> converter;
+    if (FAILED(factory->CreateDecoderFromStream(stream.Get(), nullptr, WICDecodeMetadataCacheOnDemand,
+                                                decoder.Put())) ||
+        FAILED(decoder->GetFrame(0, frame.Put())) || FAILED(factory->CreateFormatConverter(converter.Put())) ||
+        FAILED(converter->Initialize(frame.Get(), GUID_WICPixelFormat32bppPBGRA, WICBitmapDitherTypeNone,
+                                     nullptr, 0.0, WICBitmapPaletteTypeCustom)))
+        return nullptr;
+    UINT width = 0, height = 0;
+    if (FAILED(converter->GetSize(&width, &height)) || width == 0 || height == 0) return nullptr;
+    void* bits = nullptr;
+    UniqueHbitmap bitmap = CreateDib(static_cast<int>(width), static_cast<int>(height), &bits);
+    if (!bitmap) return nullptr;
+    const UINT stride = width * 4;
+    if (FAILED(converter->CopyPixels(nullptr, stride, stride * height, static_cast<BYTE*>(bits))))
+        return nullptr;
+    SIZE sizePx{static_cast<LONG>(width), static_cast<LONG>(height)};
+    return std::shared_ptr<const Picture>(new Picture(std::move(bitmap), sizePx));
+}
+
+void Picture::Draw(HDC dc, int x, int y) const {
+    HDC memory = CreateCompatibleDC(dc);
+    if (!memory) return;
+    HGDIOBJ old = SelectObject(memory, m_bitmap.Get());
+    BLENDFUNCTION blend{AC_SRC_OVER, 0, 255, AC_SRC_ALPHA};
+    AlphaBlend(dc, x, y, m_sizePx.cx, m_sizePx.cy, memory, 0, 0, m_sizePx.cx, m_sizePx.cy, blend);
+    SelectObject(memory, old);
+    DeleteDC(memory);
+}
+
+}  // namespace toolkit

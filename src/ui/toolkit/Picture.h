@@ -1,0 +1,31 @@
+#pragma once
+// A decoded picture (GIF or JPEG from the program's resources) held as a 32-bit premultiplied DIB,
+// so transparent surrounds blend over whatever lies behind them.
+
+#include <windows.h>
+
+#include <memory>
+
+#include "ui/toolkit/Handles.h"
+
+namespace toolkit {
+
+class Picture {
+public:
+    // Decodes an RCDATA resource of the running module with the Windows Imaging Component.
+    // Returns null when the resource is missing or cannot be decoded.
+    static std::shared_ptr<const Picture> FromResource(int resourceId);
+    static std::shared_ptr<const Picture> FromBytes(const void* data, size_t size);
+
+    SIZE SizePx() const { return m_sizePx; }
+    void Draw(HDC dc, int x, int y) const;
+
+private:
+    Picture(UniqueHbitmap bitmap, SIZE sizePx) : m_bitmap(std::move(bitmap)), m_sizePx(sizePx) {}
+    UniqueHbitmap m_bitmap;
+    SIZE m_sizePx{};
+};
+
+using PicturePtr = std::shared_ptr<const Picture>;
+
+}  // namespace toolkit

@@ -1,0 +1,77 @@
+#include "ui/toolkit/Window.h"
+
+namespace toolkit {
+namespace {
+
+Window* FromHwnd(HWND hwnd) {
+    return reinterpret_cast<Window*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+}
+
+void RegisterOnce(const WindowClassSpec& cls, HINSTANCE instance, WNDPROC proc) {
+    WNDCLASSEXW existing{sizeof(existing)};
+    if (GetClassInfoExW(instance, cls.name, &existing)) return;
+    WNDCLASSEXW wc{sizeof(wc)};
+    wc.style = CS_DBLCLKS;
+    wc.lpfnWndProc = proc;
+    wc.hInstance = instance;
+    wc.hIcon = cls.icon;
+    wc.hIconSm = cls.icon;
+    wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+    wc.hbrBackground = cls.background;
+    wc.lpszClassName = cls.name;
+    RegisterClassExW(&wc);
+}
+
+}  // namespace
+
+Window::~Window() { DestroyHwnd(); }
+
+bool Window::CreateTopLevel(const WindowClassSpec& cls, const std::wstring& caption, DWORD style,
+                            DWORD exStyle, const RECT& rectPx) {
+    HINSTANCE instance = GetModuleHandleW(nullptr);
+    RegisterOnce(cls, instance, &Window::WndProc);
+    HWND hwnd = CreateWindowExW(exStyle, cls.name, caption.c_str(), style, rectPx.left, rectPx.top,
+                                rectPx.right - rectPx.left, rectPx.bottom - rectPx.top, nullptr, nullptr,
+                                instance, this);
+    return hwnd != nullptr;
+}
+
+void Window::DestroyHwnd() {
+    if (m_hwnd) DestroyWindow(m_hwnd);
+}
+
+LRESULT Window::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) noexcept {
+    return Default(msg, wParam, lParam);
+}
+
+LRESULT CALLBACK Window::WndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) noexcept {
+    if (msg == WM_NCCREATE) {
+        auto* cs = reinterpret_cast<CREATESTRUCTW*>(lParam);
+        auto* creating = static_cast<Window*>(cs->lpCreateParams);
+        SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(creating));
+        creating->m_hwnd = hwnd;
+    }
+    Window* self = FromHwnd(hwnd);
+    // Messages before WM_NCCREATE (WM_GETMINMAXINFO) find no window object yet.
+    if (!self) return DefWindowProcW(hwnd, msg, wParam, lParam);
+    if (msg == WM_NCDESTROY) {
+        self->OnDestroyed();
+        SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
+        self->m_hwnd = nullptr;
+        return DefWindowProcW(hwnd, msg, wParam, lParam);
+    }
+    return self->HandleMessage(msg, wParam, lParam);
+}
+
+bool Window::PreTranslateForOwner(MSG& msg) {
+    if (!msg.hwnd) return false;
+    HWND root = GetAncestor(msg.hwnd, GA_ROOT);
+    if (!root) return false;
+    Window* owner = FromHwnd(root);
+    // Only our own windows carry our procedure; message boxes and tooltips are left alone.
+    if (!owner || reinterpret_cast<WNDPROC>(GetWindowLongPtrW(root, GWLP_WNDPROC)) != &Window::WndProc)
+        return false;
+    return owner->PreTranslateMessage(msg);
+}
+
+}  // namespace toolkit
