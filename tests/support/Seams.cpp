@@ -1,0 +1,74 @@
+#include "support/Seams.h"
+
+#include <gtest/gtest.h>
+
+#include "ui/toolkit/Events.h"
+#include "ui/toolkit/MessageBox.h"
+#include "ui/toolkit/PendingError.h"
+#include "ui/toolkit/Shell.h"
+
+namespace testkit {
+
+MessageBoxScript& MessageBoxScript::Instance() {
+    static MessageBoxScript script;
+    return script;
+}
+
+void MessageBoxScript::Reset() {
+    m_answers.clear();
+    m_shown.clear();
+    m_hook = nullptr;
+}
+
+std::vector<std::wstring> MessageBoxScript::Texts() const {
+    std::vector<std::wstring> texts;
+    for (const ShownBox& box : m_shown) texts.push_back(box.text);
+    return texts;
+}
+
+int MessageBoxScript::Show(HWND owner, const std::wstring& text, const std::wstring& caption, UINT style) {
+    m_shown.push_back({text, caption, style, owner});
+    if (m_hook) m_hook(m_shown.back());
+    if (m_answers.empty()) return IDOK;
+    const int answer = m_answers.front();
+    m_answers.pop_front();
+    return answer;
+}
+
+EffectLog& EffectLog::Instance() {
+    static EffectLog log;
+    return log;
+}
+
+void InstallTestSeams() {
+    MessageBoxScript::Instance().Reset();
+    EffectLog::Instance().Reset();
+    toolkit::ClearError();
+    toolkit::MessageBoxCall().Set([](HWND owner, const std::wstring& text, const std::wstring& caption, UINT style) {
+        return MessageBoxScript::Instance().Show(owner, text, caption, style);
+    });
+    toolkit::ShellExecuteCall().Set([](HWND owner, LPCSTR verb, LPCSTR file, LPCSTR parameters, LPCSTR directory,
+                                       INT show) {
+        EffectLog::Instance().shellCalls.push_back(
+            {owner, verb ? verb : "", file ? file : "", parameters != nullptr, directory != nullptr, show});
+        return reinterpret_cast<HINSTANCE>(static_cast<INT_PTR>(42));
+    });
+    toolkit::EndProgramCall().Set([](int code) { EffectLog::Instance().endProgramCalls.push_back(code); });
+    toolkit::PauseCall().Set([](unsigned ms) { EffectLog::Instance().pauses.push_back(ms); });
+}
+
+namespace {
+
+// Puts the test doubles in place before every test.
+class SeamListener : public testing::EmptyTestEventListener {
+    void OnTestStart(const testing::TestInfo&) override { InstallTestSeams(); }
+};
+
+const bool kRegistered = [] {
+    testing::UnitTest::GetInstance()->listeners().Append(new SeamListener);
+    return true;
+}();
+
+}  // namespace
+
+}  // namespace testkit
