@@ -53,8 +53,9 @@ RECT Control::RectPx() const {
     int width = m_set->ToPx(m_rectTw.width);
     int height = m_set->ToPx(m_rectTw.height);
     if (m_spec->kind == ControlKind::Image && m_picture) {
-        width = m_picture->SizePx().cx;
-        height = m_picture->SizePx().cy;
+        const SIZE shown = m_picture->SizeAtDpi(m_set->Dpi());
+        width = shown.cx;
+        height = shown.cy;
     }
     return {left, top, left + width, top + height};
 }
@@ -172,7 +173,13 @@ Control& ControlSet::operator[](int id) {
 
 const Control& ControlSet::operator[](int id) const {
     auto it = std::find_if(m_controls.begin(), m_controls.end(), [id](const Control& c) { return c.Id() == id; });
-    return *it;  // ids come from the window's own table: a missing one is a programming error
+    if (it != m_controls.end()) return *it;
+    // The window could not be created: its controls answer as windowless ones, and the step fails.
+    static const ControlSpec kDetachedSpec{0, ControlKind::Label, kInWindow, L"", {0, 0, 0, 0}, kNoTabStop};
+    static Control detached(const_cast<ControlSet&>(*this), kDetachedSpec);
+    detached = Control(const_cast<ControlSet&>(*this), kDetachedSpec);
+    RaiseError(kErrInvalidCall, L"控件不存在");
+    return detached;
 }
 
 Control* ControlSet::FromHwnd(HWND hwnd) {
@@ -228,7 +235,7 @@ HBRUSH ControlSet::OnCtlColor(HDC dc, HWND child) {
         SetBkMode(dc, TRANSPARENT);
         return static_cast<HBRUSH>(GetStockObject(NULL_BRUSH));
     }
-    if (control->Kind() == ControlKind::TextBox && !(control->m_spec->flags & kReadOnly)) {
+    if (control->Kind() == ControlKind::TextBox) {  // locked boxes keep the white of an editable one
         SetBkColor(dc, GetSysColor(COLOR_WINDOW));
         return GetSysColorBrush(COLOR_WINDOW);
     }
@@ -243,7 +250,7 @@ bool ControlSet::OnDrawItem(const DRAWITEMSTRUCT& item) {
     const COLORREF back = control->m_backColor != kDefaultColor ? control->m_backColor : GetSysColor(COLOR_BTNFACE);
     FillRect(item.hDC, &item.rcItem, Brush(back));
     if (control->Kind() == ControlKind::Image && control->m_picture)
-        control->m_picture->Draw(item.hDC, item.rcItem.left, item.rcItem.top);
+        control->m_picture->Draw(item.hDC, item.rcItem.left, item.rcItem.top, m_dpi);
     return true;
 }
 

@@ -86,12 +86,17 @@ std::shared_ptr<const Picture> Picture::FromBytes(const void* data, size_t size)
     return std::shared_ptr<const Picture>(new Picture(std::move(bitmap), sizePx));
 }
 
-void Picture::Draw(HDC dc, int x, int y) const {
+SIZE Picture::SizeAtDpi(UINT dpi) const {
+    return {MulDiv(m_sizePx.cx, static_cast<int>(dpi), 96), MulDiv(m_sizePx.cy, static_cast<int>(dpi), 96)};
+}
+
+void Picture::Draw(HDC dc, int x, int y, UINT dpi) const {
     HDC memory = CreateCompatibleDC(dc);
     if (!memory) return;
     HGDIOBJ old = SelectObject(memory, m_bitmap.Get());
     BLENDFUNCTION blend{AC_SRC_OVER, 0, 255, AC_SRC_ALPHA};
-    AlphaBlend(dc, x, y, m_sizePx.cx, m_sizePx.cy, memory, 0, 0, m_sizePx.cx, m_sizePx.cy, blend);
+    const SIZE shown = SizeAtDpi(dpi);
+    AlphaBlend(dc, x, y, shown.cx, shown.cy, memory, 0, 0, m_sizePx.cx, m_sizePx.cy, blend);
     SelectObject(memory, old);
     DeleteDC(memory);
 }

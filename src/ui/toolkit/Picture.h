@@ -17,8 +17,12 @@ public:
     static std::shared_ptr<const Picture> FromResource(int resourceId);
     static std::shared_ptr<const Picture> FromBytes(const void* data, size_t size);
 
+    // Size in the picture's own pixels (at 96 DPI).
     SIZE SizePx() const { return m_sizePx; }
-    void Draw(HDC dc, int x, int y) const;
+    // The size it is shown at on a display of the given DPI: its own physical size, like any other
+    // part of the layout.
+    SIZE SizeAtDpi(UINT dpi) const;
+    void Draw(HDC dc, int x, int y, UINT dpi) const;
 
 private:
     Picture(UniqueHbitmap bitmap, SIZE sizePx) : m_bitmap(std::move(bitmap)), m_sizePx(sizePx) {}

@@ -1,5 +1,7 @@
 #include "ui/toolkit/Window.h"
 
+#include "ui/toolkit/PendingError.h"
+
 namespace toolkit {
 namespace {
 
@@ -40,6 +42,29 @@ void Window::DestroyHwnd() {
     if (m_hwnd) DestroyWindow(m_hwnd);
 }
 
+void Window::SetOuterSize(int widthPx, int heightPx) {
+    if (!m_hwnd) return;
+    if (IsIconic(m_hwnd) || IsZoomed(m_hwnd)) {
+        RaiseError(kErrCannotSizeMinimised, L"窗体最小化或最大化时不能移动或改变大小");
+        return;
+    }
+    if (!SetWindowPos(m_hwnd, nullptr, 0, 0, widthPx, heightPx, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE))
+        RaiseWin32Error(GetLastError());
+}
+
+void Window::CentreOnScreen() {
+    if (!m_hwnd) return;
+    RECT window{};
+    GetWindowRect(m_hwnd, &window);
+    MONITORINFO monitor{sizeof(monitor)};
+    if (!GetMonitorInfoW(MonitorFromWindow(m_hwnd, MONITOR_DEFAULTTOPRIMARY), &monitor)) return;
+    const RECT& work = monitor.rcWork;
+    const int width = window.right - window.left;
+    const int height = window.bottom - window.top;
+    SetWindowPos(m_hwnd, nullptr, work.left + (work.right - work.left - width) / 2,
+                 work.top + (work.bottom - work.top - height) / 2, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
 LRESULT Window::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) noexcept {
     return Default(msg, wParam, lParam);
 }
@@ -50,6 +75,7 @@ LRESULT CALLBACK Window::WndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lPar
         auto* creating = static_cast<Window*>(cs->lpCreateParams);
         SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(creating));
         creating->m_hwnd = hwnd;
+        ++s_liveWindows;
     }
     Window* self = FromHwnd(hwnd);
     // Messages before WM_NCCREATE (WM_GETMINMAXINFO) find no window object yet.
@@ -58,6 +84,7 @@ LRESULT CALLBACK Window::WndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lPar
         self->OnDestroyed();
         SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
         self->m_hwnd = nullptr;
+        if (--s_liveWindows == 0 && s_quitWhenLastClosed) PostQuitMessage(0);
         return DefWindowProcW(hwnd, msg, wParam, lParam);
     }
     return self->HandleMessage(msg, wParam, lParam);

@@ -27,6 +27,14 @@ public:
     // Lets the top-level window that owns msg.hwnd handle keyboard navigation first.
     static bool PreTranslateForOwner(MSG& msg);
 
+    // The program ends when its last window is gone (the running program sets this; tests do not).
+    static void SetQuitWhenLastClosed(bool quit) { s_quitWhenLastClosed = quit; }
+
+    // Outer size in pixels; refused with a pending error while the window is minimised or maximised.
+    void SetOuterSize(int widthPx, int heightPx);
+    // Centres the window on the work area of the monitor it is on.
+    void CentreOnScreen();
+
 protected:
     bool CreateTopLevel(const WindowClassSpec& cls, const std::wstring& caption, DWORD style,
                         DWORD exStyle, const RECT& rectPx);
@@ -44,6 +52,8 @@ protected:
 private:
     static LRESULT CALLBACK WndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) noexcept;
     HWND m_hwnd = nullptr;
+    static inline int s_liveWindows = 0;
+    static inline bool s_quitWhenLastClosed = false;
 };
 
 }  // namespace toolkit

@@ -1,0 +1,108 @@
+// The commands that write the registry: port change and revert, remote access on and off.
+// Each asks before it writes (except the revert), reports the outcome, then shows the registry's state.
+
+#include "common/UserLocale.h"
+#include "registry/RegTable.h"
+#include "ui/main/FormMain.h"
+#include "ui/toolkit/MessageBox.h"
+#include "ui/toolkit/PendingError.h"
+
+namespace ui {
+namespace {
+
+constexpr const wchar_t* kPortRefused = L"端口必须为数字，并且建议在1025与65534之间！";
+constexpr const wchar_t* kLineBreak = L"\r\n";
+constexpr std::int64_t kLowestPort = 0;
+constexpr std::int64_t kHighestPort = 65535;
+
+std::wstring TrimSpaces(const std::wstring& text) {
+    const size_t first = text.find_first_not_of(L' ');
+    if (first == std::wstring::npos) return {};
+    return text.substr(first, text.find_last_not_of(L' ') - first + 1);
+}
+
+std::wstring ChangeConfirmation(const std::wstring& originalPort, const std::wstring& newPort) {
+    return L"您确定要将远程连接端口由 " + originalPort + L" 修改为 " + newPort + L" 吗？" + kLineBreak + kLineBreak +
+           L"修改后，需要重启计算机才能生效。" + kLineBreak + kLineBreak + L"请务必注意未禁用" + newPort + L"端口。";
+}
+
+bool Confirmed(const std::wstring& text, UINT style) {
+    return toolkit::ShowMessage(text, style) == toolkit::kResultOk;
+}
+
+}  // namespace
+
+void FormMain::Cmd_Change_Click() {
+    const std::wstring newPort = TrimSpaces(Ctl(Text_NewPort).Text());
+    if (!common::IsPlainNumber(newPort)) {
+        toolkit::ShowMessage(kPortRefused, toolkit::kStyleWarning);
+        return toolkit::ClearError();
+    }
+    const std::optional<std::int64_t> value = common::RoundedValue(newPort);
+    if (!value || *value < kLowestPort || *value > kHighestPort) {
+        toolkit::ShowMessage(kPortRefused, toolkit::kStyleWarning);
+        return toolkit::ClearError();
+    }
+    if (newPort == LastAppliedPort) return toolkit::ClearError();
+    if (!Confirmed(ChangeConfirmation(OriginalPort, newPort), toolkit::kStyleConfirm)) return toolkit::ClearError();
+
+    LastAppliedPort = newPort;  // remembered whatever the write's outcome
+    std::wstring portText = newPort;
+    if (RegTable::SetRemotePort(portText)) {
+        toolkit::ShowMessage(L"端口修改成功，您需要重新启动服务器才能生效。", toolkit::kStyleInformation);
+    } else {
+        ReportChangeFailure();
+    }
+    RefreshAll();
+    toolkit::ClearError();
+}
+
+void FormMain::ReportChangeFailure() {
+    if (toolkit::ErrorPending()) {
+        toolkit::ShowMessage(L"修改失败，原因：" + toolkit::ErrorDescription(), toolkit::kStyleWarning);
+        toolkit::ClearError();
+    } else {
+        toolkit::ShowMessage(L"修改失败，可能是系统禁止了注册表修改。", toolkit::kStyleWarning);
+    }
+}
+
+void FormMain::Cmd_Revert_Click() {
+    if (OriginalPort.size() < 2) return toolkit::ClearError();
+    std::wstring portText = OriginalPort;
+    // A failed restore must not read as done: the admin relies on this command to recover.
+    if (RegTable::SetRemotePort(portText)) {
+        toolkit::ShowMessage(L"设置完成！复原端口：" + OriginalPort, toolkit::kStyleInformation);
+    } else {
+        ReportChangeFailure();
+    }
+    RefreshAll();
+    toolkit::ClearError();
+}
+
+void FormMain::Cmd_Open_Click() {
+    if (RemoteEnabled) return toolkit::ClearError();
+    if (!Confirmed(L"确定要打开远程连接吗？", toolkit::kStylePlainConfirm)) return toolkit::ClearError();
+    SetRemoteAccess(true);
+}
+
+void FormMain::Cmd_Close_Click() {
+    if (!RemoteEnabled) return toolkit::ClearError();
+    const std::wstring question = std::wstring(L"您确定要关闭远程连接吗？") + kLineBreak + kLineBreak +
+                                  L"注意：关闭后，您将不能通过远程连接进入服务器。";
+    if (!Confirmed(question, toolkit::kStyleConfirm)) return toolkit::ClearError();
+    SetRemoteAccess(false);
+}
+
+void FormMain::SetRemoteAccess(bool allow) {
+    if (RegTable::SetRemoteEnabled(allow)) {
+        toolkit::ShowMessage(L"操作完成！", toolkit::kStyleInformation);
+    } else if (toolkit::ErrorPending()) {
+        toolkit::ShowMessage(L"操作失败！错误信息：" + toolkit::ErrorDescription(), toolkit::kStyleWarning);
+    } else {
+        toolkit::ShowMessage(L"操作失败！错误 未知。", toolkit::kStyleWarning);
+    }
+    RefreshAll();
+    toolkit::ClearError();
+}
+
+}  // namespace ui

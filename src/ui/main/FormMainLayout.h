@@ -1,0 +1,45 @@
+#pragma once
+// The main window's controls, places in twips, captions, colours, fonts and tab order.
+
+#include <array>
+
+#include "ui/toolkit/Layout.h"
+
+namespace ui {
+
+enum MainControl : int {
+    FrameStatus = 100,
+    FrameCurr,
+    Label2,
+    Image_NG,
+    Image_OK,
+    Cmd_Close,
+    Cmd_Open,
+    Image_Status,
+    Label_RemoteStatus,
+    Label1,
+    Cmd_Quit,
+    Cmd_ContactUs,
+    Cmd_Change,
+    Cmd_Revert,
+    Text_NewPort,
+    Text_CurrPort,
+    Label5,
+    Label4,
+    Label3,
+};
+
+// The outer size the window is held at, frame and caption included.
+inline constexpr int kMainWidthTw = 6240;
+inline constexpr int kMainHeightTw = 3855;
+// The client area as designed, for creating the window before its first resize.
+inline constexpr int kMainClientWidthTw = 6105;
+inline constexpr int kMainClientHeightTw = 3645;
+
+inline constexpr COLORREF kDarkGreen = 0x8000;
+inline constexpr COLORREF kRed = 0xFF;
+inline constexpr COLORREF kBlue = 0xFF0000;
+
+extern const std::array<toolkit::ControlSpec, 19> kMainLayout;
+
+}  // namespace ui

@@ -1,0 +1,70 @@
+// The main window's state fields, their refresh from the registry, and the one-time load body.
+
+#include "common/Startup.h"
+#include "registry/RegTable.h"
+#include "ui/main/FormMain.h"
+#include "ui/start/StartupProgress.h"
+#include "ui/toolkit/Events.h"
+#include "ui/toolkit/PendingError.h"
+
+namespace ui {
+
+void FormMain::RefreshRemoteStatus() {
+    toolkit::ClearError();
+    RemoteEnabled = RegTable::IsRemoteEnabled();
+    toolkit::Control& status = Ctl(Label_RemoteStatus);
+    status.SetText(RemoteEnabled ? L"系统远程状态：已开启" : L"系统远程状态：已关闭");
+    status.SetForeColor(RemoteEnabled ? kDarkGreen : kRed);
+    Ctl(Image_Status).SetPicture(Ctl(RemoteEnabled ? Image_OK : Image_NG).Picture());
+    Ctl(Cmd_Open).SetVisible(!RemoteEnabled);
+    Ctl(Cmd_Close).SetVisible(RemoteEnabled);
+    toolkit::ClearError();
+}
+
+void FormMain::RefreshPort() {
+    toolkit::ClearError();
+    CurrentPort = RegTable::GetRemotePort();
+    if (OriginalPort.empty()) OriginalPort = CurrentPort;
+    Ctl(Text_CurrPort).SetText(CurrentPort);
+    toolkit::ClearError();
+}
+
+void FormMain::RefreshAll() {
+    RefreshRemoteStatus();
+    RefreshPort();
+    toolkit::ClearError();
+}
+
+void FormMain::Form_Load() {
+    Load();  // called directly, it loads the window first, which runs this handler as the load event
+    if (!IsLoaded() || !common::StartupPending) return;
+    OneTimeLoadBody();
+}
+
+// Runs once per program: reads the registry while the splash's bar grows, before the window is shown.
+void FormMain::OneTimeLoadBody() {
+    common::StartupPending = false;
+    Ctl(Cmd_Open).SetLeft(Ctl(Cmd_Close).Left());
+    ShowStartupProgress(1800);
+    toolkit::Pause(50);
+    toolkit::Pause(30);
+    RefreshRemoteStatus();
+    toolkit::DoEvents();
+    ShowStartupProgress(2500);
+    toolkit::Pause(30);
+    toolkit::DoEvents();
+    ShowStartupProgress(3500);
+    toolkit::Pause(50);
+    RefreshPort();
+    toolkit::Pause(30);
+    toolkit::DoEvents();
+    ShowStartupProgress(4000);
+    toolkit::Pause(50);
+    ShowStartupProgress(4500);
+    toolkit::Pause(50);
+    toolkit::DoEvents();
+    ShowStartupProgress(5000);
+    toolkit::ClearError();
+}
+
+}  // namespace ui
