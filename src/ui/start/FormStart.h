@@ -33,6 +33,7 @@ public:
     void Label_Link_MouseMove();
 
 private:
+    friend class FormStartProbe;  // tests read the bar without loading the window again
     FormStart() = default;
     LRESULT HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) noexcept override;
     void Paint();

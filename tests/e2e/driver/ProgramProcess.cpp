@@ -1,0 +1,60 @@
+#include "driver/ProgramProcess.h"
+
+#include <vector>
+
+namespace e2e {
+
+std::wstring WindowsPathOfUnixPath(const std::string& unixPath) {
+    std::wstring path = L"Z:";
+    for (const char c : unixPath) path += c == '/' ? L'\\' : static_cast<wchar_t>(static_cast<unsigned char>(c));
+    return path;
+}
+
+std::wstring ProgramPath() {
+    const DWORD needed = GetEnvironmentVariableA("RDPPORT_EXE", nullptr, 0);
+    if (needed == 0) return {};
+    std::vector<char> value(needed, '\0');
+    const DWORD length = GetEnvironmentVariableA("RDPPORT_EXE", value.data(), needed);
+    return WindowsPathOfUnixPath(std::string(value.data(), length));
+}
+
+ProgramProcess::~ProgramProcess() {
+    Terminate();
+    if (m_info.hThread) CloseHandle(m_info.hThread);
+    if (m_info.hProcess) CloseHandle(m_info.hProcess);
+}
+
+bool ProgramProcess::Start(const std::wstring& exePath, DWORD& error) {
+    std::wstring commandLine = L"\"" + exePath + L"\"";
+    STARTUPINFOW startup{};
+    startup.cb = sizeof(startup);
+    if (!CreateProcessW(exePath.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                        &m_info)) {
+        error = GetLastError();
+        m_info = {};
+        return false;
+    }
+    error = ERROR_SUCCESS;
+    return true;
+}
+
+bool ProgramProcess::Running() const {
+    return m_info.hProcess && WaitForSingleObject(m_info.hProcess, 0) == WAIT_TIMEOUT;
+}
+
+std::optional<DWORD> ProgramProcess::WaitForExit(std::chrono::milliseconds timeout) const {
+    if (!m_info.hProcess) return std::nullopt;
+    if (WaitForSingleObject(m_info.hProcess, static_cast<DWORD>(timeout.count())) != WAIT_OBJECT_0)
+        return std::nullopt;
+    DWORD code = 0;
+    if (!GetExitCodeProcess(m_info.hProcess, &code)) return std::nullopt;
+    return code;
+}
+
+void ProgramProcess::Terminate() {
+    if (!Running()) return;
+    TerminateProcess(m_info.hProcess, 1);
+    WaitForSingleObject(m_info.hProcess, 5000);
+}
+
+}  // namespace e2e
