@@ -1,0 +1,194 @@
+// The port change command ("确定修改"): confirmation, writes to both port keys, refused inputs, the
+// repeated-text no-op, Enter in the new-port box and a write the registry refuses.
+
+#include <gtest/gtest.h>
+
+#include "driver/ProgramCase.h"
+#include "driver/RemoteDesktopRegistry.h"
+#include "driver/WindowFinder.h"
+
+namespace {
+
+using namespace e2e;
+
+class E2EChange : public ProgramCase {};
+
+const std::wstring kPortRefused = L"端口必须为数字，并且建议在1025与65534之间！";
+const std::wstring kPortChanged = L"端口修改成功，您需要重新启动服务器才能生效。";
+const std::wstring kRegistryRefused = L"修改失败，可能是系统禁止了注册表修改。";
+
+// The confirmation names the port read at start and the new port text exactly as it was taken.
+std::wstring ChangeQuestion(const std::wstring& from, const std::wstring& to) {
+    return L"您确定要将远程连接端口由 " + from + L" 修改为 " + to + L" 吗？\r\n\r\n修改后，需要重启计算机才能生效。\r\n\r\n请务必注意未禁用" +
+           to + L"端口。";
+}
+
+testing::AssertionResult BothPortKeysHold(DWORD port) {
+    if (auto first = DwordAt(kRdpTcpKey, kPortValue, port); !first) return first;
+    return DwordAt(kRdpwdTcpKey, kPortValue, port);
+}
+
+TEST_F(E2EChange, ConfirmedChangeWritesBothKeysAndShowsTheNewPort) {
+    ASSERT_TRUE(Seed(/*deny=*/0));
+    ASSERT_TRUE(Launch());
+    ASSERT_TRUE(TypeNewPort(L"3390"));
+    ASSERT_TRUE(Press(kChangeButton));
+
+    const auto question = NextBox();
+    ASSERT_TRUE(question) << "no confirmation";
+    EXPECT_TRUE(BoxIs(*question, Main(),
+                      L"您确定要将远程连接端口由 3389 修改为 3390 吗？\r\n"
+                      L"\r\n"
+                      L"修改后，需要重启计算机才能生效。\r\n"
+                      L"\r\n"
+                      L"请务必注意未禁用3390端口。",
+                      kConfirmationBox));
+    EXPECT_TRUE(BothPortKeysHold(3389)) << "written before the user answered";
+    ASSERT_TRUE(Answer(*question, IDOK));
+
+    const auto done = NextBox();
+    ASSERT_TRUE(done) << "no message after the change";
+    EXPECT_TRUE(BoxIs(*done, Main(), kPortChanged, kInformationBox));
+    EXPECT_TRUE(BothPortKeysHold(3390));
+    ASSERT_TRUE(Answer(*done, IDOK));
+
+    EXPECT_TRUE(ShowsText(CurrentPortBox(), L"3390"));
+    EXPECT_TRUE(ShowsText(NewPortBox(), L"3390")) << "the typed text must stay in the box";
+    EXPECT_TRUE(SettledWithoutBox());
+}
+
+TEST_F(E2EChange, EnterInTheNewPortBoxRunsTheChange) {
+    ASSERT_TRUE(Seed(/*deny=*/0));
+    ASSERT_TRUE(Launch());
+    ASSERT_TRUE(TypeNewPort(L"3390"));
+    ASSERT_EQ(FocusInThreadOf(NewPortBox()), NewPortBox());
+    PostKey(NewPortBox(), VK_RETURN);
+
+    const auto question = NextBox();
+    ASSERT_TRUE(question) << "Enter in the new-port box did nothing";
+    EXPECT_TRUE(BoxIs(*question, Main(), ChangeQuestion(L"3389", L"3390"), kConfirmationBox));
+    ASSERT_TRUE(Answer(*question, IDOK));
+    const auto done = NextBox();
+    ASSERT_TRUE(done);
+    EXPECT_TRUE(BoxIs(*done, Main(), kPortChanged, kInformationBox));
+    EXPECT_TRUE(BothPortKeysHold(3390));
+    ASSERT_TRUE(Answer(*done, IDOK));
+    EXPECT_TRUE(ShowsText(CurrentPortBox(), L"3390"));
+}
+
+TEST_F(E2EChange, RefusedInputsWarnAndWriteNothing) {
+    ASSERT_TRUE(Seed(/*deny=*/0));
+    ASSERT_TRUE(Launch());
+    // Changed behind the program's back: the window shows it only if the command refreshes, which a
+    // refused input must not do.
+    ASSERT_EQ(WriteDword(kTerminalServerKey, kDenyValue, 1), ERROR_SUCCESS);
+
+    for (const wchar_t* input : {L"abc", L"1e3", L"65536", L"-1", L"", L"   ", L"99999999999", L"-99999999999"}) {
+        SCOPED_TRACE("input \"" + Utf8(input) + "\"");
+        ASSERT_TRUE(PutNewPort(input));
+        ASSERT_TRUE(Press(kChangeButton));
+        const auto warning = NextBox();
+        ASSERT_TRUE(warning) << "no warning";
+        EXPECT_TRUE(BoxIs(*warning, Main(), kPortRefused, kWarningBox));
+        ASSERT_TRUE(Answer(*warning, IDOK));
+        EXPECT_TRUE(SettledWithoutBox());
+        EXPECT_TRUE(BothPortKeysHold(3389));
+    }
+    EXPECT_TRUE(ShowsText(CurrentPortBox(), L"3389"));
+    EXPECT_TRUE(ShowsText(StatusLabel(), kStatusOn)) << "a refused input refreshed the window";
+}
+
+TEST_F(E2EChange, RangeEndsAndSpacedTextReachTheConfirmationAsTrimmedText) {
+    ASSERT_TRUE(Seed(/*deny=*/0));
+    ASSERT_TRUE(Launch());
+    struct Case {
+        const wchar_t* typed;
+        const wchar_t* asked;
+    };
+    for (const Case c : {Case{L"0", L"0"}, Case{L"65535", L"65535"}, Case{L"  3390  ", L"3390"}}) {
+        SCOPED_TRACE("input \"" + Utf8(c.typed) + "\"");
+        ASSERT_TRUE(PutNewPort(c.typed));
+        ASSERT_TRUE(Press(kChangeButton));
+        const auto question = NextBox();
+        ASSERT_TRUE(question) << "no confirmation";
+        EXPECT_TRUE(BoxIs(*question, Main(), ChangeQuestion(L"3389", c.asked), kConfirmationBox));
+        ASSERT_TRUE(Answer(*question, IDCANCEL));
+        EXPECT_TRUE(SettledWithoutBox());
+    }
+    EXPECT_TRUE(BothPortKeysHold(3389));
+}
+
+TEST_F(E2EChange, CancelWritesNothingAndTheSameTextIsAskedAgain) {
+    ASSERT_TRUE(Seed(/*deny=*/0));
+    ASSERT_TRUE(Launch());
+    ASSERT_TRUE(PutNewPort(L"3390"));
+    ASSERT_TRUE(Press(kChangeButton));
+    const auto question = NextBox();
+    ASSERT_TRUE(question);
+    EXPECT_TRUE(BoxIs(*question, Main(), ChangeQuestion(L"3389", L"3390"), kConfirmationBox));
+    ASSERT_EQ(WriteDword(kTerminalServerKey, kDenyValue, 1), ERROR_SUCCESS);  // seen only on a refresh
+    ASSERT_TRUE(Answer(*question, IDCANCEL));
+
+    EXPECT_TRUE(SettledWithoutBox());
+    EXPECT_TRUE(BothPortKeysHold(3389));
+    EXPECT_TRUE(ShowsText(StatusLabel(), kStatusOn)) << "a cancelled change refreshed the window";
+
+    ASSERT_TRUE(Press(kChangeButton));
+    const auto again = NextBox();
+    ASSERT_TRUE(again) << "after a cancel, the same text must be asked about again";
+    EXPECT_TRUE(BoxIs(*again, Main(), ChangeQuestion(L"3389", L"3390"), kConfirmationBox));
+    ASSERT_TRUE(Answer(*again, IDCANCEL));
+    EXPECT_TRUE(BothPortKeysHold(3389));
+}
+
+TEST_F(E2EChange, PressingAgainWithTheConfirmedTextDoesNothingAtAll) {
+    ASSERT_TRUE(Seed(/*deny=*/0));
+    ASSERT_TRUE(Launch());
+    ASSERT_TRUE(ConfirmChange(L"3390"));
+    // Changed behind the program's back: a write would overwrite 4444, a refresh would show it.
+    ASSERT_EQ(WriteDword(kRdpTcpKey, kPortValue, 4444), ERROR_SUCCESS);
+    ASSERT_EQ(WriteDword(kRdpwdTcpKey, kPortValue, 4444), ERROR_SUCCESS);
+
+    ASSERT_TRUE(Press(kChangeButton));
+    EXPECT_TRUE(SettledWithoutBox());
+    EXPECT_TRUE(BothPortKeysHold(4444)) << "the repeated text was written";
+    EXPECT_TRUE(ShowsText(CurrentPortBox(), L"3390")) << "the repeated text refreshed the window";
+
+    // The comparison is on the text: the same number spelt differently is asked about, and the
+    // confirmation still names the port read at start.
+    ASSERT_TRUE(PutNewPort(L"03390"));
+    ASSERT_TRUE(Press(kChangeButton));
+    const auto question = NextBox();
+    ASSERT_TRUE(question) << "03390 is a different text from 3390";
+    EXPECT_TRUE(BoxIs(*question, Main(), ChangeQuestion(L"3389", L"03390"), kConfirmationBox));
+    ASSERT_TRUE(Answer(*question, IDCANCEL));
+    EXPECT_TRUE(BothPortKeysHold(4444));
+}
+
+TEST_F(E2EChange, SecondKeyRefusedReportsTheFailureAndShowsTheFirstKey) {
+    ASSERT_TRUE(Seed(/*deny=*/0));
+    ScopedVolatileWdsKey volatileWds;  // rdpwd\Tds\tcp can no longer be created below it
+    ASSERT_EQ(volatileWds.Status(), ERROR_SUCCESS);
+    ASSERT_TRUE(Launch());
+    ASSERT_TRUE(PutNewPort(L"3390"));
+    ASSERT_TRUE(Press(kChangeButton));
+    const auto question = NextBox();
+    ASSERT_TRUE(question);
+    EXPECT_TRUE(BoxIs(*question, Main(), ChangeQuestion(L"3389", L"3390"), kConfirmationBox));
+    ASSERT_TRUE(Answer(*question, IDOK));
+
+    const auto failed = NextBox();
+    ASSERT_TRUE(failed) << "no message after the failed write";
+    EXPECT_TRUE(BoxIs(*failed, Main(), kRegistryRefused, kWarningBox));
+    EXPECT_TRUE(DwordAt(kRdpTcpKey, kPortValue, 3390)) << "the first key is written before the second fails";
+    EXPECT_FALSE(ReadStored(kRdpwdTcpKey, kPortValue).has_value());
+    ASSERT_TRUE(Answer(*failed, IDOK));
+    EXPECT_TRUE(ShowsText(CurrentPortBox(), L"3390")) << "the window shows the first key after the refresh";
+    EXPECT_TRUE(SettledWithoutBox());
+
+    // The text is remembered whatever the outcome: the same press does nothing now.
+    ASSERT_TRUE(Press(kChangeButton));
+    EXPECT_TRUE(SettledWithoutBox());
+}
+
+}  // namespace
