@@ -21,7 +21,7 @@ ensure_packages() {
     DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
 }
 
-BUILD_PACKAGES=(cmake make g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 googletest)
+BUILD_PACKAGES=(cmake make python3 g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 googletest)
 RUN_PACKAGES=(wine wine64 xvfb xauth fonts-wqy-microhei locales x11-apps imagemagick)
 
 # Wine reads the ANSI code page from the glibc locale: without zh_CN.UTF-8 it falls back to 1252.

@@ -96,7 +96,8 @@ void Picture::Draw(HDC dc, int x, int y, UINT dpi) const {
     HGDIOBJ old = SelectObject(memory, m_bitmap.Get());
     BLENDFUNCTION blend{AC_SRC_OVER, 0, 255, AC_SRC_ALPHA};
     const SIZE shown = SizeAtDpi(dpi);
-    AlphaBlend(dc, x, y, shown.cx, shown.cy, memory, 0, 0, m_sizePx.cx, m_sizePx.cy, blend);
+    // gdi32's own export: msimg32 is not a known DLL and could be planted beside the exe.
+    GdiAlphaBlend(dc, x, y, shown.cx, shown.cy, memory, 0, 0, m_sizePx.cx, m_sizePx.cy, blend);
     SelectObject(memory, old);
     DeleteDC(memory);
 }
