@@ -92,4 +92,12 @@ TEST(PortText, RoundedValueHasNo32BitLimit) {
     EXPECT_EQ(RoundedValue(L"1e30", kDot), std::nullopt);
 }
 
+TEST(PortText, DecimalTextRoundTripsEveryInt32Edge) {
+    for (std::int32_t value : {0, 1, -1, 9, 10, 3389, 65535, -65536, kMax32, kMin32, kMax32 - 1, kMin32 + 1}) {
+        const std::wstring text = common::DecimalText(value);
+        EXPECT_EQ(text, std::to_wstring(value));
+        EXPECT_EQ(ToPortNumber(text, kDot), value);
+    }
+}
+
 }  // namespace

@@ -62,7 +62,7 @@ long ReadDword(HKEY key, const std::string& name, DWORD reportedSize, TypedValue
 }  // namespace
 
 std::wstring TextForm(const TypedValue& value) {
-    if (const auto* number = std::get_if<std::int32_t>(&value)) return std::to_wstring(*number);
+    if (const auto* number = std::get_if<std::int32_t>(&value)) return common::DecimalText(*number);
     if (const auto* text = std::get_if<std::wstring>(&value)) return *text;
     return {};
 }
@@ -103,7 +103,7 @@ std::wstring GetValueText(HKEY root, const std::wstring& keyPath, const std::wst
         case REG_EXPAND_SZ:
             return TextUpToZero(reinterpret_cast<const char*>(buffer.data()), buffer.size());
         case REG_DWORD:
-            return std::to_wstring(LittleEndianInt32(buffer.data()));
+            return common::DecimalText(LittleEndianInt32(buffer.data()));
         default:
             return {};
     }

@@ -19,8 +19,8 @@ const std::wstring kRegistryRefused = L"修改失败，可能是系统禁止了�
 
 // The confirmation names the port read at start and the new port text exactly as it was taken.
 std::wstring ChangeQuestion(const std::wstring& from, const std::wstring& to) {
-    return L"您确定要将远程连接端口由 " + from + L" 修改为 " + to + L" 吗？\r\n\r\n修改后，需要重启计算机才能生效。\r\n\r\n请务必注意未禁用" +
-           to + L"端口。";
+    return L"您确定要将远程连接端口由 " + from + L" 修改为 " + to +
+           L" 吗？\r\n\r\n修改后，需要重启计算机才能生效。\r\n\r\n请务必注意未禁用" + to + L"端口。";
 }
 
 testing::AssertionResult BothPortKeysHold(DWORD port) {

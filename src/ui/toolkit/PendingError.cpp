@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include "common/PortText.h"
+
 #include <utility>
 
 namespace toolkit {
@@ -26,7 +28,7 @@ std::wstring SystemDescription(unsigned long code) {
     if (buffer) LocalFree(buffer);
     while (!text.empty() && (text.back() == L'\r' || text.back() == L'\n' || text.back() == L' '))
         text.pop_back();
-    if (text.empty()) text = L"错误 " + std::to_wstring(code);
+    if (text.empty()) text = L"错误 " + common::DecimalText(static_cast<std::int32_t>(code));
     return text;
 }
 

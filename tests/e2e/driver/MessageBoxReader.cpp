@@ -119,9 +119,16 @@ BoxIcon ClassifyOnce(HWND iconStatic) {
     return BoxIcon::Unrecognised;
 }
 
+// Wine keeps the icon static in a box without an icon, but empty and sized 0 x 0.
 HWND IconStatic(HWND box) {
     HWND icon = GetDlgItem(box, kIconId);
-    return icon && IsWindowVisible(icon) ? icon : nullptr;
+    if (!icon || !IsWindowVisible(icon)) return nullptr;
+    const RECT place = ScreenRectOf(icon);
+    if (IsRectEmpty(&place)) return nullptr;
+    DWORD_PTR handle = 0;
+    if (!SendMessageTimeoutW(icon, STM_GETICON, 0, 0, SMTO_BLOCK | SMTO_ABORTIFHUNG, 2000, &handle) || !handle)
+        return nullptr;
+    return icon;
 }
 
 bool IsMessageBox(HWND window) { return IsClass(window, L"#32770") && IsWindowVisible(window); }
@@ -130,11 +137,16 @@ bool IsMessageBox(HWND window) { return IsClass(window, L"#32770") && IsWindowVi
 
 const char* NameOf(BoxIcon icon) {
     switch (icon) {
-        case BoxIcon::None: return "no icon";
-        case BoxIcon::Exclamation: return "exclamation";
-        case BoxIcon::Information: return "information";
-        case BoxIcon::Question: return "question";
-        case BoxIcon::Unrecognised: return "an unrecognised icon";
+        case BoxIcon::None:
+            return "no icon";
+        case BoxIcon::Exclamation:
+            return "exclamation";
+        case BoxIcon::Information:
+            return "information";
+        case BoxIcon::Question:
+            return "question";
+        case BoxIcon::Unrecognised:
+            return "an unrecognised icon";
     }
     return "?";
 }

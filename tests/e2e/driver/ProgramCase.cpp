@@ -19,7 +19,8 @@ std::string Quoted(const std::wstring& text) { return "\"" + Utf8(text) + "\""; 
 std::string Describe(const MessageBoxView& box) {
     std::ostringstream out;
     out << "box " << Quoted(box.caption) << ": " << Quoted(box.text) << ", buttons {";
-    for (const BoxButton& b : box.buttons) out << " " << b.id << ":" << Utf8(b.text) << (b.isDefault ? "(default)" : "");
+    for (const BoxButton& b : box.buttons)
+        out << " " << b.id << ":" << Utf8(b.text) << (b.isDefault ? "(default)" : "");
     out << " }, " << NameOf(box.icon);
     return out.str();
 }
@@ -55,7 +56,8 @@ testing::AssertionResult BoxIs(const MessageBoxView& box, HWND owner, const std:
     for (const BoxButton& b : box.buttons) {
         ids.push_back(b.id);
         const wchar_t* expected = b.id == IDOK ? kOkText : b.id == IDCANCEL ? kCancelText : nullptr;
-        if (expected && b.text != expected) wrong.push_back("button " + std::to_string(b.id) + " reads " + Quoted(b.text));
+        if (expected && b.text != expected)
+            wrong.push_back("button " + std::to_string(b.id) + " reads " + Quoted(b.text));
     }
     if (ids != kind.buttonIds) wrong.push_back(std::string("buttons are not those of a ") + kind.name + " box");
     if (box.DefaultButtonId() != kind.defaultId)
@@ -64,7 +66,7 @@ testing::AssertionResult BoxIs(const MessageBoxView& box, HWND owner, const std:
     if (box.icon != kind.icon) wrong.push_back(std::string("icon is not ") + NameOf(kind.icon));
     if (wrong.empty()) return testing::AssertionSuccess();
     testing::AssertionResult failure = testing::AssertionFailure();
-    failure << "expected a " << kind.name << " box " << Quoted(text) << "; got " << Describe(box) << ". Wrong:";
+    failure << "expected " << kind.name << " box " << Quoted(text) << "; got " << Describe(box) << ". Wrong:";
     for (const std::string& w : wrong) failure << "\n  - " << w;
     return failure;
 }
@@ -123,6 +125,8 @@ testing::AssertionResult ProgramCase::Launch() {
         kStartTimeout, 2ms);
     if (boxDuringStart)
         return testing::AssertionFailure() << "a message box came up during start-up: " << DescribeBoxes(ProcessId());
+    if (const std::optional<DWORD> code = m_process.WaitForExit(0ms))
+        return testing::AssertionFailure() << "the program ended during start-up with exit code " << *code;
     if (!shown || !m_main) return testing::AssertionFailure() << "the main window did not appear";
     if (splash && !WaitUntil([&] { return !IsWindow(splash) || !IsWindowVisible(splash); }, kBoxTimeout))
         return testing::AssertionFailure() << "the splash stayed on screen after the main window appeared";
@@ -166,9 +170,9 @@ testing::AssertionResult ProgramCase::OnOffButtonIs(const std::wstring& visibleC
     HWND shown = visibleCaption == kOpenButton ? open : close;
     HWND hidden = shown == open ? close : open;
     if (!WaitUntil([&] { return IsWindowVisible(shown) && !IsWindowVisible(hidden); }, kBoxTimeout))
-        return testing::AssertionFailure() << "visible: " << Utf8(kOpenButton) << "=" << IsWindowVisible(open) << ", "
-                                           << Utf8(kCloseButton) << "=" << IsWindowVisible(close)
-                                           << "; expected only " << Quoted(visibleCaption);
+        return testing::AssertionFailure()
+               << "visible: " << Utf8(kOpenButton) << "=" << IsWindowVisible(open) << ", " << Utf8(kCloseButton) << "="
+               << IsWindowVisible(close) << "; expected only " << Quoted(visibleCaption);
     const RECT openRect = ScreenRectOf(open);
     const RECT closeRect = ScreenRectOf(close);
     if (!EqualRect(&openRect, &closeRect))
@@ -207,7 +211,8 @@ testing::AssertionResult ProgramCase::Press(const std::wstring& buttonCaption) {
     HWND button = Button(buttonCaption);
     if (!button) return testing::AssertionFailure() << "no button " << Quoted(buttonCaption);
     if (!IsWindowVisible(button) || !IsWindowEnabled(button))
-        return testing::AssertionFailure() << "button " << Quoted(buttonCaption) << " cannot be pressed: it is hidden or disabled";
+        return testing::AssertionFailure()
+               << "button " << Quoted(buttonCaption) << " cannot be pressed: it is hidden or disabled";
     PostButtonClick(button);
     return testing::AssertionSuccess();
 }

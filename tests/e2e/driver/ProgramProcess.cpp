@@ -44,8 +44,7 @@ bool ProgramProcess::Running() const {
 
 std::optional<DWORD> ProgramProcess::WaitForExit(std::chrono::milliseconds timeout) const {
     if (!m_info.hProcess) return std::nullopt;
-    if (WaitForSingleObject(m_info.hProcess, static_cast<DWORD>(timeout.count())) != WAIT_OBJECT_0)
-        return std::nullopt;
+    if (WaitForSingleObject(m_info.hProcess, static_cast<DWORD>(timeout.count())) != WAIT_OBJECT_0) return std::nullopt;
     DWORD code = 0;
     if (!GetExitCodeProcess(m_info.hProcess, &code)) return std::nullopt;
     return code;

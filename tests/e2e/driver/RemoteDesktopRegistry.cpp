@@ -61,8 +61,7 @@ std::optional<StoredValue> ReadStored(const std::wstring& keyPath, const std::ws
 
 LSTATUS WriteDword(const std::wstring& keyPath, const std::wstring& valueName, DWORD value) {
     Key key;
-    if (const LSTATUS status = CreateKey(keyPath, REG_OPTION_NON_VOLATILE, key); status != ERROR_SUCCESS)
-        return status;
+    if (const LSTATUS status = CreateKey(keyPath, REG_OPTION_NON_VOLATILE, key); status != ERROR_SUCCESS) return status;
     return RegSetValueExW(key.Get(), valueName.c_str(), 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value),
                           sizeof(value));
 }
@@ -102,8 +101,8 @@ ScopedEmptyDacl::ScopedEmptyDacl(std::wstring keyPath) : m_keyPath(std::move(key
     if (m_status != ERROR_SUCCESS) return;
     PSECURITY_DESCRIPTOR descriptor = nullptr;
     PACL dacl = nullptr;
-    m_status = GetSecurityInfo(key.Get(), SE_REGISTRY_KEY, DACL_SECURITY_INFORMATION, nullptr, nullptr, &dacl,
-                               nullptr, &descriptor);
+    m_status = GetSecurityInfo(key.Get(), SE_REGISTRY_KEY, DACL_SECURITY_INFORMATION, nullptr, nullptr, &dacl, nullptr,
+                               &descriptor);
     if (m_status != ERROR_SUCCESS) return;
     const DWORD length = GetSecurityDescriptorLength(descriptor);
     m_original.assign(static_cast<BYTE*>(descriptor), static_cast<BYTE*>(descriptor) + length);
@@ -114,8 +113,8 @@ ScopedEmptyDacl::ScopedEmptyDacl(std::wstring keyPath) : m_keyPath(std::move(key
         m_status = GetLastError();
         return;
     }
-    m_status = SetSecurityInfo(key.Get(), SE_REGISTRY_KEY, DACL_SECURITY_INFORMATION, nullptr, nullptr, &empty,
-                               nullptr);
+    m_status =
+        SetSecurityInfo(key.Get(), SE_REGISTRY_KEY, DACL_SECURITY_INFORMATION, nullptr, nullptr, &empty, nullptr);
     m_applied = m_status == ERROR_SUCCESS;
 }
 
@@ -124,8 +123,7 @@ ScopedEmptyDacl::~ScopedEmptyDacl() { Restore(); }
 DWORD ScopedEmptyDacl::Restore() {
     if (!m_applied) return ERROR_SUCCESS;
     Key key;
-    DWORD status =
-        static_cast<DWORD>(RegOpenKeyExW(HKEY_LOCAL_MACHINE, m_keyPath.c_str(), 0, WRITE_DAC, key.Put()));
+    DWORD status = static_cast<DWORD>(RegOpenKeyExW(HKEY_LOCAL_MACHINE, m_keyPath.c_str(), 0, WRITE_DAC, key.Put()));
     if (status != ERROR_SUCCESS) return status;
     BOOL present = FALSE;
     BOOL defaulted = FALSE;

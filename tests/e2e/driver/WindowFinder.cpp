@@ -102,8 +102,7 @@ std::vector<HWND> ChildrenLeftToRight(HWND parent, const std::wstring& className
     std::vector<HWND> found;
     for (HWND child : ChildrenOf(parent))
         if (SameClass(ClassOf(child), className)) found.push_back(child);
-    std::sort(found.begin(), found.end(),
-              [](HWND a, HWND b) { return ScreenRectOf(a).left < ScreenRectOf(b).left; });
+    std::sort(found.begin(), found.end(), [](HWND a, HWND b) { return ScreenRectOf(a).left < ScreenRectOf(b).left; });
     return found;
 }
 
