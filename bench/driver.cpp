@@ -44,7 +44,7 @@ struct Sample {
     PROCESS_MEMORY_COUNTERS_EX memory{};
     bool memoryRead = false;
     std::vector<std::wstring> modules;  // file names of the DLLs loaded once the main window is shown
-    std::vector<std::wstring> foreignModules;  // those not loaded from the system folder
+    std::vector<std::wstring> foreignModules;  // those loaded from neither System32 nor WinSxS
     bool closedByMessage = false;
     DWORD exitCode = 0;
 };
@@ -130,19 +130,24 @@ void ReadModules(HANDLE process, Sample& sample) {
     HMODULE modules[512];
     DWORD needed = 0;
     if (!EnumProcessModulesEx(process, modules, sizeof(modules), &needed, LIST_MODULES_ALL)) return;
-    wchar_t systemDir[MAX_PATH] = {};
-    const UINT systemLength = GetSystemDirectoryW(systemDir, MAX_PATH);
-    const std::wstring systemPrefix = Lower(std::wstring(systemDir, systemLength)) + L"\\";
+    // Windows' own DLLs come from System32, or from WinSxS for side-by-side ones (Common Controls 6).
+    wchar_t folder[MAX_PATH] = {};
+    UINT length = GetSystemDirectoryW(folder, MAX_PATH);
+    const std::wstring systemPrefix = Lower(std::wstring(folder, length)) + L"\\";
+    length = GetWindowsDirectoryW(folder, MAX_PATH);
+    const std::wstring sideBySidePrefix = Lower(std::wstring(folder, length)) + L"\\winsxs\\";
     const size_t count = needed / sizeof(HMODULE) < 512 ? needed / sizeof(HMODULE) : 512;
     for (size_t i = 1; i < count; ++i) {  // the first module is the exe itself
         wchar_t path[MAX_PATH] = {};
-        const DWORD length = GetModuleFileNameExW(process, modules[i], path, MAX_PATH);
-        if (length == 0) continue;
-        const std::wstring full(path, length);
+        const DWORD pathLength = GetModuleFileNameExW(process, modules[i], path, MAX_PATH);
+        if (pathLength == 0) continue;
+        const std::wstring full(path, pathLength);
         const size_t slash = full.find_last_of(L"\\/");
         const std::wstring name = slash == std::wstring::npos ? full : full.substr(slash + 1);
         sample.modules.push_back(Lower(name));
-        if (Lower(full).rfind(systemPrefix, 0) != 0) sample.foreignModules.push_back(full);
+        const std::wstring lower = Lower(full);
+        if (lower.rfind(systemPrefix, 0) != 0 && lower.rfind(sideBySidePrefix, 0) != 0)
+            sample.foreignModules.push_back(full);
     }
 }
 
@@ -244,11 +249,11 @@ void Report(const char* kind, const Target& target, int run, const Sample& sampl
         std::printf(" splash_created_ms=%.2f splash_shown_ms=%.2f", sample.splashCreatedMs, sample.splashShownMs);
     std::printf(" main_created_ms=%.2f main_shown_ms=%.2f", sample.mainCreatedMs, sample.mainShownMs);
     if (sample.memoryRead)
-        std::printf(" peak_ws=%llu ws=%llu private=%llu peak_pagefile=%llu",
+        std::printf(" peak_ws=%llu ws=%llu private=%llu pagefile=%llu",
                     static_cast<unsigned long long>(sample.memory.PeakWorkingSetSize),
                     static_cast<unsigned long long>(sample.memory.WorkingSetSize),
                     static_cast<unsigned long long>(sample.memory.PrivateUsage),
-                    static_cast<unsigned long long>(sample.memory.PeakPagefileUsage));
+                    static_cast<unsigned long long>(sample.memory.PagefileUsage));
     else
         std::printf(" memory=unreadable");
     std::string foreign;
