@@ -3,15 +3,11 @@
 #include "resource.h"
 #include "ui/main/MakerAddress.h"
 #include "ui/toolkit/Dpi.h"
+#include "ui/toolkit/FormInstance.h"
 #include "ui/toolkit/PendingError.h"
 
 namespace ui {
 namespace {
-
-std::unique_ptr<FormMain>& Slot() {
-    static std::unique_ptr<FormMain> instance;
-    return instance;
-}
 
 const toolkit::WindowClassSpec& MainClass() {
     static const toolkit::WindowClassSpec cls{
@@ -26,15 +22,11 @@ constexpr DWORD kMainStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_THICKF
 
 }  // namespace
 
-FormMain& FormMain::Instance() {
-    auto& slot = Slot();
-    if (!slot) slot.reset(new FormMain());
-    return *slot;
-}
+FormMain& FormMain::Instance() { return toolkit::FormInstance<FormMain>::Get(); }
 
-bool FormMain::Exists() { return Slot() != nullptr; }
+bool FormMain::Exists() { return toolkit::FormInstance<FormMain>::Exists(); }
 
-void FormMain::Release() { Slot().reset(); }
+void FormMain::Release() { toolkit::FormInstance<FormMain>::Release(); }
 
 FormMain::~FormMain() { DestroyHwnd(); }  // before the controls' fonts go
 

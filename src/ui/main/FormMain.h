@@ -6,6 +6,7 @@
 
 #include "ui/main/FormMainLayout.h"
 #include "ui/toolkit/Controls.h"
+#include "ui/toolkit/FormInstance.h"
 #include "ui/toolkit/Window.h"
 
 namespace ui {
@@ -46,6 +47,7 @@ public:
 
 private:
     friend class FormMainProbe;  // tests read the state fields and run the refreshes
+    friend class toolkit::FormInstance<FormMain>;
     FormMain() = default;
 
     void RefreshRemoteStatus();

@@ -6,15 +6,11 @@
 #include "ui/main/FormMain.h"
 #include "ui/start/StartupProgress.h"
 #include "ui/toolkit/Dpi.h"
+#include "ui/toolkit/FormInstance.h"
 #include "ui/toolkit/Events.h"
 
 namespace ui {
 namespace {
-
-std::unique_ptr<FormStart>& Slot() {
-    static std::unique_ptr<FormStart> instance;
-    return instance;
-}
 
 const toolkit::WindowClassSpec& StartClass() {
     static const toolkit::WindowClassSpec cls{
@@ -35,15 +31,11 @@ void ShowStartupProgress(int widthTw) {
         FormStart::Instance().Ctl(PictureProcess).SetWidth(widthTw);
 }
 
-FormStart& FormStart::Instance() {
-    auto& slot = Slot();
-    if (!slot) slot.reset(new FormStart());
-    return *slot;
-}
+FormStart& FormStart::Instance() { return toolkit::FormInstance<FormStart>::Get(); }
 
-bool FormStart::Exists() { return Slot() != nullptr; }
+bool FormStart::Exists() { return toolkit::FormInstance<FormStart>::Exists(); }
 
-void FormStart::Release() { Slot().reset(); }
+void FormStart::Release() { toolkit::FormInstance<FormStart>::Release(); }
 
 FormStart::~FormStart() { DestroyHwnd(); }
 

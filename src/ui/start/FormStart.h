@@ -5,6 +5,7 @@
 
 #include "ui/start/FormStartLayout.h"
 #include "ui/toolkit/Controls.h"
+#include "ui/toolkit/FormInstance.h"
 #include "ui/toolkit/Picture.h"
 #include "ui/toolkit/Timer.h"
 #include "ui/toolkit/Window.h"
@@ -34,6 +35,7 @@ public:
 
 private:
     friend class FormStartProbe;  // tests read the bar without loading the window again
+    friend class toolkit::FormInstance<FormStart>;
     FormStart() = default;
     LRESULT HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) noexcept override;
     void Paint();
