@@ -1,8 +1,9 @@
-// libFuzzer target for the port text routines (common/PortText.h).
+// libFuzzer target for the port text routines (common/PortText.h): IsPlainNumber, ToPortNumber,
+// RoundedValue and DecimalText.
 //
 // Input layout:
 //   byte 0     picks the locale separators: its low nibble indexes kFormats (modulo its size), so
-//              the ASCII digits '0'.. '9' pick the formats in order, which keeps seed files readable.
+//              the characters '0'..'9', ':' and ';' pick the formats in order, which keeps seed files readable.
 //   the rest   is decoded into the text, one token at a time:
 //     0x00-0x7F  that ASCII character (digits, signs, "&h", "e", blanks, NUL, newlines...);
 //     0x80       the format's decimal separator, 0x81 its group separator;
@@ -373,6 +374,15 @@ void CheckText(const std::wstring& text, const NumberFormat& fmt) {
     }
 }
 
+// The text a stored port is shown as: plain decimal digits, "-" in front when negative, which
+// converts back to the same number in every format.
+void CheckDecimalText(std::int32_t value, const NumberFormat& fmt) {
+    const std::wstring text = common::DecimalText(value);
+    CHECK(text == std::to_wstring(value), "DecimalText is not the plain decimal text of the number");
+    CHECK(common::IsPlainNumber(text, fmt) && common::ToPortNumber(text, fmt) == value,
+          "DecimalText does not convert back to its number");
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -380,5 +390,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const NumberFormat& fmt = kFormats[(data[0] & 0x0F) % kFormatCount];
     const std::wstring text = Decode(data + 1, data + size, fmt);
     CheckText(text, fmt);
+
+    CheckDecimalText(common::ToPortNumber(text, fmt), fmt);
+    if (size >= 5) {
+        std::uint32_t raw = 0;
+        std::memcpy(&raw, data + 1, sizeof raw);
+        CheckDecimalText(static_cast<std::int32_t>(raw), fmt);
+    }
+    CheckDecimalText(static_cast<std::int32_t>(kMin32), fmt);
     return 0;
 }
