@@ -70,19 +70,11 @@ toolkit::Control& FormMain::Ctl(MainControl id) {
 }
 
 LRESULT FormMain::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) noexcept {
+    if (LRESULT answer = 0; m_controls.OnParentMessage(msg, wParam, lParam, answer)) return answer;
     switch (msg) {
         case WM_COMMAND:
             OnCommand(LOWORD(wParam), HIWORD(wParam));
             return 0;
-        case WM_CTLCOLORSTATIC:
-        case WM_CTLCOLOREDIT:
-        case WM_CTLCOLORBTN:
-            if (HBRUSH brush = m_controls.OnCtlColor(reinterpret_cast<HDC>(wParam), reinterpret_cast<HWND>(lParam)))
-                return reinterpret_cast<LRESULT>(brush);
-            break;
-        case WM_DRAWITEM:
-            if (m_controls.OnDrawItem(*reinterpret_cast<const DRAWITEMSTRUCT*>(lParam))) return TRUE;
-            break;
         case WM_SIZE:
             if (!m_creating) Form_Resize();
             return 0;

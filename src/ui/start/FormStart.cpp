@@ -103,6 +103,7 @@ void FormStart::Label_Link_Click() {
 void FormStart::Label_Link_MouseMove() { common::ShowHandCursor(); }
 
 LRESULT FormStart::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) noexcept {
+    if (LRESULT answer = 0; m_controls.OnParentMessage(msg, wParam, lParam, answer)) return answer;
     switch (msg) {
         case WM_TIMER:
             if (m_timerStart.IsTick(wParam)) TimerStart_Timer();
@@ -120,13 +121,6 @@ LRESULT FormStart::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) noexcep
                 Label_Link_MouseMove();
                 return TRUE;
             }
-            break;
-        case WM_CTLCOLORSTATIC:
-            if (HBRUSH brush = m_controls.OnCtlColor(reinterpret_cast<HDC>(wParam), reinterpret_cast<HWND>(lParam)))
-                return reinterpret_cast<LRESULT>(brush);
-            break;
-        case WM_DRAWITEM:
-            if (m_controls.OnDrawItem(*reinterpret_cast<const DRAWITEMSTRUCT*>(lParam))) return TRUE;
             break;
         default:
             break;

@@ -227,6 +227,24 @@ HBRUSH ControlSet::Brush(COLORREF color) {
     return slot.Get();
 }
 
+bool ControlSet::OnParentMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& answer) {
+    switch (msg) {
+        case WM_CTLCOLORSTATIC:
+        case WM_CTLCOLOREDIT:
+        case WM_CTLCOLORBTN:
+            if (HBRUSH brush = OnCtlColor(reinterpret_cast<HDC>(wParam), reinterpret_cast<HWND>(lParam))) {
+                answer = reinterpret_cast<LRESULT>(brush);
+                return true;
+            }
+            return false;
+        case WM_DRAWITEM:
+            answer = TRUE;
+            return OnDrawItem(*reinterpret_cast<const DRAWITEMSTRUCT*>(lParam));
+        default:
+            return false;
+    }
+}
+
 HBRUSH ControlSet::OnCtlColor(HDC dc, HWND child) {
     Control* control = FromHwnd(child);
     if (!control) return nullptr;

@@ -77,7 +77,8 @@ public:
     // Re-places every control and rebuilds the fonts for a new DPI.
     void SetDpi(UINT dpi);
 
-    // Helpers for the parent's window procedure.
+    // Answers the messages the controls send their parent (colours, owner drawing); false for the rest.
+    bool OnParentMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& answer);
     HBRUSH OnCtlColor(HDC dc, HWND child);
     bool OnDrawItem(const DRAWITEMSTRUCT& item);
     HWND NextTabStop(HWND from, bool backwards) const;
