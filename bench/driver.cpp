@@ -10,7 +10,8 @@
 //     shown (a message box of the program's before that fails the run),
 //   - checks the main window's caption, lets the program finish handling the show, then reads its
 //     memory counters and the DLLs it has loaded,
-//   - closes it with WM_CLOSE to the main window, and terminates it if it is not gone within 5 s.
+//   - closes it with WM_CLOSE to the main window (it must exit with code 0), and terminates it if it
+//     is not gone within 5 s.
 // One line per start goes to stdout ("sample LABEL N key=value ..." or "fail LABEL N reason");
 // bench/run turns them into the table. The exit code is 0 only if every start succeeded.
 
@@ -217,8 +218,8 @@ Sample Measure(const Target& target) {
     if (sample.failure.empty() && target.mainCaption && TextOf(mainWindow) != target.mainCaption)
         sample.failure = "unexpected_main_caption:" + Narrow(TextOf(mainWindow));
     if (sample.failure.empty()) {
-        // Everything the program queued up to and including the show has been handled once this
-        // returns (rdpport.exe has closed its splash by then).
+        // Returns once the program takes messages again after the show: the memory below is read
+        // from a program that has finished showing its window, not one half-way through it.
         DWORD_PTR ignored = 0;
         if (!SendMessageTimeoutW(mainWindow, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, kSendTimeoutMs, &ignored))
             sample.failure = "main_window_not_responding";
@@ -233,6 +234,8 @@ Sample Measure(const Target& target) {
 
     Close(info, mainWindow, sample);
     if (sample.failure.empty() && !sample.closedByMessage) sample.failure = "did_not_exit_on_WM_CLOSE_within_5_s";
+    if (sample.failure.empty() && sample.exitCode != 0)
+        sample.failure = "exit_code_" + std::to_string(sample.exitCode) + "_after_WM_CLOSE";
     CloseHandle(info.hThread);
     CloseHandle(info.hProcess);
     return sample;
@@ -244,10 +247,19 @@ void Report(const char* kind, const Target& target, int run, const Sample& sampl
         std::fflush(stdout);
         return;
     }
-    std::printf("%s %s %d process_ms=%.2f", kind, target.label, run, sample.processMs);
-    if (target.splashClass)
-        std::printf(" splash_created_ms=%.2f splash_shown_ms=%.2f", sample.splashCreatedMs, sample.splashShownMs);
-    std::printf(" main_created_ms=%.2f main_shown_ms=%.2f", sample.mainCreatedMs, sample.mainShownMs);
+    // A milestone the polling never saw (a window created and shown between two polls is seen once).
+    const auto ms = [](const char* key, double value) {
+        if (value < 0) std::printf(" %s=n/a", key);
+        else std::printf(" %s=%.2f", key, value);
+    };
+    std::printf("%s %s %d", kind, target.label, run);
+    ms("process_ms", sample.processMs);
+    if (target.splashClass) {
+        ms("splash_created_ms", sample.splashCreatedMs);
+        ms("splash_shown_ms", sample.splashShownMs);
+    }
+    ms("main_created_ms", sample.mainCreatedMs);
+    ms("main_shown_ms", sample.mainShownMs);
     if (sample.memoryRead)
         std::printf(" peak_ws=%llu ws=%llu private=%llu pagefile=%llu",
                     static_cast<unsigned long long>(sample.memory.PeakWorkingSetSize),

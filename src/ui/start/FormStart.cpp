@@ -69,6 +69,7 @@ void FormStart::Show() {
 void FormStart::Unload() {
     m_timerStart.SetEnabled(false);
     DestroyHwnd();
+    m_picture.reset();  // the splash is not shown again: give its decoded picture back
 }
 
 toolkit::Control& FormStart::Ctl(StartControl id) {

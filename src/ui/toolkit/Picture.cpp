@@ -1,7 +1,6 @@
 #include "ui/toolkit/Picture.h"
 
 #include <objbase.h>
-#include <shlwapi.h>
 #include <wincodec.h>
 
 namespace toolkit {
@@ -25,16 +24,14 @@ private:
     T* m_p = nullptr;
 };
 
-IWICImagingFactory* Factory() {
-    // The factory lives for the whole run: pictures are decoded at most a few times.
-    static IWICImagingFactory* factory = [] {
-        CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
-        IWICImagingFactory* f = nullptr;
-        CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER, IID_IWICImagingFactory,
-                         reinterpret_cast<void**>(&f));
-        return f;
-    }();
-    return factory;
+// A factory per decode: the program decodes three pictures, all during start-up, and keeping the
+// decoder alive afterwards would only hold memory for the rest of the run.
+bool CreateFactory(ComPtr<IWICImagingFactory>& factory) {
+    // The program initialises COM at its start; tests and tools may not have (then this does it once).
+    static const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    (void)com;
+    return SUCCEEDED(CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER, IID_IWICImagingFactory,
+                                      reinterpret_cast<void**>(factory.Put())));
 }
 
 UniqueHbitmap CreateDib(int width, int height, void** bits) {
@@ -60,11 +57,12 @@ std::shared_ptr<const Picture> Picture::FromResource(int resourceId) {
 }
 
 std::shared_ptr<const Picture> Picture::FromBytes(const void* data, size_t size) {
-    IWICImagingFactory* factory = Factory();
-    if (!factory || !data || size == 0) return nullptr;
-    ComPtr<IStream> stream;
-    *stream.Put() = SHCreateMemStream(static_cast<const BYTE*>(data), static_cast<UINT>(size));
-    if (!stream.Get()) return nullptr;
+    ComPtr<IWICImagingFactory> factory;
+    if (!data || size == 0 || !CreateFactory(factory)) return nullptr;
+    ComPtr<IWICStream> stream;
+    if (FAILED(factory->CreateStream(stream.Put())) ||
+        FAILED(stream->InitializeFromMemory(static_cast<BYTE*>(const_cast<void*>(data)), static_cast<DWORD>(size))))
+        return nullptr;
     ComPtr<IWICBitmapDecoder> decoder;
     ComPtr<IWICBitmapFrameDecode> frame;
     ComPtr<IWICFormatConverter> converter;

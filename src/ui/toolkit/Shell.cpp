@@ -4,8 +4,26 @@
 
 namespace toolkit {
 
+namespace {
+
+// shell32 is large and only needed when the user opens the maker's page: it is loaded then, and
+// only from System32.
+HINSTANCE ShellExecuteFromSystem32(HWND owner, LPCSTR verb, LPCSTR file, LPCSTR parameters, LPCSTR directory,
+                                   INT show) {
+    static const auto shellExecute = [] {
+        HMODULE shell = LoadLibraryExW(L"shell32.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
+        return shell ? reinterpret_cast<decltype(&ShellExecuteA)>(
+                           reinterpret_cast<void*>(GetProcAddress(shell, "ShellExecuteA")))
+                     : nullptr;
+    }();
+    if (!shellExecute) return reinterpret_cast<HINSTANCE>(static_cast<INT_PTR>(SE_ERR_DLLNOTFOUND));
+    return shellExecute(owner, verb, file, parameters, directory, show);
+}
+
+}  // namespace
+
 ShellExecuteSeam& ShellExecuteCall() {
-    static ShellExecuteSeam seam(&ShellExecuteA);
+    static ShellExecuteSeam seam(&ShellExecuteFromSystem32);
     return seam;
 }
 
