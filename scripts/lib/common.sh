@@ -18,11 +18,14 @@ ensure_packages() {
     local sudo=""
     [ "$(id -u)" -ne 0 ] && sudo="sudo"
     $sudo apt-get update -qq
-    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+    # With recommends: Wine needs several of them (its fonts, the X render and cursor libraries).
+    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq "${missing[@]}" >/dev/null
 }
 
 BUILD_PACKAGES=(cmake make python3 g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 googletest)
-RUN_PACKAGES=(wine wine64 xvfb xauth fonts-wqy-microhei locales x11-apps imagemagick)
+RUN_PACKAGES=(wine wine64 fonts-wine xvfb xauth fonts-wqy-microhei locales)
+# Screenshots (scripts/run without a display, scripts/screenshots).
+SHOT_PACKAGES=(imagemagick)
 
 # Wine reads the ANSI code page from the glibc locale: without zh_CN.UTF-8 it falls back to 1252.
 ensure_locale() {
