@@ -98,15 +98,16 @@ const Expected kRects[] = {
     {ui::FrameCurr, {16, 80, 393, 217}, {24, 120, 590, 326}},
 };
 
+void ExpectRect(const RECT& actual, const RECT& expected, int id) {
+    EXPECT_EQ(actual.left, expected.left) << id;
+    EXPECT_EQ(actual.top, expected.top) << id;
+    EXPECT_EQ(actual.right, expected.right) << id;
+    EXPECT_EQ(actual.bottom, expected.bottom) << id;
+}
+
 TEST_F(MainWindowTest, ControlsStandWhereTheLayoutPutsThemAtAnyDpi) {
     LoadMainAsAtStartup();
-    for (const Expected& e : kRects) {
-        const RECT r = ClientRectOf(e.id);
-        EXPECT_EQ(r.left, e.at96.left) << e.id;
-        EXPECT_EQ(r.top, e.at96.top) << e.id;
-        EXPECT_EQ(r.right, e.at96.right) << e.id;
-        EXPECT_EQ(r.bottom, e.at96.bottom) << e.id;
-    }
+    for (const Expected& e : kRects) ExpectRect(ClientRectOf(e.id), e.at96, e.id);
     RECT window{};
     GetWindowRect(Form().Hwnd(), &window);
     EXPECT_EQ(window.right - window.left, 416);
@@ -114,13 +115,7 @@ TEST_F(MainWindowTest, ControlsStandWhereTheLayoutPutsThemAtAnyDpi) {
 
     RECT suggested = window;
     SendMessageW(Form().Hwnd(), 0x02E0 /* WM_DPICHANGED */, MAKEWPARAM(144, 144), reinterpret_cast<LPARAM>(&suggested));
-    for (const Expected& e : kRects) {
-        const RECT r = ClientRectOf(e.id);
-        EXPECT_EQ(r.left, e.at144.left) << e.id;
-        EXPECT_EQ(r.top, e.at144.top) << e.id;
-        EXPECT_EQ(r.right, e.at144.right) << e.id;
-        EXPECT_EQ(r.bottom, e.at144.bottom) << e.id;
-    }
+    for (const Expected& e : kRects) ExpectRect(ClientRectOf(e.id), e.at144, e.id);
     GetWindowRect(Form().Hwnd(), &window);
     EXPECT_EQ(window.right - window.left, 624);
     EXPECT_EQ(window.bottom - window.top, 386);

@@ -36,7 +36,7 @@ void FormMain::Cmd_Quit_Click() {
 
 void FormMain::Form_Resize() {
     if (!Hwnd()) return;
-    const UINT dpi = m_controls.Dpi() ? m_controls.Dpi() : toolkit::WindowDpi(Hwnd());
+    const UINT dpi = m_controls.Dpi();
     // Refused while minimised: the pending error is cleared below, so no message appears.
     SetOuterSize(toolkit::TwipsToPixels(kMainWidthTw, dpi), toolkit::TwipsToPixels(kMainHeightTw, dpi));
     toolkit::ClearError();

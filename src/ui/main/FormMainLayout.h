@@ -32,9 +32,6 @@ enum MainControl : int {
 // The outer size the window is held at, frame and caption included.
 inline constexpr int kMainWidthTw = 6240;
 inline constexpr int kMainHeightTw = 3855;
-// The client area as designed, for creating the window before its first resize.
-inline constexpr int kMainClientWidthTw = 6105;
-inline constexpr int kMainClientHeightTw = 3645;
 
 inline constexpr COLORREF kDarkGreen = 0x8000;
 inline constexpr COLORREF kRed = 0xFF;

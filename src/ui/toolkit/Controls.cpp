@@ -40,6 +40,8 @@ WindowKind KindOf(const ControlSpec& spec) {
     return {L"STATIC", child, 0};
 }
 
+constexpr ControlSpec kDetachedSpec{0, ControlKind::Label, kInWindow, L"", {0, 0, 0, 0}, kNoTabStop};
+
 bool TakesFocus(ControlKind kind) { return kind == ControlKind::Button || kind == ControlKind::TextBox; }
 
 }  // namespace
@@ -109,6 +111,8 @@ void Control::SetPicture(PicturePtr picture) {
 
 // ---- ControlSet ------------------------------------------------------------------------------
 
+ControlSet::ControlSet() : m_detached(*this, kDetachedSpec) {}
+
 void ControlSet::Create(HWND parent, std::span<const ControlSpec> specs) {
     static const bool commonControls = [] {
         INITCOMMONCONTROLSEX init{sizeof(init), ICC_WIN95_CLASSES | ICC_STANDARD_CLASSES};
@@ -174,12 +178,8 @@ Control& ControlSet::operator[](int id) {
 const Control& ControlSet::operator[](int id) const {
     auto it = std::find_if(m_controls.begin(), m_controls.end(), [id](const Control& c) { return c.Id() == id; });
     if (it != m_controls.end()) return *it;
-    // The window could not be created: its controls answer as windowless ones, and the step fails.
-    static const ControlSpec kDetachedSpec{0, ControlKind::Label, kInWindow, L"", {0, 0, 0, 0}, kNoTabStop};
-    static Control detached(const_cast<ControlSet&>(*this), kDetachedSpec);
-    detached = Control(const_cast<ControlSet&>(*this), kDetachedSpec);
     RaiseError(kErrInvalidCall, L"控件不存在");
-    return detached;
+    return m_detached;
 }
 
 Control* ControlSet::FromHwnd(HWND hwnd) {

@@ -24,7 +24,6 @@ public:
     ControlKind Kind() const { return m_spec->kind; }
     HWND Hwnd() const { return m_hwnd; }
 
-    RectTw RectTwips() const { return m_rectTw; }
     int Left() const { return m_rectTw.left; }
     void SetLeft(int twips);
     int Width() const { return m_rectTw.width; }
@@ -36,7 +35,6 @@ public:
     void SetText(const std::wstring& text);
     COLORREF ForeColor() const { return m_foreColor; }
     void SetForeColor(COLORREF color);
-    COLORREF BackColor() const { return m_backColor; }
 
     // Image boxes show their picture at its own size, not stretched, from their top-left corner.
     const PicturePtr& Picture() const { return m_picture; }
@@ -62,7 +60,7 @@ private:
 
 class ControlSet {
 public:
-    ControlSet() = default;
+    ControlSet();
     ControlSet(const ControlSet&) = delete;
     ControlSet& operator=(const ControlSet&) = delete;
 
@@ -101,6 +99,8 @@ private:
     std::map<const FontSpec*, UniqueHfont> m_fonts;
     std::map<COLORREF, UniqueHbrush> m_brushes;
     HWND m_tooltip = nullptr;  // owned by the parent window, destroyed with it
+    // Answers for a control of a window that could not be created: no window, every step fails.
+    Control m_detached;
 };
 
 }  // namespace toolkit

@@ -15,10 +15,6 @@ constexpr int TwipsToPixels(int twips, UINT dpi) {
     return static_cast<int>(scaled >= 0 ? (scaled + half) / kTwipsPerInch : -((-scaled + half) / kTwipsPerInch));
 }
 
-constexpr int PixelsToTwips(int pixels, UINT dpi) {
-    return dpi ? static_cast<int>((static_cast<long long>(pixels) * kTwipsPerInch + dpi / 2) / dpi) : 0;
-}
-
 // The window's DPI where the system reports one per window (Windows 10 1607 and later),
 // otherwise the screen's.
 UINT WindowDpi(HWND hwnd);

@@ -35,13 +35,9 @@ private:
 
 template <class H>
 inline void DeleteGdiObject(H h) noexcept { DeleteObject(h); }
-inline void DestroyIconHandle(HICON h) noexcept { DestroyIcon(h); }
-inline void DestroyWindowHandle(HWND h) noexcept { DestroyWindow(h); }
 
 using UniqueHfont = UniqueHandle<HFONT, &DeleteGdiObject<HFONT>>;
 using UniqueHbrush = UniqueHandle<HBRUSH, &DeleteGdiObject<HBRUSH>>;
 using UniqueHbitmap = UniqueHandle<HBITMAP, &DeleteGdiObject<HBITMAP>>;
-using UniqueHicon = UniqueHandle<HICON, &DestroyIconHandle>;
-using UniqueHwnd = UniqueHandle<HWND, &DestroyWindowHandle>;
 
 }  // namespace toolkit
