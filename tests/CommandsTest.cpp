@@ -6,7 +6,7 @@
 #include "support/FormProbes.h"
 #include "support/RegistryKit.h"
 #include "support/Seams.h"
-#include "ui/toolkit/PendingError.h"
+#include "base/PendingError.h"
 
 namespace {
 
@@ -153,17 +153,17 @@ TEST_F(CommandsTest, APendingErrorGivesItsDescriptionAndIsCleared) {
     RegistryRecorder recorder;
     recorder.fail = [](const RegCall& call) -> LONG {
         if (call.function != "Create" || call.path != kRdpwdTcp) return 0;
-        toolkit::RaiseError(70, L"拒绝的权限");
+        base::RaiseError(70, L"拒绝的权限");
         return ERROR_ACCESS_DENIED;
     };
     Change(L"3390");
     ASSERT_EQ(Script().Shown().size(), 2u);
     EXPECT_EQ(Script().Shown()[1].text, L"修改失败，原因：拒绝的权限");
-    EXPECT_FALSE(toolkit::ErrorPending());
+    EXPECT_FALSE(base::ErrorPending());
 
     recorder.fail = [](const RegCall& call) -> LONG {
         if (call.function != "Create") return 0;
-        toolkit::RaiseError(70, L"拒绝的权限");
+        base::RaiseError(70, L"拒绝的权限");
         return ERROR_ACCESS_DENIED;
     };
     Script().Reset();
@@ -171,7 +171,7 @@ TEST_F(CommandsTest, APendingErrorGivesItsDescriptionAndIsCleared) {
     ASSERT_EQ(Script().Shown().size(), 2u);
     EXPECT_EQ(Script().Shown()[1].text, L"操作失败！错误信息：拒绝的权限");
     EXPECT_EQ(Script().Shown()[1].style, 48u);
-    EXPECT_FALSE(toolkit::ErrorPending());
+    EXPECT_FALSE(base::ErrorPending());
 }
 
 // ---- Revert ----------------------------------------------------------------------------------

@@ -7,7 +7,7 @@
 #include "support/RegistryKit.h"
 #include "support/Seams.h"
 #include "ui/toolkit/Events.h"
-#include "ui/toolkit/PendingError.h"
+#include "base/PendingError.h"
 
 namespace {
 
@@ -168,7 +168,7 @@ TEST_F(MainWindowTest, TheWindowKeepsItsSizeAndMinimisingShowsNoMessage) {
     ShowWindow(hwnd, SW_MINIMIZE);
     Pump();
     EXPECT_TRUE(IsIconic(hwnd));
-    EXPECT_FALSE(toolkit::ErrorPending());
+    EXPECT_FALSE(base::ErrorPending());
     ShowWindow(hwnd, SW_RESTORE);
     Pump();
     GetWindowRect(hwnd, &r);

@@ -50,7 +50,7 @@ protected:
 TEST_F(StartupTest, TheTickLoadsTheMainWindowOnceWhileTheBarGrowsThenSwapsTheWindows) {
     std::vector<unsigned> pauses;
     std::vector<int> widthsAtPauses;
-    toolkit::ScopedSeam pauseRecorder(toolkit::PauseCall(), [&](unsigned ms) {
+    base::ScopedSeam pauseRecorder(toolkit::PauseCall(), [&](unsigned ms) {
         pauses.push_back(ms);
         widthsAtPauses.push_back(ui::FormStartProbe::BarWidthTw());
     });
@@ -137,7 +137,7 @@ TEST_F(StartupTest, TheSplashIsABorderlessCentredPictureWithItsBarAndLink) {
 
 TEST_F(StartupTest, TheHandIsShownOverTheLinkAndLoadedOnlyOnce) {
     int loads = 0;
-    toolkit::ScopedSeam countLoads(common::LoadCursorCall(), [&](HINSTANCE module, LPCSTR id) {
+    base::ScopedSeam countLoads(common::LoadCursorCall(), [&](HINSTANCE module, LPCSTR id) {
         ++loads;
         return LoadCursorA(module, id);
     });

@@ -8,6 +8,8 @@
 #include <optional>
 #include <string>
 
+#include "base/DecimalText.h"
+
 namespace common {
 
 // The separators of the user's locale. The caller reads them from the system; keeping them out
@@ -29,8 +31,7 @@ std::int32_t ToPortNumber(const std::wstring& text, const NumberFormat& fmt) noe
 // huge inputs still compare as out of any port range); std::nullopt when IsPlainNumber is false.
 std::optional<std::int64_t> RoundedValue(const std::wstring& text, const NumberFormat& fmt) noexcept;
 
-// The decimal digits of a number, with a leading "-" when it is negative: how stored numbers are
-// shown. Written out here so the program needs no printf machinery for it.
-std::wstring DecimalText(std::int32_t value);
+// How stored numbers are shown (the decimal digits, "-" first when negative).
+using base::DecimalText;
 
 }  // namespace common

@@ -2,7 +2,7 @@
 
 #include <windows.h>
 
-#include "ui/toolkit/PendingError.h"
+#include "base/PendingError.h"
 
 namespace common {
 namespace {
@@ -20,17 +20,17 @@ NumberFormat UserNumberFormat() {
 }
 
 bool IsPlainNumber(const std::wstring& text) {
-    toolkit::ClearError();
+    base::ClearError();
     return IsPlainNumber(text, UserNumberFormat());
 }
 
 std::int32_t ToPortNumber(const std::wstring& text) {
-    toolkit::ClearError();
+    base::ClearError();
     return ToPortNumber(text, UserNumberFormat());
 }
 
 std::optional<std::int64_t> RoundedValue(const std::wstring& text) {
-    toolkit::ClearError();
+    base::ClearError();
     return RoundedValue(text, UserNumberFormat());
 }
 

@@ -1,6 +1,7 @@
 #pragma once
-// Registry access of the program: three general routines over the ANSI registry functions, and the
-// four Remote Desktop settings built on them. Only the port read talks to the user (a warning).
+// Registry access of the windows: three general routines over the ANSI registry functions, and the
+// four Remote Desktop settings built on them, all on the settings core (SettingsCore.h) with the
+// port text converted as the user's locale reads it. Only the port read talks to the user (a warning).
 
 #include <windows.h>
 
@@ -8,24 +9,21 @@
 #include <string>
 #include <variant>
 
+#include "registry/SettingsCore.h"
+
 namespace RegTable {
 
-// Every key is opened or created with all key rights but delete, write-DAC and write-owner,
-// so reading a value also needs write rights on its key.
-inline constexpr REGSAM kKeyAccess = 0x2003F;
-// A value of a type that QueryValueVariant does not read.
-inline constexpr long kUnreadType = -1;
-inline constexpr DWORD kReadBufferBytes = 1024;
-
-inline constexpr const wchar_t* kRdpTcpKey = L"SYSTEM\\CurrentControlSet\\Control\\Terminal Server\\WinStations\\RDP-Tcp";
-inline constexpr const wchar_t* kRdpwdTcpKey = L"SYSTEM\\CurrentControlSet\\Control\\Terminal Server\\Wds\\rdpwd\\Tds\\tcp";
-inline constexpr const wchar_t* kTerminalServerKey = L"SYSTEM\\CurrentControlSet\\Control\\Terminal Server";
-inline constexpr const wchar_t* kPortValue = L"PortNumber";
-inline constexpr const wchar_t* kDenyValue = L"fDenyTSConnections";
+using settings::kKeyAccess;
+using settings::kReadBufferBytes;
+using settings::kUnreadType;
+using settings::kDenyValue;
+using settings::kPortValue;
+using settings::kRdpTcpKey;
+using settings::kRdpwdTcpKey;
+using settings::kTerminalServerKey;
 inline constexpr const wchar_t* kPortReadFailed = L"远程端口获取失败！";
 
-// Nothing, a 32-bit signed integer, or a text.
-using TypedValue = std::variant<std::monostate, std::int32_t, std::wstring>;
+using settings::TypedValue;
 // "" for nothing, the decimal digits (leading "-" when negative) for a number, the text itself.
 std::wstring TextForm(const TypedValue& value);
 

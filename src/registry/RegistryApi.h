@@ -6,6 +6,8 @@
 
 #include <functional>
 
+#include "base/Handles.h"
+
 namespace RegTable {
 
 struct RegistryApi {
@@ -22,20 +24,8 @@ RegistryApi RealRegistryApi();
 // The table in use; tests assign to it and put RealRegistryApi() back.
 RegistryApi& Registry();
 
-// Closes a key through the table at the end of a scope.
-class ScopedKey {
-public:
-    ScopedKey() = default;
-    ~ScopedKey() {
-        if (m_key) Registry().CloseKey(m_key);
-    }
-    ScopedKey(const ScopedKey&) = delete;
-    ScopedKey& operator=(const ScopedKey&) = delete;
-    HKEY* Put() { return &m_key; }
-    HKEY Get() const { return m_key; }
-
-private:
-    HKEY m_key = nullptr;
-};
+// Keys are closed through the table too, so a recorder sees every close.
+inline void CloseKeyThroughTable(HKEY key) noexcept { Registry().CloseKey(key); }
+using ScopedKey = base::UniqueHandle<HKEY, &CloseKeyThroughTable>;
 
 }  // namespace RegTable

@@ -4,7 +4,7 @@
 
 #include "ui/toolkit/Events.h"
 #include "ui/toolkit/MessageBox.h"
-#include "ui/toolkit/PendingError.h"
+#include "base/PendingError.h"
 #include "ui/toolkit/Shell.h"
 
 namespace testkit {
@@ -43,7 +43,7 @@ EffectLog& EffectLog::Instance() {
 void InstallTestSeams() {
     MessageBoxScript::Instance().Reset();
     EffectLog::Instance().Reset();
-    toolkit::ClearError();
+    base::ClearError();
     toolkit::MessageBoxCall().Set([](HWND owner, const std::wstring& text, const std::wstring& caption, UINT style) {
         return MessageBoxScript::Instance().Show(owner, text, caption, style);
     });

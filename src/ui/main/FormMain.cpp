@@ -4,7 +4,7 @@
 #include "ui/main/MakerAddress.h"
 #include "ui/toolkit/Dpi.h"
 #include "ui/toolkit/FormInstance.h"
-#include "ui/toolkit/PendingError.h"
+#include "base/PendingError.h"
 
 namespace ui {
 namespace {
@@ -42,7 +42,7 @@ void FormMain::Load() {
         Form_Resize();  // at the window's own DPI, which may differ from the screen's
         CentreOnScreen();
     } else {
-        toolkit::RaiseWin32Error(GetLastError());
+        base::RaiseWin32Error(GetLastError());
     }
     m_creating = false;
     if (created) Form_Load();  // the load event

@@ -2,9 +2,9 @@
 
 #include "ui/main/FormMain.h"
 #include "ui/main/MakerAddress.h"
-#include "ui/toolkit/AnsiText.h"
+#include "base/AnsiText.h"
 #include "ui/toolkit/Dpi.h"
-#include "ui/toolkit/PendingError.h"
+#include "base/PendingError.h"
 #include "ui/toolkit/Shell.h"
 
 namespace ui {
@@ -12,25 +12,25 @@ namespace ui {
 void FormMain::ClickUrl(const std::wstring& myurl) {
     // The owner is always the main window, even while it is still hidden during start-up.
     HWND owner = Handle();
-    const std::string address = toolkit::ToAnsi(myurl);
-    const std::string verb = toolkit::ToAnsi(L"open");
+    const std::string address = base::ToAnsi(myurl);
+    const std::string verb = base::ToAnsi(L"open");
     toolkit::ShellExecuteCall()(owner, verb.c_str(), address.c_str(), nullptr, nullptr, SW_HIDE);
-    toolkit::ClearError();
+    base::ClearError();
 }
 
 void FormMain::Cmd_ContactUs_Click() {
     ClickUrl(kMakerAddress);
-    toolkit::ClearError();
+    base::ClearError();
 }
 
 void FormMain::Label2_Click() {
     ClickUrl(kMakerAddress);
-    toolkit::ClearError();
+    base::ClearError();
 }
 
 void FormMain::Cmd_Quit_Click() {
     Unload();
-    toolkit::ClearError();
+    base::ClearError();
     toolkit::EndProgramCall()(0);
 }
 
@@ -39,7 +39,7 @@ void FormMain::Form_Resize() {
     const UINT dpi = m_controls.Dpi();
     // Refused while minimised: the pending error is cleared below, so no message appears.
     SetOuterSize(toolkit::TwipsToPixels(kMainWidthTw, dpi), toolkit::TwipsToPixels(kMainHeightTw, dpi));
-    toolkit::ClearError();
+    base::ClearError();
 }
 
 }  // namespace ui

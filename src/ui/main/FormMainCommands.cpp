@@ -5,7 +5,7 @@
 #include "registry/RegTable.h"
 #include "ui/main/FormMain.h"
 #include "ui/toolkit/MessageBox.h"
-#include "ui/toolkit/PendingError.h"
+#include "base/PendingError.h"
 
 namespace ui {
 namespace {
@@ -36,15 +36,15 @@ void FormMain::Cmd_Change_Click() {
     const std::wstring newPort = TrimSpaces(Ctl(Text_NewPort).Text());
     if (!common::IsPlainNumber(newPort)) {
         toolkit::ShowMessage(kPortRefused, toolkit::kStyleWarning);
-        return toolkit::ClearError();
+        return base::ClearError();
     }
     const std::optional<std::int64_t> value = common::RoundedValue(newPort);
     if (!value || *value < kLowestPort || *value > kHighestPort) {
         toolkit::ShowMessage(kPortRefused, toolkit::kStyleWarning);
-        return toolkit::ClearError();
+        return base::ClearError();
     }
-    if (newPort == LastAppliedPort) return toolkit::ClearError();
-    if (!Confirmed(ChangeConfirmation(OriginalPort, newPort), toolkit::kStyleConfirm)) return toolkit::ClearError();
+    if (newPort == LastAppliedPort) return base::ClearError();
+    if (!Confirmed(ChangeConfirmation(OriginalPort, newPort), toolkit::kStyleConfirm)) return base::ClearError();
 
     LastAppliedPort = newPort;  // remembered whatever the write's outcome
     std::wstring portText = newPort;
@@ -54,20 +54,20 @@ void FormMain::Cmd_Change_Click() {
         ReportChangeFailure();
     }
     RefreshAll();
-    toolkit::ClearError();
+    base::ClearError();
 }
 
 void FormMain::ReportChangeFailure() {
-    if (toolkit::ErrorPending()) {
-        toolkit::ShowMessage(L"修改失败，原因：" + toolkit::ErrorDescription(), toolkit::kStyleWarning);
-        toolkit::ClearError();
+    if (base::ErrorPending()) {
+        toolkit::ShowMessage(L"修改失败，原因：" + base::ErrorDescription(), toolkit::kStyleWarning);
+        base::ClearError();
     } else {
         toolkit::ShowMessage(L"修改失败，可能是系统禁止了注册表修改。", toolkit::kStyleWarning);
     }
 }
 
 void FormMain::Cmd_Revert_Click() {
-    if (OriginalPort.size() < 2) return toolkit::ClearError();
+    if (OriginalPort.size() < 2) return base::ClearError();
     std::wstring portText = OriginalPort;
     // A failed restore must not read as done: the admin relies on this command to recover.
     if (RegTable::SetRemotePort(portText)) {
@@ -76,33 +76,33 @@ void FormMain::Cmd_Revert_Click() {
         ReportChangeFailure();
     }
     RefreshAll();
-    toolkit::ClearError();
+    base::ClearError();
 }
 
 void FormMain::Cmd_Open_Click() {
-    if (RemoteEnabled) return toolkit::ClearError();
-    if (!Confirmed(L"确定要打开远程连接吗？", toolkit::kStylePlainConfirm)) return toolkit::ClearError();
+    if (RemoteEnabled) return base::ClearError();
+    if (!Confirmed(L"确定要打开远程连接吗？", toolkit::kStylePlainConfirm)) return base::ClearError();
     SetRemoteAccess(true);
 }
 
 void FormMain::Cmd_Close_Click() {
-    if (!RemoteEnabled) return toolkit::ClearError();
+    if (!RemoteEnabled) return base::ClearError();
     const std::wstring question = std::wstring(L"您确定要关闭远程连接吗？") + kLineBreak + kLineBreak +
                                   L"注意：关闭后，您将不能通过远程连接进入服务器。";
-    if (!Confirmed(question, toolkit::kStyleConfirm)) return toolkit::ClearError();
+    if (!Confirmed(question, toolkit::kStyleConfirm)) return base::ClearError();
     SetRemoteAccess(false);
 }
 
 void FormMain::SetRemoteAccess(bool allow) {
     if (RegTable::SetRemoteEnabled(allow)) {
         toolkit::ShowMessage(L"操作完成！", toolkit::kStyleInformation);
-    } else if (toolkit::ErrorPending()) {
-        toolkit::ShowMessage(L"操作失败！错误信息：" + toolkit::ErrorDescription(), toolkit::kStyleWarning);
+    } else if (base::ErrorPending()) {
+        toolkit::ShowMessage(L"操作失败！错误信息：" + base::ErrorDescription(), toolkit::kStyleWarning);
     } else {
         toolkit::ShowMessage(L"操作失败！错误 未知。", toolkit::kStyleWarning);
     }
     RefreshAll();
-    toolkit::ClearError();
+    base::ClearError();
 }
 
 }  // namespace ui

@@ -3,14 +3,13 @@
 #include "common/Startup.h"
 #include "registry/RegTable.h"
 #include "ui/main/FormMain.h"
-#include "ui/start/StartupProgress.h"
 #include "ui/toolkit/Events.h"
-#include "ui/toolkit/PendingError.h"
+#include "base/PendingError.h"
 
 namespace ui {
 
 void FormMain::RefreshRemoteStatus() {
-    toolkit::ClearError();
+    base::ClearError();
     RemoteEnabled = RegTable::IsRemoteEnabled();
     toolkit::Control& status = Ctl(Label_RemoteStatus);
     status.SetText(RemoteEnabled ? L"系统远程状态：已开启" : L"系统远程状态：已关闭");
@@ -18,21 +17,21 @@ void FormMain::RefreshRemoteStatus() {
     Ctl(Image_Status).SetPicture(Ctl(RemoteEnabled ? Image_OK : Image_NG).Picture());
     Ctl(Cmd_Open).SetVisible(!RemoteEnabled);
     Ctl(Cmd_Close).SetVisible(RemoteEnabled);
-    toolkit::ClearError();
+    base::ClearError();
 }
 
 void FormMain::RefreshPort() {
-    toolkit::ClearError();
+    base::ClearError();
     CurrentPort = RegTable::GetRemotePort();
     if (OriginalPort.empty()) OriginalPort = CurrentPort;
     Ctl(Text_CurrPort).SetText(CurrentPort);
-    toolkit::ClearError();
+    base::ClearError();
 }
 
 void FormMain::RefreshAll() {
     RefreshRemoteStatus();
     RefreshPort();
-    toolkit::ClearError();
+    base::ClearError();
 }
 
 void FormMain::Form_Load() {
@@ -45,26 +44,26 @@ void FormMain::Form_Load() {
 void FormMain::OneTimeLoadBody() {
     common::StartupPending = false;
     Ctl(Cmd_Open).SetLeft(Ctl(Cmd_Close).Left());
-    ShowStartupProgress(1800);
+    common::ShowStartupProgress(1800);
     toolkit::Pause(50);
     toolkit::Pause(30);
     RefreshRemoteStatus();
     toolkit::DoEvents();
-    ShowStartupProgress(2500);
+    common::ShowStartupProgress(2500);
     toolkit::Pause(30);
     toolkit::DoEvents();
-    ShowStartupProgress(3500);
+    common::ShowStartupProgress(3500);
     toolkit::Pause(50);
     RefreshPort();
     toolkit::Pause(30);
     toolkit::DoEvents();
-    ShowStartupProgress(4000);
+    common::ShowStartupProgress(4000);
     toolkit::Pause(50);
-    ShowStartupProgress(4500);
+    common::ShowStartupProgress(4500);
     toolkit::Pause(50);
     toolkit::DoEvents();
-    ShowStartupProgress(5000);
-    toolkit::ClearError();
+    common::ShowStartupProgress(5000);
+    base::ClearError();
 }
 
 }  // namespace ui

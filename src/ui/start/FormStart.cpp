@@ -4,7 +4,6 @@
 #include "common/Startup.h"
 #include "resource.h"
 #include "ui/main/FormMain.h"
-#include "ui/start/StartupProgress.h"
 #include "ui/toolkit/Dpi.h"
 #include "ui/toolkit/FormInstance.h"
 #include "ui/toolkit/Events.h"
@@ -24,12 +23,13 @@ const toolkit::WindowClassSpec& StartClass() {
 constexpr DWORD kStartStyle = WS_POPUP;
 constexpr DWORD kStartExStyle = WS_EX_TOOLWINDOW;
 
-}  // namespace
-
-void ShowStartupProgress(int widthTw) {
+// The main window's load body widens the bar through the start-up progress hook.
+void WidenBar(int widthTw) {
     if (FormStart::Exists() && FormStart::Instance().IsLoaded())
         FormStart::Instance().Ctl(PictureProcess).SetWidth(widthTw);
 }
+
+}  // namespace
 
 FormStart& FormStart::Instance() { return toolkit::FormInstance<FormStart>::Get(); }
 
@@ -54,6 +54,7 @@ void FormStart::Load() {
                      toolkit::TwipsToPixels(kStartClientHeightTw, windowDpi));
         CentreOnScreen();
         m_timerStart.Attach(Hwnd());
+        common::StartupProgress = &WidenBar;
     }
     m_creating = false;
     if (created) Form_Load();
@@ -68,6 +69,7 @@ void FormStart::Show() {
 
 void FormStart::Unload() {
     m_timerStart.SetEnabled(false);
+    common::StartupProgress = nullptr;
     DestroyHwnd();
     m_picture.reset();  // the splash is not shown again: give its decoded picture back
 }

@@ -6,7 +6,7 @@
 
 #include "ui/toolkit/Dpi.h"
 #include "ui/toolkit/Fonts.h"
-#include "ui/toolkit/PendingError.h"
+#include "base/PendingError.h"
 
 namespace toolkit {
 namespace {
@@ -67,7 +67,7 @@ void Control::Place() const {
     const RECT r = RectPx();
     if (!SetWindowPos(m_hwnd, nullptr, r.left, r.top, r.right - r.left, r.bottom - r.top,
                       SWP_NOZORDER | SWP_NOACTIVATE))
-        RaiseWin32Error(GetLastError());
+        base::RaiseWin32Error(GetLastError());
 }
 
 void Control::SetLeft(int twips) {
@@ -95,7 +95,7 @@ std::wstring Control::Text() const {
 }
 
 void Control::SetText(const std::wstring& text) {
-    if (m_hwnd && !SetWindowTextW(m_hwnd, text.c_str())) RaiseWin32Error(GetLastError());
+    if (m_hwnd && !SetWindowTextW(m_hwnd, text.c_str())) base::RaiseWin32Error(GetLastError());
 }
 
 void Control::SetForeColor(COLORREF color) {
@@ -144,7 +144,7 @@ void ControlSet::CreateOne(Control& control) {
                                      reinterpret_cast<HMENU>(static_cast<INT_PTR>(control.Id())),
                                      GetModuleHandleW(nullptr), nullptr);
     if (!control.m_hwnd) {
-        RaiseWin32Error(GetLastError());
+        base::RaiseWin32Error(GetLastError());
         return;
     }
     ApplyFont(control);
@@ -178,7 +178,7 @@ Control& ControlSet::operator[](int id) {
 const Control& ControlSet::operator[](int id) const {
     auto it = std::find_if(m_controls.begin(), m_controls.end(), [id](const Control& c) { return c.Id() == id; });
     if (it != m_controls.end()) return *it;
-    RaiseError(kErrInvalidCall, L"控件不存在");
+    base::RaiseError(base::kErrInvalidCall, L"控件不存在");
     return m_detached;
 }
 
@@ -202,8 +202,8 @@ void ControlSet::SetDpi(UINT dpi) {
     if (dpi == 0 || dpi == m_dpi) return;
     m_dpi = dpi;
     // The old fonts stay alive until every control holds its new one.
-    UniqueHfont oldDefault = std::move(m_defaultFont);
-    std::map<const FontSpec*, UniqueHfont> oldFonts = std::move(m_fonts);
+    base::UniqueHfont oldDefault = std::move(m_defaultFont);
+    std::map<const FontSpec*, base::UniqueHfont> oldFonts = std::move(m_fonts);
     m_fonts.clear();
     for (const Control& control : m_controls) {
         ApplyFont(control);
@@ -216,14 +216,14 @@ HFONT ControlSet::FontFor(const FontSpec* font) {
         if (!m_defaultFont) m_defaultFont = CreateDefaultFont(m_dpi);
         return m_defaultFont.Get();
     }
-    UniqueHfont& slot = m_fonts[font];
+    base::UniqueHfont& slot = m_fonts[font];
     if (!slot) slot = CreateFontFromSpec(*font, m_dpi);
     return slot.Get();
 }
 
 HBRUSH ControlSet::Brush(COLORREF color) {
-    UniqueHbrush& slot = m_brushes[color];
-    if (!slot) slot = UniqueHbrush(CreateSolidBrush(color));
+    base::UniqueHbrush& slot = m_brushes[color];
+    if (!slot) slot = base::UniqueHbrush(CreateSolidBrush(color));
     return slot.Get();
 }
 

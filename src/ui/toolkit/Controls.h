@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "ui/toolkit/Handles.h"
+#include "base/Handles.h"
 #include "ui/toolkit/Layout.h"
 #include "ui/toolkit/Picture.h"
 
@@ -95,9 +95,9 @@ private:
     HWND m_parent = nullptr;
     UINT m_dpi = 96;
     std::vector<Control> m_controls;
-    UniqueHfont m_defaultFont;
-    std::map<const FontSpec*, UniqueHfont> m_fonts;
-    std::map<COLORREF, UniqueHbrush> m_brushes;
+    base::UniqueHfont m_defaultFont;
+    std::map<const FontSpec*, base::UniqueHfont> m_fonts;
+    std::map<COLORREF, base::UniqueHbrush> m_brushes;
     HWND m_tooltip = nullptr;  // owned by the parent window, destroyed with it
     // Answers for a control of a window that could not be created: no window, every step fails.
     Control m_detached;

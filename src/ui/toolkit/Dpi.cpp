@@ -1,5 +1,7 @@
 #include "ui/toolkit/Dpi.h"
 
+#include "base/Handles.h"
+
 namespace toolkit {
 namespace {
 
@@ -17,9 +19,8 @@ UINT WindowDpi(HWND hwnd) {
     if (hwnd && getDpiForWindow) {
         if (UINT dpi = getDpiForWindow(hwnd)) return dpi;
     }
-    HDC screen = GetDC(nullptr);
-    const int dpi = screen ? GetDeviceCaps(screen, LOGPIXELSX) : 0;
-    if (screen) ReleaseDC(nullptr, screen);
+    const base::ScopedWindowDc screen(nullptr);
+    const int dpi = screen ? GetDeviceCaps(screen.Get(), LOGPIXELSX) : 0;
     return dpi > 0 ? static_cast<UINT>(dpi) : kBaseDpi;
 }
 

@@ -3,7 +3,7 @@
 
 #include <windows.h>
 
-#include "ui/toolkit/Seam.h"
+#include "base/Seam.h"
 
 namespace toolkit {
 
@@ -16,7 +16,7 @@ void DoEvents();
 // Runs until WM_QUIT; returns its exit code.
 int RunMessageLoop();
 
-using PauseSeam = Seam<void(unsigned milliseconds)>;
+using PauseSeam = base::Seam<void(unsigned milliseconds)>;
 PauseSeam& PauseCall();
 void Pause(unsigned milliseconds);
 

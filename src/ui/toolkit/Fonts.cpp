@@ -14,37 +14,35 @@ NONCLIENTMETRICSW MetricsForDpi(UINT dpi) {
     if (forDpi && forDpi(SPI_GETNONCLIENTMETRICS, sizeof(metrics), &metrics, 0, dpi)) return metrics;
     SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof(metrics), &metrics, 0);
     // Older systems report the metrics at the screen's DPI: scale them to the window's.
-    HDC screen = GetDC(nullptr);
-    const int screenDpi = screen ? GetDeviceCaps(screen, LOGPIXELSY) : 96;
-    if (screen) ReleaseDC(nullptr, screen);
+    const base::ScopedWindowDc screen(nullptr);
+    const int screenDpi = screen ? GetDeviceCaps(screen.Get(), LOGPIXELSY) : 96;
     if (screenDpi > 0) metrics.lfMessageFont.lfHeight = MulDiv(metrics.lfMessageFont.lfHeight, dpi, screenDpi);
     return metrics;
 }
 
 }  // namespace
 
-UniqueHfont CreateDefaultFont(UINT dpi) {
+base::UniqueHfont CreateDefaultFont(UINT dpi) {
     NONCLIENTMETRICSW metrics = MetricsForDpi(dpi);
-    return UniqueHfont(CreateFontIndirectW(&metrics.lfMessageFont));
+    return base::UniqueHfont(CreateFontIndirectW(&metrics.lfMessageFont));
 }
 
 bool FontFaceInstalled(const wchar_t* face, BYTE charset) {
     LOGFONTW query{};
     query.lfCharSet = charset;
     wcsncpy(query.lfFaceName, face, LF_FACESIZE - 1);
-    HDC screen = GetDC(nullptr);
+    const base::ScopedWindowDc screen(nullptr);
     bool found = false;
     EnumFontFamiliesExW(
-        screen, &query, [](const LOGFONTW*, const TEXTMETRICW*, DWORD, LPARAM flag) -> int {
+        screen.Get(), &query, [](const LOGFONTW*, const TEXTMETRICW*, DWORD, LPARAM flag) -> int {
             *reinterpret_cast<bool*>(flag) = true;
             return 0;
         },
         reinterpret_cast<LPARAM>(&found), 0);
-    if (screen) ReleaseDC(nullptr, screen);
     return found;
 }
 
-UniqueHfont CreateFontFromSpec(const FontSpec& spec, UINT dpi) {
+base::UniqueHfont CreateFontFromSpec(const FontSpec& spec, UINT dpi) {
     LOGFONTW font{};
     font.lfHeight = -MulDiv(spec.centiPoints, static_cast<int>(dpi), 7200);
     font.lfWeight = spec.bold ? FW_BOLD : FW_NORMAL;
@@ -67,7 +65,7 @@ UniqueHfont CreateFontFromSpec(const FontSpec& spec, UINT dpi) {
         // No Chinese face found by name: keep the default face, which the system links to one.
         wcsncpy(font.lfFaceName, MetricsForDpi(dpi).lfMessageFont.lfFaceName, LF_FACESIZE - 1);
     }
-    return UniqueHfont(CreateFontIndirectW(&font));
+    return base::UniqueHfont(CreateFontIndirectW(&font));
 }
 
 }  // namespace toolkit

@@ -3,17 +3,17 @@
 
 #include <windows.h>
 
-#include "ui/toolkit/Handles.h"
+#include "base/Handles.h"
 #include "ui/toolkit/Layout.h"
 
 namespace toolkit {
 
-UniqueHfont CreateDefaultFont(UINT dpi);
+base::UniqueHfont CreateDefaultFont(UINT dpi);
 
 // Creates the named face; where it is not installed, the same size and weight in a face that the
 // system offers for the requested character set (the Chinese SimSun aliases first), so that the text
 // never falls back to a face without the needed glyphs.
-UniqueHfont CreateFontFromSpec(const FontSpec& spec, UINT dpi);
+base::UniqueHfont CreateFontFromSpec(const FontSpec& spec, UINT dpi);
 
 bool FontFaceInstalled(const wchar_t* face, BYTE charset);
 

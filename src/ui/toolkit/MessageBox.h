@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "ui/toolkit/Seam.h"
+#include "base/Seam.h"
 
 namespace toolkit {
 
@@ -23,7 +23,7 @@ inline constexpr int kResultOk = IDOK;
 inline constexpr int kResultCancel = IDCANCEL;
 
 // (owner, text, caption, style) -> button pressed.
-using MessageBoxSeam = Seam<int(HWND, const std::wstring&, const std::wstring&, UINT)>;
+using MessageBoxSeam = base::Seam<int(HWND, const std::wstring&, const std::wstring&, UINT)>;
 MessageBoxSeam& MessageBoxCall();
 
 // Shows a modal box owned by the active window, with the application's title, and waits for it.

@@ -6,23 +6,7 @@
 namespace toolkit {
 namespace {
 
-// Releases a COM interface at the end of a scope.
-template <class T>
-class ComPtr {
-public:
-    ComPtr() = default;
-    ~ComPtr() {
-        if (m_p) m_p->Release();
-    }
-    ComPtr(const ComPtr&) = delete;
-    ComPtr& operator=(const ComPtr&) = delete;
-    T** Put() { return &m_p; }
-    T* operator->() const { return m_p; }
-    T* Get() const { return m_p; }
-
-private:
-    T* m_p = nullptr;
-};
+using base::ComPtr;
 
 // A factory per decode: the program decodes three pictures, all during start-up, and keeping the
 // decoder alive afterwards would only hold memory for the rest of the run.
@@ -34,7 +18,7 @@ bool CreateFactory(ComPtr<IWICImagingFactory>& factory) {
                                       reinterpret_cast<void**>(factory.Put())));
 }
 
-UniqueHbitmap CreateDib(int width, int height, void** bits) {
+base::UniqueHbitmap CreateDib(int width, int height, void** bits) {
     BITMAPINFO info{};
     info.bmiHeader.biSize = sizeof(info.bmiHeader);
     info.bmiHeader.biWidth = width;
@@ -42,7 +26,7 @@ UniqueHbitmap CreateDib(int width, int height, void** bits) {
     info.bmiHeader.biPlanes = 1;
     info.bmiHeader.biBitCount = 32;
     info.bmiHeader.biCompression = BI_RGB;
-    return UniqueHbitmap(CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, bits, nullptr, 0));
+    return base::UniqueHbitmap(CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, bits, nullptr, 0));
 }
 
 }  // namespace
@@ -75,7 +59,7 @@ std::shared_ptr<const Picture> Picture::FromBytes(const void* data, size_t size)
     UINT width = 0, height = 0;
     if (FAILED(converter->GetSize(&width, &height)) || width == 0 || height == 0) return nullptr;
     void* bits = nullptr;
-    UniqueHbitmap bitmap = CreateDib(static_cast<int>(width), static_cast<int>(height), &bits);
+    base::UniqueHbitmap bitmap = CreateDib(static_cast<int>(width), static_cast<int>(height), &bits);
     if (!bitmap) return nullptr;
     const UINT stride = width * 4;
     if (FAILED(converter->CopyPixels(nullptr, stride, stride * height, static_cast<BYTE*>(bits))))
@@ -89,15 +73,13 @@ SIZE Picture::SizeAtDpi(UINT dpi) const {
 }
 
 void Picture::Draw(HDC dc, int x, int y, UINT dpi) const {
-    HDC memory = CreateCompatibleDC(dc);
+    base::UniqueMemoryDc memory(CreateCompatibleDC(dc));
     if (!memory) return;
-    HGDIOBJ old = SelectObject(memory, m_bitmap.Get());
+    base::ScopedSelectObject selected(memory.Get(), m_bitmap.Get());
     BLENDFUNCTION blend{AC_SRC_OVER, 0, 255, AC_SRC_ALPHA};
     const SIZE shown = SizeAtDpi(dpi);
     // gdi32's own export: msimg32 is not a known DLL and could be planted beside the exe.
-    GdiAlphaBlend(dc, x, y, shown.cx, shown.cy, memory, 0, 0, m_sizePx.cx, m_sizePx.cy, blend);
-    SelectObject(memory, old);
-    DeleteDC(memory);
+    GdiAlphaBlend(dc, x, y, shown.cx, shown.cy, memory.Get(), 0, 0, m_sizePx.cx, m_sizePx.cy, blend);
 }
 
 }  // namespace toolkit

@@ -6,7 +6,7 @@
 
 #include <memory>
 
-#include "ui/toolkit/Handles.h"
+#include "base/Handles.h"
 
 namespace toolkit {
 
@@ -25,8 +25,8 @@ public:
     void Draw(HDC dc, int x, int y, UINT dpi) const;
 
 private:
-    Picture(UniqueHbitmap bitmap, SIZE sizePx) : m_bitmap(std::move(bitmap)), m_sizePx(sizePx) {}
-    UniqueHbitmap m_bitmap;
+    Picture(base::UniqueHbitmap bitmap, SIZE sizePx) : m_bitmap(std::move(bitmap)), m_sizePx(sizePx) {}
+    base::UniqueHbitmap m_bitmap;
     SIZE m_sizePx{};
 };
 

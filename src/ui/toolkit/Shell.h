@@ -4,16 +4,16 @@
 
 #include <windows.h>
 
-#include "ui/toolkit/Seam.h"
+#include "base/Seam.h"
 
 namespace toolkit {
 
 // ShellExecuteA exactly: owner, verb, file, parameters, directory, show command.
-using ShellExecuteSeam = Seam<HINSTANCE(HWND, LPCSTR, LPCSTR, LPCSTR, LPCSTR, INT)>;
+using ShellExecuteSeam = base::Seam<HINSTANCE(HWND, LPCSTR, LPCSTR, LPCSTR, LPCSTR, INT)>;
 ShellExecuteSeam& ShellExecuteCall();
 
 // Ends the program at once: no further handler of any window runs.
-using EndProgramSeam = Seam<void(int exitCode)>;
+using EndProgramSeam = base::Seam<void(int exitCode)>;
 EndProgramSeam& EndProgramCall();
 
 }  // namespace toolkit

@@ -1,6 +1,6 @@
 #include "ui/toolkit/Window.h"
 
-#include "ui/toolkit/PendingError.h"
+#include "base/PendingError.h"
 
 namespace toolkit {
 namespace {
@@ -45,11 +45,11 @@ void Window::DestroyHwnd() {
 void Window::SetOuterSize(int widthPx, int heightPx) {
     if (!m_hwnd) return;
     if (IsIconic(m_hwnd) || IsZoomed(m_hwnd)) {
-        RaiseError(kErrCannotSizeMinimised, L"窗体最小化或最大化时不能移动或改变大小");
+        base::RaiseError(base::kErrCannotSizeMinimised, L"窗体最小化或最大化时不能移动或改变大小");
         return;
     }
     if (!SetWindowPos(m_hwnd, nullptr, 0, 0, widthPx, heightPx, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE))
-        RaiseWin32Error(GetLastError());
+        base::RaiseWin32Error(GetLastError());
 }
 
 void Window::CentreOnScreen() {

@@ -4,7 +4,7 @@
 
 #include <string>
 
-namespace toolkit {
+namespace base {
 
 void RaiseError(long number, std::wstring description);
 // Records a Windows error code with the system's own description of it.
@@ -18,4 +18,4 @@ void ClearError();
 inline constexpr long kErrCannotSizeMinimised = 384;
 inline constexpr long kErrInvalidCall = 5;
 
-}  // namespace toolkit
+}  // namespace base

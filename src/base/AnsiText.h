@@ -5,9 +5,9 @@
 #include <string>
 #include <string_view>
 
-namespace toolkit {
+namespace base {
 
 std::string ToAnsi(std::wstring_view text);
 std::wstring FromAnsi(std::string_view text);
 
-}  // namespace toolkit
+}  // namespace base

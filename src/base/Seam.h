@@ -5,7 +5,7 @@
 #include <functional>
 #include <utility>
 
-namespace toolkit {
+namespace base {
 
 template <class Sig>
 class Seam;
@@ -44,4 +44,4 @@ private:
     S& m_seam;
 };
 
-}  // namespace toolkit
+}  // namespace base

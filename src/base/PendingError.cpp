@@ -1,12 +1,12 @@
-#include "ui/toolkit/PendingError.h"
+#include "base/PendingError.h"
 
 #include <windows.h>
 
-#include "common/PortText.h"
+#include "base/DecimalText.h"
 
 #include <utility>
 
-namespace toolkit {
+namespace base {
 namespace {
 
 struct PendingErrorState {
@@ -28,7 +28,7 @@ std::wstring SystemDescription(unsigned long code) {
     if (buffer) LocalFree(buffer);
     while (!text.empty() && (text.back() == L'\r' || text.back() == L'\n' || text.back() == L' '))
         text.pop_back();
-    if (text.empty()) text = L"错误 " + common::DecimalText(static_cast<std::int32_t>(code));
+    if (text.empty()) text = L"错误 " + DecimalText(static_cast<std::int32_t>(code));
     return text;
 }
 
@@ -53,4 +53,4 @@ void ClearError() {
     State().description.clear();
 }
 
-}  // namespace toolkit
+}  // namespace base

@@ -1,8 +1,8 @@
-#include "ui/toolkit/AnsiText.h"
+#include "base/AnsiText.h"
 
 #include <windows.h>
 
-namespace toolkit {
+namespace base {
 
 std::string ToAnsi(std::wstring_view text) {
     if (text.empty()) return {};
@@ -22,4 +22,4 @@ std::wstring FromAnsi(std::string_view text) {
     return out;
 }
 
-}  // namespace toolkit
+}  // namespace base

@@ -1,0 +1,101 @@
+#pragma once
+// The Remote Desktop values themselves, read and written with the registry's own status codes and
+// nothing else: no message box, no pending error, no locale. The windows' registry routines (RegTable)
+// are built on it, and so are the lockout guard and the console program. Every call goes through the
+// registry table (RegistryApi.h), so tests can record calls and make them fail.
+
+#include <windows.h>
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <variant>
+
+namespace settings {
+
+// Every key the program opens or creates asks for all key rights but delete, write-DAC and
+// write-owner. Deliberate: it is what the tool has always asked for, so reading a value needs write
+// rights on its key too, and a read that fails for lack of them counts as unreadable.
+inline constexpr REGSAM kKeyAccess = 0x2003F;
+// A value of a type that is not read.
+inline constexpr long kUnreadType = -1;
+inline constexpr DWORD kReadBufferBytes = 1024;
+
+inline constexpr const wchar_t* kRdpTcpKey = L"SYSTEM\\CurrentControlSet\\Control\\Terminal Server\\WinStations\\RDP-Tcp";
+inline constexpr const wchar_t* kRdpwdTcpKey = L"SYSTEM\\CurrentControlSet\\Control\\Terminal Server\\Wds\\rdpwd\\Tds\\tcp";
+inline constexpr const wchar_t* kTerminalServerKey = L"SYSTEM\\CurrentControlSet\\Control\\Terminal Server";
+// Group Policy's copy of the deny flag; when it holds a value, Windows ignores the local one.
+inline constexpr const wchar_t* kPolicyKey = L"SOFTWARE\\Policies\\Microsoft\\Windows NT\\Terminal Services";
+inline constexpr const wchar_t* kPortValue = L"PortNumber";
+inline constexpr const wchar_t* kDenyValue = L"fDenyTSConnections";
+
+// Nothing, a 32-bit signed integer, or a text.
+using TypedValue = std::variant<std::monostate, std::int32_t, std::wstring>;
+// "" for nothing, the decimal digits (leading "-" when negative) for a number, the text itself.
+std::wstring TextForm(const TypedValue& value);
+
+// ---- General routines ------------------------------------------------------------------------
+
+struct DwordWrite {
+    long keyStatus = ERROR_SUCCESS;    // of creating or opening the key
+    long valueStatus = ERROR_SUCCESS;  // of the write, made only once the key is open
+    bool KeyOpened() const { return keyStatus == ERROR_SUCCESS; }
+    long Status() const { return keyStatus != ERROR_SUCCESS ? keyStatus : valueStatus; }
+};
+// Creates or opens the key (missing keys along the path are created) and writes a REG_DWORD.
+DwordWrite WriteDword(HKEY root, std::wstring_view keyPath, std::wstring_view valueName, std::uint32_t bits);
+
+struct ValueText {
+    long status = ERROR_SUCCESS;  // 0, the registry's code, or kUnreadType
+    std::wstring text;            // "" unless status is 0
+};
+// Reads a value into a 1024-byte buffer: REG_SZ and REG_EXPAND_SZ (unexpanded) as their text,
+// REG_DWORD as its decimal digits; other types give kUnreadType.
+ValueText ReadValueText(HKEY root, std::wstring_view keyPath, std::wstring_view valueName);
+
+// Reads a REG_DWORD or REG_SZ value of a key the caller opened. The out value is written only when
+// the read succeeds (or a string read fails, which empties it).
+long QueryValue(HKEY key, std::wstring_view valueName, TypedValue& out);
+
+// ---- The Remote Desktop settings -------------------------------------------------------------
+
+enum class PortKey { RdpTcp, RdpwdTcp };
+std::wstring_view PathOf(PortKey key);
+
+struct PortReading {
+    long status = ERROR_SUCCESS;
+    TypedValue value;
+    bool Ok() const { return status == ERROR_SUCCESS; }
+    std::wstring Text() const { return TextForm(value); }
+    // The number when the value is a REG_DWORD that was read.
+    std::optional<std::int32_t> Number() const;
+};
+// The port at one of the two keys (the first is the one Remote Desktop listens on).
+PortReading ReadPort(PortKey key = PortKey::RdpTcp);
+
+struct PortWriting {
+    long rdpTcp = ERROR_SUCCESS;
+    long rdpwdTcp = ERROR_SUCCESS;
+    bool Ok() const { return rdpTcp == ERROR_SUCCESS && rdpwdTcp == ERROR_SUCCESS; }
+    // The first failure, 0 when both succeeded.
+    long FirstFailure() const { return rdpTcp != ERROR_SUCCESS ? rdpTcp : rdpwdTcp; }
+};
+// Writes the port at both keys; the second write is made also when the first failed.
+PortWriting WritePort(std::int32_t port);
+
+struct DenyReading {
+    long status = ERROR_SUCCESS;
+    std::wstring text;  // as read: "1" refuses connections
+    // Only a flag that reads exactly "1" refuses: every failure to read counts as allowed.
+    bool Allowed() const { return text != L"1"; }
+};
+DenyReading ReadDenyFlag();
+// 1 refuses connections, 0 allows them.
+long WriteDenyFlag(bool deny);
+
+// The policy's deny flag when Group Policy sets one (a REG_DWORD under kPolicyKey); nothing when the
+// key or the value is missing or is not a number. Read with query rights only.
+std::optional<std::uint32_t> ReadPolicyDenyFlag();
+
+}  // namespace settings
