@@ -1,7 +1,7 @@
 // The commands that write the registry: port change and revert, remote access on and off.
 // Each asks before it writes (except the revert), reports the outcome, then shows the registry's state.
 
-#include "common/UserLocale.h"
+#include "common/PortEntry.h"
 #include "registry/RegTable.h"
 #include "ui/main/FormMain.h"
 #include "ui/toolkit/MessageBox.h"
@@ -12,15 +12,6 @@ namespace {
 
 constexpr const wchar_t* kPortRefused = L"端口必须为数字，并且建议在1025与65534之间！";
 constexpr const wchar_t* kLineBreak = L"\r\n";
-constexpr std::int64_t kLowestPort = 0;
-constexpr std::int64_t kHighestPort = 65535;
-
-std::wstring TrimSpaces(const std::wstring& text) {
-    const size_t first = text.find_first_not_of(L' ');
-    if (first == std::wstring::npos) return {};
-    return text.substr(first, text.find_last_not_of(L' ') - first + 1);
-}
-
 std::wstring ChangeConfirmation(const std::wstring& originalPort, const std::wstring& newPort) {
     return L"您确定要将远程连接端口由 " + originalPort + L" 修改为 " + newPort + L" 吗？" + kLineBreak + kLineBreak +
            L"修改后，需要重启计算机才能生效。" + kLineBreak + kLineBreak + L"请务必注意未禁用" + newPort + L"端口。";
@@ -33,13 +24,9 @@ bool Confirmed(const std::wstring& text, UINT style) {
 }  // namespace
 
 void FormMain::Cmd_Change_Click() {
-    const std::wstring newPort = TrimSpaces(Ctl(Text_NewPort).Text());
-    if (!common::IsPlainNumber(newPort)) {
-        toolkit::ShowMessage(kPortRefused, toolkit::kStyleWarning);
-        return base::ClearError();
-    }
-    const std::optional<std::int64_t> value = common::RoundedValue(newPort);
-    if (!value || *value < kLowestPort || *value > kHighestPort) {
+    const std::wstring newPort = common::TrimSpaces(Ctl(Text_NewPort).Text());
+    // Not a plain number, or outside 0 to 65535: one warning for both.
+    if (!common::AcceptedPort(newPort)) {
         toolkit::ShowMessage(kPortRefused, toolkit::kStyleWarning);
         return base::ClearError();
     }

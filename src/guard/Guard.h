@@ -1,0 +1,66 @@
+#pragma once
+// The lockout guard: checks, made just before a command writes, for what would cut the administrator
+// off from the server although the write itself succeeds (a port another program holds or Windows
+// forbids, a firewall that does not admit the port, a Group Policy value that overrides the local
+// switch). Only hazards that were actually seen are reported: a check that cannot tell says nothing.
+// The checks are quick, send nothing over the network and never wait on a service.
+
+#include <windows.h>
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace guard {
+
+enum class HazardKind {
+    PortInUse,       // another program listens on the port
+    PortForbidden,   // Windows refuses the port (reserved or excluded range, or not permitted)
+    FirewallClosed,  // the Windows Firewall does not admit inbound TCP on the port
+    PolicyDenies,    // Group Policy refuses connections: turning them on locally has no effect
+    PolicyAllows,    // Group Policy allows connections: turning them off locally has no effect
+};
+
+struct Hazard {
+    HazardKind kind;
+    std::uint16_t port = 0;   // the port concerned; 0 for the policy hazards
+    std::wstring ownerImage;  // PortInUse: the owning process's image name, when Windows tells
+    DWORD ownerPid = 0;       // PortInUse: the owning process, 0 when Windows does not tell
+};
+
+// The line that names the hazard to the user (Simplified Chinese, one line, names the port).
+std::wstring Describe(const Hazard& hazard);
+
+// The warning box's text: one line per hazard, a blank line, then "仍要继续吗？".
+std::wstring WarningText(const std::vector<Hazard>& hazards);
+
+// Before the port is changed to newPort; currentPort is the port the caller shows as current (a port
+// equal to it, or one held by the Remote Desktop service itself, is no hazard).
+std::vector<Hazard> CheckPortChange(std::uint16_t newPort, std::optional<std::uint16_t> currentPort);
+// Before connections are turned on (policy, and the firewall on the current port when known).
+std::vector<Hazard> CheckTurnOn(std::optional<std::uint16_t> currentPort);
+// Before connections are turned off (policy).
+std::vector<Hazard> CheckTurnOff();
+
+// What the console's status reports.
+enum class FirewallVerdict { Admits, Closed, Unknown };
+FirewallVerdict FirewallVerdictFor(std::uint16_t port);
+// The TCP ports the Remote Desktop service listens on now; nothing when Windows does not tell (the
+// service is not running, or its process or its listeners cannot be found).
+std::optional<std::vector<std::uint16_t>> RemoteDesktopListeningPorts();
+
+// Adds (or updates) the program's own inbound allow rule for TCP on the port in the current profiles,
+// then reads it back. done is true only when the rule was read back as written.
+struct FirewallChange {
+    bool done = false;
+    long hresult = 0;  // the first failing call's HRESULT when not done (0 when it read back wrong)
+};
+FirewallChange AllowInboundTcp(std::uint16_t port);
+
+// The windows' extra box: shows WarningText with the program's title, style
+// MB_OKCANCEL | MB_ICONWARNING | MB_DEFBUTTON2, and returns true when there was nothing to show or the
+// user pressed OK.
+bool ProceedDespite(const std::vector<Hazard>& hazards);
+
+}  // namespace guard
