@@ -1,38 +1,17 @@
 #pragma once
 // The main window: the Remote Desktop status frame, the port frame, the link, and the commands.
 
-#include <memory>
 #include <string>
 
 #include "ui/main/FormMainLayout.h"
-#include "ui/toolkit/Controls.h"
-#include "ui/toolkit/FormInstance.h"
-#include "ui/toolkit/Window.h"
+#include "ui/toolkit/Form.h"
 
 namespace ui {
 
-class FormMain final : public toolkit::Window {
+class FormMain final : public toolkit::Form<FormMain, MainControl> {
 public:
-    // One instance, created on first use and not loaded until something needs its window.
-    static FormMain& Instance();
-    static bool Exists();
-    // Unloads and forgets the instance; the next Instance() starts from the design state.
-    static void Release();
-
-    ~FormMain() override;
-
-    // Creates the window hidden, then runs Form_Load as its load event. Does nothing when loaded.
-    void Load();
-    bool IsLoaded() const { return IsCreated(); }
-    // The window handle; loads the window first.
-    HWND Handle();
-    void Show();
-    void Unload();
-    // A control by name; loads the window first.
-    toolkit::Control& Ctl(MainControl id);
-
     // Public operations, also used by the start-up sequence and the splash.
-    void Form_Load();
+    void Form_Load() override;
     void Cmd_ContactUs_Click();
     void ClickUrl(const std::wstring& myurl);
 
@@ -57,13 +36,11 @@ private:
     void SetRemoteAccess(bool allow);
     void ReportChangeFailure();
 
-    LRESULT HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) noexcept override;
-    bool PreTranslateMessage(MSG& msg) override;
+    bool CreateForm() override;
+    LRESULT OnMessage(UINT msg, WPARAM wParam, LPARAM lParam) noexcept override;
+    void OnShown(bool first) override;
     void OnCommand(int id, int notification);
     void OnDpiChanged(UINT dpi, const RECT& suggested);
-
-    toolkit::ControlSet m_controls;
-    bool m_creating = false;
 
     // The window's own state, as the last refresh and the last confirmed change left it.
     bool RemoteEnabled = false;

@@ -10,35 +10,52 @@ using toolkit::ControlKind;
 using toolkit::kInWindow;
 using toolkit::kNoTabStop;
 
-constexpr toolkit::FontSpec kPortFont{L"宋体", 2175, true, GB2312_CHARSET};
+constexpr toolkit::FontSpec kPortFont{.face = L"宋体", .centiPoints = 2175, .bold = true, .charset = GB2312_CHARSET};
 
 }  // namespace
 
-// id, kind, container, caption or text, {Left, Top, Width, Height}, tab index, settings.
+// Places are {Left, Top, Width, Height} in twips, from the top-left corner of the container.
 const std::array<toolkit::ControlSpec, 19> kMainLayout = {{
-    {FrameStatus, ControlKind::Frame, kInWindow, L"远程连接状态", {240, 120, 5655, 975}, 2},
-    {FrameCurr, ControlKind::Frame, kInWindow, L"端口设置", {240, 1200, 5655, 2055}, 0},
-    {Label2, ControlKind::Label, kInWindow, kMakerAddress, {3750, 3260, 3015, 255}, 15, toolkit::kNoFlags, kBlue},
-    {Image_NG, ControlKind::Image, kInWindow, L"", {6360, 960, 360, 360}, kNoTabStop, toolkit::kNoFlags,
-     toolkit::kDefaultColor, toolkit::kDefaultColor, nullptr, nullptr, IDR_LAMP_NG},
-    {Image_OK, ControlKind::Image, kInWindow, L"", {6360, 360, 360, 360}, kNoTabStop, toolkit::kNoFlags,
-     toolkit::kDefaultColor, toolkit::kDefaultColor, nullptr, nullptr, IDR_LAMP_OK},
-    {Cmd_Close, ControlKind::Button, FrameStatus, L"关闭远程", {4200, 240, 975, 375}, 10},
-    {Cmd_Open, ControlKind::Button, FrameStatus, L"开启远程", {5280, 240, 975, 375}, 5},
-    {Image_Status, ControlKind::Image, FrameStatus, L"", {1080, 240, 495, 375}, kNoTabStop},
-    {Label_RemoteStatus, ControlKind::Label, FrameStatus, L"", {1560, 360, 2175, 255}, 4},
-    {Label1, ControlKind::Label, FrameStatus, L"状态：", {360, 360, 615, 255}, 3},
-    {Cmd_Quit, ControlKind::Button, FrameCurr, L"退出程序", {4200, 1440, 975, 375}, 14},
-    {Cmd_ContactUs, ControlKind::Button, FrameCurr, L"关于软件", {3120, 1440, 975, 375}, 9},
-    {Cmd_Change, ControlKind::Button, FrameCurr, L"确定修改", {480, 1440, 975, 375}, 8, toolkit::kDefaultButton},
-    {Cmd_Revert, ControlKind::Button, FrameCurr, L"撤销修改", {1560, 1440, 975, 375}, 7},
-    {Text_NewPort, ControlKind::TextBox, FrameCurr, L"", {3120, 480, 2055, 615}, 6, toolkit::kCentered, kRed,
-     toolkit::kDefaultColor, &kPortFont, L"请输入新的端口号"},
-    {Text_CurrPort, ControlKind::TextBox, FrameCurr, L"338", {480, 480, 2055, 615}, 1,
-     toolkit::kCentered | toolkit::kReadOnly, kDarkGreen, toolkit::kDefaultColor, &kPortFont, L"当前系统端口号"},
-    {Label5, ControlKind::Label, FrameCurr, L"新端口", {3120, 240, 855, 255}, 13},
-    {Label4, ControlKind::Label, FrameCurr, L"当前端口", {480, 240, 975, 255}, 12},
-    {Label3, ControlKind::Label, FrameCurr, L"<-->", {2640, 720, 375, 255}, 11},
+    {.id = FrameStatus, .kind = ControlKind::Frame, .container = kInWindow, .text = L"远程连接状态",
+     .rectTw = {240, 120, 5655, 975}, .tabIndex = 2},
+    {.id = FrameCurr, .kind = ControlKind::Frame, .container = kInWindow, .text = L"端口设置",
+     .rectTw = {240, 1200, 5655, 2055}, .tabIndex = 0},
+    {.id = Label2, .kind = ControlKind::Label, .container = kInWindow, .text = kMakerAddress,
+     .rectTw = {3750, 3260, 3015, 255}, .tabIndex = 15, .foreColor = kBlue},
+    {.id = Image_NG, .kind = ControlKind::Image, .container = kInWindow, .text = L"",
+     .rectTw = {6360, 960, 360, 360}, .tabIndex = kNoTabStop, .pictureResource = IDR_LAMP_NG},
+    {.id = Image_OK, .kind = ControlKind::Image, .container = kInWindow, .text = L"",
+     .rectTw = {6360, 360, 360, 360}, .tabIndex = kNoTabStop, .pictureResource = IDR_LAMP_OK},
+    {.id = Cmd_Close, .kind = ControlKind::Button, .container = FrameStatus, .text = L"关闭远程",
+     .rectTw = {4200, 240, 975, 375}, .tabIndex = 10},
+    {.id = Cmd_Open, .kind = ControlKind::Button, .container = FrameStatus, .text = L"开启远程",
+     .rectTw = {5280, 240, 975, 375}, .tabIndex = 5},
+    {.id = Image_Status, .kind = ControlKind::Image, .container = FrameStatus, .text = L"",
+     .rectTw = {1080, 240, 495, 375}, .tabIndex = kNoTabStop},
+    {.id = Label_RemoteStatus, .kind = ControlKind::Label, .container = FrameStatus, .text = L"",
+     .rectTw = {1560, 360, 2175, 255}, .tabIndex = 4},
+    {.id = Label1, .kind = ControlKind::Label, .container = FrameStatus, .text = L"状态：",
+     .rectTw = {360, 360, 615, 255}, .tabIndex = 3},
+    {.id = Cmd_Quit, .kind = ControlKind::Button, .container = FrameCurr, .text = L"退出程序",
+     .rectTw = {4200, 1440, 975, 375}, .tabIndex = 14},
+    {.id = Cmd_ContactUs, .kind = ControlKind::Button, .container = FrameCurr, .text = L"关于软件",
+     .rectTw = {3120, 1440, 975, 375}, .tabIndex = 9},
+    {.id = Cmd_Change, .kind = ControlKind::Button, .container = FrameCurr, .text = L"确定修改",
+     .rectTw = {480, 1440, 975, 375}, .tabIndex = 8, .flags = toolkit::kDefaultButton},
+    {.id = Cmd_Revert, .kind = ControlKind::Button, .container = FrameCurr, .text = L"撤销修改",
+     .rectTw = {1560, 1440, 975, 375}, .tabIndex = 7},
+    {.id = Text_NewPort, .kind = ControlKind::TextBox, .container = FrameCurr, .text = L"",
+     .rectTw = {3120, 480, 2055, 615}, .tabIndex = 6, .flags = toolkit::kCentered, .foreColor = kRed,
+     .font = &kPortFont, .tooltip = L"请输入新的端口号"},
+    {.id = Text_CurrPort, .kind = ControlKind::TextBox, .container = FrameCurr, .text = L"338",
+     .rectTw = {480, 480, 2055, 615}, .tabIndex = 1, .flags = toolkit::kCentered | toolkit::kReadOnly,
+     .foreColor = kDarkGreen, .font = &kPortFont, .tooltip = L"当前系统端口号"},
+    {.id = Label5, .kind = ControlKind::Label, .container = FrameCurr, .text = L"新端口",
+     .rectTw = {3120, 240, 855, 255}, .tabIndex = 13},
+    {.id = Label4, .kind = ControlKind::Label, .container = FrameCurr, .text = L"当前端口",
+     .rectTw = {480, 240, 975, 255}, .tabIndex = 12},
+    {.id = Label3, .kind = ControlKind::Label, .container = FrameCurr, .text = L"<-->",
+     .rectTw = {2640, 720, 375, 255}, .tabIndex = 11},
 }};
 
 }  // namespace ui

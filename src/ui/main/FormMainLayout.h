@@ -33,9 +33,10 @@ enum MainControl : int {
 inline constexpr int kMainWidthTw = 6240;
 inline constexpr int kMainHeightTw = 3855;
 
-inline constexpr COLORREF kDarkGreen = 0x8000;
-inline constexpr COLORREF kRed = 0xFF;
-inline constexpr COLORREF kBlue = 0xFF0000;
+inline constexpr COLORREF kDarkGreen = RGB(0, 128, 0);
+inline constexpr COLORREF kRed = RGB(255, 0, 0);
+inline constexpr COLORREF kBlue = RGB(0, 0, 255);
+static_assert(kDarkGreen == 0x8000 && kRed == 0xFF && kBlue == 0xFF0000);
 
 extern const std::array<toolkit::ControlSpec, 19> kMainLayout;
 

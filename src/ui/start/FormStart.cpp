@@ -5,7 +5,6 @@
 #include "resource.h"
 #include "ui/main/FormMain.h"
 #include "ui/toolkit/Dpi.h"
-#include "ui/toolkit/FormInstance.h"
 #include "ui/toolkit/Events.h"
 
 namespace ui {
@@ -31,52 +30,28 @@ void WidenBar(int widthTw) {
 
 }  // namespace
 
-FormStart& FormStart::Instance() { return toolkit::FormInstance<FormStart>::Get(); }
-
-bool FormStart::Exists() { return toolkit::FormInstance<FormStart>::Exists(); }
-
-void FormStart::Release() { toolkit::FormInstance<FormStart>::Release(); }
-
-FormStart::~FormStart() { DestroyHwnd(); }
-
-void FormStart::Load() {
-    if (IsCreated() || m_creating) return;
-    m_creating = true;
+bool FormStart::CreateForm() {
     const UINT dpi = toolkit::WindowDpi(nullptr);
     const RECT rect{0, 0, toolkit::TwipsToPixels(kStartClientWidthTw, dpi),
                     toolkit::TwipsToPixels(kStartClientHeightTw, dpi)};
-    const bool created = CreateTopLevel(StartClass(), L"启动画面", kStartStyle, kStartExStyle, rect);
-    if (created) {
-        if (!m_picture) m_picture = toolkit::Picture::FromResource(IDR_SPLASH);
-        m_controls.Create(Hwnd(), kStartLayout);
-        const UINT windowDpi = m_controls.Dpi();
-        SetOuterSize(toolkit::TwipsToPixels(kStartClientWidthTw, windowDpi),
-                     toolkit::TwipsToPixels(kStartClientHeightTw, windowDpi));
-        CentreOnScreen();
-        m_timerStart.Attach(Hwnd());
-        common::StartupProgress = &WidenBar;
-    }
-    m_creating = false;
-    if (created) Form_Load();
+    if (!CreateTopLevel(StartClass(), L"启动画面", kStartStyle, kStartExStyle, rect)) return false;
+    if (!m_picture) m_picture = toolkit::Picture::FromResource(IDR_SPLASH);
+    m_controls.Create(Hwnd(), kStartLayout);
+    const UINT windowDpi = m_controls.Dpi();
+    SetOuterSize(toolkit::TwipsToPixels(kStartClientWidthTw, windowDpi),
+                 toolkit::TwipsToPixels(kStartClientHeightTw, windowDpi));
+    CentreOnScreen();
+    m_timerStart.Attach(Hwnd());
+    common::StartupProgress = &WidenBar;
+    return true;
 }
 
-void FormStart::Show() {
-    Load();
-    if (!Hwnd()) return;
-    ShowWindow(Hwnd(), SW_SHOW);
-    UpdateWindow(Hwnd());
-}
+void FormStart::OnShown(bool) { UpdateWindow(Hwnd()); }
 
-void FormStart::Unload() {
+void FormStart::OnUnload() {
     m_timerStart.SetEnabled(false);
     common::StartupProgress = nullptr;
-    DestroyHwnd();
     m_picture.reset();  // the splash is not shown again: give its decoded picture back
-}
-
-toolkit::Control& FormStart::Ctl(StartControl id) {
-    Load();
-    return m_controls[id];
 }
 
 void FormStart::Form_Load() { m_timerStart.SetEnabled(true); }
@@ -105,8 +80,7 @@ void FormStart::Label_Link_Click() {
 
 void FormStart::Label_Link_MouseMove() { common::ShowHandCursor(); }
 
-LRESULT FormStart::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) noexcept {
-    if (LRESULT answer = 0; m_controls.OnParentMessage(msg, wParam, lParam, answer)) return answer;
+LRESULT FormStart::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam) noexcept {
     switch (msg) {
         case WM_TIMER:
             if (m_timerStart.IsTick(wParam)) TimerStart_Timer();

@@ -2,12 +2,12 @@
 
 namespace ui {
 
-// id, kind, container, caption, {Left, Top, Width, Height}, tab index, settings.
+// Places are {Left, Top, Width, Height} in twips, from the top-left corner of the client area.
 const std::array<toolkit::ControlSpec, 2> kStartLayout = {{
-    {PictureProcess, toolkit::ControlKind::Bar, toolkit::kInWindow, L"", {0, 3660, 100, 80}, 0, toolkit::kNoFlags,
-     toolkit::kDefaultColor, kBarOrange},
-    {Label_Link, toolkit::ControlKind::Label, toolkit::kInWindow, L"", {2400, 2640, 3015, 375}, 1,
-     toolkit::kTransparent},
+    {.id = PictureProcess, .kind = toolkit::ControlKind::Bar, .container = toolkit::kInWindow, .text = L"",
+     .rectTw = {0, 3660, 100, 80}, .tabIndex = 0, .backColor = kBarOrange},
+    {.id = Label_Link, .kind = toolkit::ControlKind::Label, .container = toolkit::kInWindow, .text = L"",
+     .rectTw = {2400, 2640, 3015, 375}, .tabIndex = 1, .flags = toolkit::kTransparent},
 }};
 
 }  // namespace ui

@@ -16,7 +16,8 @@ enum StartControl : int {
 inline constexpr int kStartClientWidthTw = 6000;
 inline constexpr int kStartClientHeightTw = 3750;
 inline constexpr unsigned kTimerStartIntervalMs = 10;
-inline constexpr COLORREF kBarOrange = 0x80FF;
+inline constexpr COLORREF kBarOrange = RGB(255, 128, 0);
+static_assert(kBarOrange == 0x80FF);
 
 extern const std::array<toolkit::ControlSpec, 2> kStartLayout;
 

@@ -40,9 +40,28 @@ WindowKind KindOf(const ControlSpec& spec) {
     return {L"STATIC", child, 0};
 }
 
-constexpr ControlSpec kDetachedSpec{0, ControlKind::Label, kInWindow, L"", {0, 0, 0, 0}, kNoTabStop};
+constexpr ControlSpec kDetachedSpec{.id = 0, .kind = ControlKind::Label, .container = kInWindow, .text = L"",
+                                    .rectTw = {0, 0, 0, 0}, .tabIndex = kNoTabStop};
 
-bool TakesFocus(ControlKind kind) { return kind == ControlKind::Button || kind == ControlKind::TextBox; }
+// The order the child windows are created in, which is their z-order from the top and so the order
+// in which the dialog manager's Tab walks them: by tab index, controls without one after those with
+// one, and frames last so they lie beneath what they contain.
+std::vector<Control*> CreationOrder(std::vector<Control>& controls) {
+    std::vector<Control*> order;
+    for (Control& c : controls) order.push_back(&c);
+    auto rank = [](const Control* c) {
+        const int group = c->Kind() == ControlKind::Frame ? 2 : (c->TabIndex() == kNoTabStop ? 1 : 0);
+        return std::pair{group, c->TabIndex()};
+    };
+    std::stable_sort(order.begin(), order.end(), [&](const Control* a, const Control* b) { return rank(a) < rank(b); });
+    return order;
+}
+
+void SetDefaultLook(HWND button, bool isDefault) {
+    const auto style = static_cast<DWORD>(GetWindowLongPtrW(button, GWL_STYLE));
+    const bool now = (style & BS_TYPEMASK) == BS_DEFPUSHBUTTON;
+    if (now != isDefault) SendMessageW(button, BM_SETSTYLE, isDefault ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON, TRUE);
+}
 
 }  // namespace
 
@@ -130,10 +149,7 @@ void ControlSet::Create(HWND parent, std::span<const ControlSpec> specs) {
         if (spec.pictureResource) control.m_picture = Picture::FromResource(spec.pictureResource);
         m_controls.push_back(std::move(control));
     }
-    for (Control& control : m_controls)
-        if (control.Kind() != ControlKind::Frame) CreateOne(control);
-    for (Control& control : m_controls)
-        if (control.Kind() == ControlKind::Frame) CreateOne(control);
+    for (Control* control : CreationOrder(m_controls)) CreateOne(*control);
 }
 
 void ControlSet::CreateOne(Control& control) {
@@ -148,6 +164,9 @@ void ControlSet::CreateOne(Control& control) {
         return;
     }
     ApplyFont(control);
+    // An edit control's own limit (about 32,000 characters) would cut a pasted text silently, and a
+    // cut text could pass the port check that the whole text fails: no limit.
+    if (control.Kind() == ControlKind::TextBox) SendMessageW(control.m_hwnd, EM_SETLIMITTEXT, 0, 0);
     if (control.m_spec->tooltip) AddTooltip(control);
 }
 
@@ -183,8 +202,12 @@ const Control& ControlSet::operator[](int id) const {
 }
 
 Control* ControlSet::FromHwnd(HWND hwnd) {
+    return const_cast<Control*>(std::as_const(*this).FromHwnd(hwnd));
+}
+
+const Control* ControlSet::FromHwnd(HWND hwnd) const {
     if (!hwnd) return nullptr;
-    for (Control& control : m_controls)
+    for (const Control& control : m_controls)
         if (control.m_hwnd == hwnd) return &control;
     return nullptr;
 }
@@ -272,31 +295,19 @@ bool ControlSet::OnDrawItem(const DRAWITEMSTRUCT& item) {
     return true;
 }
 
-HWND ControlSet::NextTabStop(HWND from, bool backwards) const {
-    std::vector<const Control*> order;
+int ControlSet::DefaultButtonId() const {
     for (const Control& c : m_controls)
-        if (c.m_spec->tabIndex != kNoTabStop && TakesFocus(c.Kind()) && c.m_hwnd && IsWindowVisible(c.m_hwnd) &&
-            IsWindowEnabled(c.m_hwnd))
-            order.push_back(&c);
-    if (order.empty()) return nullptr;
-    std::sort(order.begin(), order.end(),
-              [](const Control* a, const Control* b) { return a->m_spec->tabIndex < b->m_spec->tabIndex; });
-    auto it = std::find_if(order.begin(), order.end(), [from](const Control* c) { return c->m_hwnd == from; });
-    const size_t count = order.size();
-    size_t index = 0;
-    if (it == order.end()) {
-        index = backwards ? count - 1 : 0;
-    } else {
-        const size_t current = static_cast<size_t>(it - order.begin());
-        index = backwards ? (current + count - 1) % count : (current + 1) % count;
-    }
-    return order[index]->m_hwnd;
+        if (c.Kind() == ControlKind::Button && (c.m_spec->flags & kDefaultButton)) return c.Id();
+    return 0;
 }
 
-Control* ControlSet::DefaultButton() {
-    for (Control& c : m_controls)
-        if (c.Kind() == ControlKind::Button && (c.m_spec->flags & kDefaultButton)) return &c;
-    return nullptr;
+void ControlSet::FollowFocusWithDefault(HWND focus) {
+    const Control* focused = FromHwnd(focus);
+    const bool onButton = focused && focused->Kind() == ControlKind::Button;
+    for (const Control& c : m_controls) {
+        if (c.Kind() != ControlKind::Button || !c.m_hwnd) continue;
+        SetDefaultLook(c.m_hwnd, onButton ? &c == focused : (c.m_spec->flags & kDefaultButton) != 0);
+    }
 }
 
 }  // namespace toolkit

@@ -22,6 +22,7 @@ class Control {
 public:
     int Id() const { return m_spec->id; }
     ControlKind Kind() const { return m_spec->kind; }
+    int TabIndex() const { return m_spec->tabIndex; }
     HWND Hwnd() const { return m_hwnd; }
 
     int Left() const { return m_rectTw.left; }
@@ -64,28 +65,31 @@ public:
     ControlSet(const ControlSet&) = delete;
     ControlSet& operator=(const ControlSet&) = delete;
 
-    // Creates one child window per row, in table order; frames last so they lie beneath their contents.
+    // Creates one child window per row, in tab order, frames last so they lie beneath their contents.
     void Create(HWND parent, std::span<const ControlSpec> specs);
     Control& operator[](int id);
     const Control& operator[](int id) const;
     Control* FromHwnd(HWND hwnd);
+    const Control* FromHwnd(HWND hwnd) const;
     UINT Dpi() const { return m_dpi; }
-    HWND Parent() const { return m_parent; }
 
     // Re-places every control and rebuilds the fonts for a new DPI.
     void SetDpi(UINT dpi);
 
     // Answers the messages the controls send their parent (colours, owner drawing); false for the rest.
     bool OnParentMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& answer);
-    HBRUSH OnCtlColor(HDC dc, HWND child);
-    bool OnDrawItem(const DRAWITEMSTRUCT& item);
-    HWND NextTabStop(HWND from, bool backwards) const;
-    Control* DefaultButton();
+    // The button that Enter runs while no button has the focus (0 when there is none).
+    int DefaultButtonId() const;
+    // Draws the focused push button as the default, or the default button while no button has the
+    // focus, as the dialog manager does; the dialog manager's Enter then runs the button drawn so.
+    void FollowFocusWithDefault(HWND focus);
 
     POINT OriginPx(int containerId) const;
     int ToPx(int twips) const;
 
 private:
+    HBRUSH OnCtlColor(HDC dc, HWND child);
+    bool OnDrawItem(const DRAWITEMSTRUCT& item);
     HFONT FontFor(const FontSpec* font);
     HBRUSH Brush(COLORREF color);
     void CreateOne(Control& control);

@@ -5,7 +5,13 @@
 namespace toolkit {
 
 void DispatchOne(MSG& msg) {
-    if (Window::PreTranslateForOwner(msg)) return;
+    // The dialog manager's own keyboard handling for our windows: Tab and Shift+Tab in the controls'
+    // z-order (which is their tab order), Enter to the focused push button or else to the window's
+    // default button (DM_GETDEFID), without moving the focus. It dispatches the message itself.
+    if (Window* own = Window::OwnTopLevelOf(msg.hwnd)) {
+        own->BeforeDialogMessage();
+        if (IsDialogMessageW(own->Hwnd(), &msg)) return;
+    }
     TranslateMessage(&msg);
     DispatchMessageW(&msg);
 }

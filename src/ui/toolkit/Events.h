@@ -7,7 +7,7 @@
 
 namespace toolkit {
 
-// Handles one message: keyboard navigation of the window it belongs to first, then dispatch.
+// Handles one message: through the dialog manager when it belongs to one of our windows.
 void DispatchOne(MSG& msg);
 
 // Handles every queued window message (painting included), then returns.

@@ -1,5 +1,7 @@
 #include "ui/toolkit/MessageBox.h"
 
+#include "ui/toolkit/Window.h"
+
 namespace toolkit {
 
 MessageBoxSeam& MessageBoxCall() {
@@ -11,7 +13,7 @@ MessageBoxSeam& MessageBoxCall() {
 }
 
 int ShowMessage(const std::wstring& text, UINT style) {
-    const int result = MessageBoxCall()(GetActiveWindow(), text, kAppTitle, style);
+    const int result = MessageBoxCall()(Window::ModalOwner(), text, kAppTitle, style);
     // MessageBox returns 0 when it could not be shown at all: that is no confirmation either.
     return result == kResultOk ? kResultOk : (result == 0 ? kResultCancel : result);
 }

@@ -12,12 +12,12 @@ namespace toolkit {
 
 inline constexpr const wchar_t* kAppTitle = L"Korvane远程端口修改软件";
 
-// Style values: OK + exclamation; OK + information; OK/Cancel + question with Cancel the default;
-// OK/Cancel without icon, OK the default.
-inline constexpr UINT kStyleWarning = 48;
-inline constexpr UINT kStyleInformation = 64;
-inline constexpr UINT kStyleConfirm = 289;
-inline constexpr UINT kStylePlainConfirm = 1;
+// The four kinds of box the program shows, pinned to the style values it has always used.
+inline constexpr UINT kStyleWarning = MB_OK | MB_ICONEXCLAMATION;
+inline constexpr UINT kStyleInformation = MB_OK | MB_ICONINFORMATION;
+inline constexpr UINT kStyleConfirm = MB_OKCANCEL | MB_ICONQUESTION | MB_DEFBUTTON2;  // Cancel the default
+inline constexpr UINT kStylePlainConfirm = MB_OKCANCEL;                               // OK the default
+static_assert(kStyleWarning == 48 && kStyleInformation == 64 && kStyleConfirm == 289 && kStylePlainConfirm == 1);
 
 inline constexpr int kResultOk = IDOK;
 inline constexpr int kResultCancel = IDCANCEL;
@@ -26,8 +26,8 @@ inline constexpr int kResultCancel = IDCANCEL;
 using MessageBoxSeam = base::Seam<int(HWND, const std::wstring&, const std::wstring&, UINT)>;
 MessageBoxSeam& MessageBoxCall();
 
-// Shows a modal box owned by the active window, with the application's title, and waits for it.
-// Closing the box counts as Cancel.
+// Shows a modal box owned by the program's own window (Window::ModalOwner), with the application's
+// title, and waits for it. Closing the box counts as Cancel.
 int ShowMessage(const std::wstring& text, UINT style);
 
 }  // namespace toolkit

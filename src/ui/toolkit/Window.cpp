@@ -9,6 +9,18 @@ Window* FromHwnd(HWND hwnd) {
     return reinterpret_cast<Window*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
 }
 
+struct OwnerSearch {
+    HWND visible = nullptr;  // a visible window of ours, a normal one preferred over a tool window
+};
+
+BOOL CALLBACK ConsiderOwner(HWND hwnd, LPARAM lParam) {
+    auto* search = reinterpret_cast<OwnerSearch*>(lParam);
+    if (!Window::OwnTopLevelOf(hwnd) || !IsWindowVisible(hwnd)) return TRUE;
+    const bool tool = (GetWindowLongPtrW(hwnd, GWL_EXSTYLE) & WS_EX_TOOLWINDOW) != 0;
+    if (!search->visible || !tool) search->visible = hwnd;
+    return tool ? TRUE : FALSE;
+}
+
 void RegisterOnce(const WindowClassSpec& cls, HINSTANCE instance, WNDPROC proc) {
     WNDCLASSEXW existing{sizeof(existing)};
     if (GetClassInfoExW(instance, cls.name, &existing)) return;
@@ -58,11 +70,12 @@ void Window::CentreOnScreen() {
     GetWindowRect(m_hwnd, &window);
     MONITORINFO monitor{sizeof(monitor)};
     if (!GetMonitorInfoW(MonitorFromWindow(m_hwnd, MONITOR_DEFAULTTOPRIMARY), &monitor)) return;
-    const RECT& work = monitor.rcWork;
+    const RECT& screen = monitor.rcMonitor;
     const int width = window.right - window.left;
     const int height = window.bottom - window.top;
-    SetWindowPos(m_hwnd, nullptr, work.left + (work.right - work.left - width) / 2,
-                 work.top + (work.bottom - work.top - height) / 2, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    SetWindowPos(m_hwnd, nullptr, screen.left + (screen.right - screen.left - width) / 2,
+                 screen.top + (screen.bottom - screen.top - height) / 2, 0, 0,
+                 SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 LRESULT Window::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) noexcept {
@@ -81,7 +94,6 @@ LRESULT CALLBACK Window::WndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lPar
     // Messages before WM_NCCREATE (WM_GETMINMAXINFO) find no window object yet.
     if (!self) return DefWindowProcW(hwnd, msg, wParam, lParam);
     if (msg == WM_NCDESTROY) {
-        self->OnDestroyed();
         SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
         self->m_hwnd = nullptr;
         if (--s_liveWindows == 0 && s_quitWhenLastClosed) PostQuitMessage(0);
@@ -90,15 +102,20 @@ LRESULT CALLBACK Window::WndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lPar
     return self->HandleMessage(msg, wParam, lParam);
 }
 
-bool Window::PreTranslateForOwner(MSG& msg) {
-    if (!msg.hwnd) return false;
-    HWND root = GetAncestor(msg.hwnd, GA_ROOT);
-    if (!root) return false;
-    Window* owner = FromHwnd(root);
+Window* Window::OwnTopLevelOf(HWND hwnd) {
+    HWND root = hwnd ? GetAncestor(hwnd, GA_ROOT) : nullptr;
     // Only our own windows carry our procedure; message boxes and tooltips are left alone.
-    if (!owner || reinterpret_cast<WNDPROC>(GetWindowLongPtrW(root, GWLP_WNDPROC)) != &Window::WndProc)
-        return false;
-    return owner->PreTranslateMessage(msg);
+    if (!root || reinterpret_cast<WNDPROC>(GetWindowLongPtrW(root, GWLP_WNDPROC)) != &Window::WndProc)
+        return nullptr;
+    return FromHwnd(root);
+}
+
+HWND Window::ModalOwner() {
+    if (HWND active = GetActiveWindow(); active && OwnTopLevelOf(active) && IsWindowVisible(active))
+        return GetAncestor(active, GA_ROOT);
+    OwnerSearch search;
+    EnumThreadWindows(GetCurrentThreadId(), &ConsiderOwner, reinterpret_cast<LPARAM>(&search));
+    return search.visible;
 }
 
 }  // namespace toolkit

@@ -22,18 +22,26 @@ public:
     Window& operator=(const Window&) = delete;
 
     HWND Hwnd() const { return m_hwnd; }
-    bool IsCreated() const { return m_hwnd != nullptr; }
 
-    // Lets the top-level window that owns msg.hwnd handle keyboard navigation first.
-    static bool PreTranslateForOwner(MSG& msg);
+    // The program's own top-level window that msg.hwnd belongs to (itself or one of its controls);
+    // null for anything else, such as a message box or a tooltip.
+    static Window* OwnTopLevelOf(HWND hwnd);
+
+    // The window that owns the program's modal boxes: its active window when that is one of its own,
+    // otherwise its visible window (the splash during start-up, the main window afterwards), so a box
+    // is modal to the program also while another application is active. Null when none is visible.
+    static HWND ModalOwner();
 
     // The program ends when its last window is gone (the running program sets this; tests do not).
     static void SetQuitWhenLastClosed(bool quit) { s_quitWhenLastClosed = quit; }
 
     // Outer size in pixels; refused with a pending error while the window is minimised or maximised.
     void SetOuterSize(int widthPx, int heightPx);
-    // Centres the window on the work area of the monitor it is on.
+    // Centres the window on the whole screen of the monitor it is on (taskbar included).
     void CentreOnScreen();
+
+    // Runs before the message loop hands one of this window's messages to the dialog manager.
+    virtual void BeforeDialogMessage() {}
 
 protected:
     bool CreateTopLevel(const WindowClassSpec& cls, const std::wstring& caption, DWORD style,
@@ -41,9 +49,6 @@ protected:
     void DestroyHwnd();
 
     virtual LRESULT HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) noexcept;
-    virtual bool PreTranslateMessage(MSG&) { return false; }
-    // Runs while the window is being destroyed, whoever destroys it.
-    virtual void OnDestroyed() noexcept {}
 
     LRESULT Default(UINT msg, WPARAM wParam, LPARAM lParam) noexcept {
         return DefWindowProcW(m_hwnd, msg, wParam, lParam);
