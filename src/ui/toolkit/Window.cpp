@@ -64,18 +64,20 @@ void Window::SetOuterSize(int widthPx, int heightPx) {
         base::RaiseWin32Error(GetLastError());
 }
 
+POINT CentredPosition(const MONITORINFO& monitor, SIZE windowPx) {
+    const RECT& screen = monitor.rcMonitor;  // the whole screen: the taskbar does not move the centre
+    return {screen.left + (screen.right - screen.left - windowPx.cx) / 2,
+            screen.top + (screen.bottom - screen.top - windowPx.cy) / 2};
+}
+
 void Window::CentreOnScreen() {
     if (!m_hwnd) return;
     RECT window{};
     GetWindowRect(m_hwnd, &window);
     MONITORINFO monitor{sizeof(monitor)};
     if (!GetMonitorInfoW(MonitorFromWindow(m_hwnd, MONITOR_DEFAULTTOPRIMARY), &monitor)) return;
-    const RECT& screen = monitor.rcMonitor;
-    const int width = window.right - window.left;
-    const int height = window.bottom - window.top;
-    SetWindowPos(m_hwnd, nullptr, screen.left + (screen.right - screen.left - width) / 2,
-                 screen.top + (screen.bottom - screen.top - height) / 2, 0, 0,
-                 SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    const POINT at = CentredPosition(monitor, {window.right - window.left, window.bottom - window.top});
+    SetWindowPos(m_hwnd, nullptr, at.x, at.y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 LRESULT Window::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) noexcept {

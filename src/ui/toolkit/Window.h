@@ -14,6 +14,9 @@ struct WindowClassSpec {
     HBRUSH background;
 };
 
+// Where a window of this size stands when centred on the monitor's whole screen.
+POINT CentredPosition(const MONITORINFO& monitor, SIZE windowPx);
+
 class Window {
 public:
     Window() = default;
