@@ -2,9 +2,9 @@
 // What reading and writing the Windows Firewall through COM share: the class and interface ids (the
 // MinGW import libraries do not carry them), owners for BSTRs and VARIANTs, and a rule copied out.
 
-#include <windows.h>
-#include <oleauto.h>
 #include <netfw.h>
+#include <oleauto.h>
+#include <windows.h>
 
 #include <string>
 

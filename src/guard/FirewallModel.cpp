@@ -19,21 +19,21 @@ std::wstring_view Trimmed(std::wstring_view text) {
 // is enough and does not depend on the user's locale.
 bool SameNoCase(std::wstring_view a, std::wstring_view b) {
     auto fold = [](wchar_t c) { return c >= L'A' && c <= L'Z' ? static_cast<wchar_t>(c - L'A' + L'a') : c; };
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [&](wchar_t x, wchar_t y) {
-               return fold(x) == fold(y);
-           });
+    return a.size() == b.size() &&
+           std::equal(a.begin(), a.end(), b.begin(), [&](wchar_t x, wchar_t y) { return fold(x) == fold(y); });
 }
 
 // A port number of the list: digits only, at most 65535.
 bool ParsePort(std::wstring_view text, std::uint32_t& port) {
     text = Trimmed(text);
-    if (text.empty() || text.size() > 5) return false;
+    if (text.empty()) return false;
     port = 0;
     for (wchar_t c : text) {
         if (c < L'0' || c > L'9') return false;
         port = port * 10 + static_cast<std::uint32_t>(c - L'0');
+        if (port > kHighestPort) return false;
     }
-    return port <= kHighestPort;
+    return true;
 }
 
 bool EntryCovers(std::wstring_view entry, std::uint32_t port) {
@@ -61,8 +61,7 @@ std::wstring_view FileNameOf(std::wstring_view path) {
 
 bool Concerns(const Rule& rule, const Profile& profile, std::uint16_t port) {
     return rule.enabled && rule.direction == Direction::In && CarriesTcp(rule.protocol) &&
-           (rule.profiles & profile.type) != 0 && PortListCovers(rule.localPorts, port) &&
-           AppliesToRemoteDesktop(rule);
+           (rule.profiles & profile.type) != 0 && PortListCovers(rule.localPorts, port) && AppliesToRemoteDesktop(rule);
 }
 
 bool ProfileAdmits(const State& state, const Profile& profile, std::uint16_t port) {

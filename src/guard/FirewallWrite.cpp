@@ -13,7 +13,9 @@ using namespace firewall;
 
 constexpr const wchar_t* kOwnRuleDescription = L"远程桌面的入站 TCP 端口（由 Korvane远程端口修改软件 添加）";
 
-UniqueBstr Bstr(const std::wstring& text) { return UniqueBstr(SysAllocStringLen(text.data(), static_cast<UINT>(text.size()))); }
+UniqueBstr Bstr(const std::wstring& text) {
+    return UniqueBstr(SysAllocStringLen(text.data(), static_cast<UINT>(text.size())));
+}
 
 // The protocol comes first: a rule takes local ports only once it is for TCP or UDP.
 HRESULT Apply(INetFwRule* rule, const Rule& wanted) {

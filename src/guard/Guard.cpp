@@ -58,7 +58,8 @@ std::vector<Hazard> CheckPortChange(std::uint16_t newPort, std::optional<std::ui
         case BindOutcome::Unknown:
             break;
     }
-    if (FirewallVerdictFor(newPort) == FirewallVerdict::Closed) hazards.push_back({HazardKind::FirewallClosed, newPort});
+    if (FirewallVerdictFor(newPort) == FirewallVerdict::Closed)
+        hazards.push_back({HazardKind::FirewallClosed, newPort});
     return hazards;
 }
 

@@ -18,8 +18,8 @@ enum class HazardKind {
 
 struct Hazard {
     HazardKind kind;
-    std::uint16_t port = 0;   // the port concerned; 0 for the policy hazards
-    std::wstring ownerImage;  // PortInUse: the owning process's image name, when Windows tells
+    std::uint16_t port = 0;      // the port concerned; 0 for the policy hazards
+    std::wstring ownerImage;     // PortInUse: the owning process's image name, when Windows tells
     unsigned long ownerPid = 0;  // PortInUse: the owning process (a DWORD), 0 when Windows does not tell
     // FirewallClosed: the port Remote Desktop uses now (connections are being turned on), not one it
     // is about to move to; the consequence then reads differently.

@@ -1,9 +1,9 @@
 // Who listens on which TCP port: the IP helper's owner tables (GetExtendedTcpTable with
 // TCP_TABLE_OWNER_PID_LISTENER), a process's image name, and the Remote Desktop service's process.
 
+#include <iphlpapi.h>
 #include <winsock2.h>
 #include <ws2tcpip.h>
-#include <iphlpapi.h>
 
 #include <vector>
 
