@@ -1,5 +1,5 @@
 // The firewall decision over rule records, as the reader copies them out of INetFwPolicy2: which
-// LocalPorts lists name a port, which rules can admit Remote Desktop, and the verdict per profile.
+// LocalPorts lists name a port, and the verdict per profile (which rules can admit Remote Desktop).
 
 #include <gtest/gtest.h>
 
@@ -52,34 +52,6 @@ TEST(GuardFirewall, PortListsNameNumbersRangesAndStarButNoKeyword) {
     for (const Case& c : cases) {
         EXPECT_EQ(PortListCovers(c.list, c.port), c.covers)
             << "list \"" << testing::PrintToString(std::wstring(c.list)) << "\", port " << c.port;
-    }
-}
-
-TEST(GuardFirewall, OnlyRulesForAnyProgramSvchostOrTermServiceCanAdmitRemoteDesktop) {
-    struct Case {
-        const wchar_t* application;
-        const wchar_t* service;
-        bool applies;
-    };
-    const Case cases[] = {
-        {L"", L"", true},
-        {L"", L"*", true},
-        {L"%SystemRoot%\\system32\\svchost.exe", L"termservice", true},
-        {L"C:\\WINDOWS\\System32\\SVCHOST.EXE", L"TermService", true},
-        {L"%SystemRoot%\\system32\\svchost.exe", L"", true},
-        {L"", L"TERMSERVICE", true},
-        {L"C:\\inetpub\\web.exe", L"", false},
-        {L"C:\\tools\\svchost.exe.bak", L"", false},
-        {L"%SystemRoot%\\system32\\svchost.exe", L"Dnscache", false},
-        {L"", L"WinRM", false},
-        {L"System", L"", false},
-    };
-    for (const Case& c : cases) {
-        Rule rule;
-        rule.applicationName = c.application;
-        rule.serviceName = c.service;
-        EXPECT_EQ(AppliesToRemoteDesktop(rule), c.applies) << testing::PrintToString(std::wstring(c.application))
-                                                           << " / " << testing::PrintToString(std::wstring(c.service));
     }
 }
 
@@ -145,6 +117,30 @@ TEST(GuardFirewall, VerdictsForPort3390) {
         {"allow in another program",
          Known({On(kProfilePublic)}, {With(Allow(L"3390"), [](Rule& r) { r.applicationName = L"C:\\web.exe"; })}),
          FirewallVerdict::Closed},
+        {"allow as Windows ships it",
+         Known({On(kProfilePublic)}, {With(Allow(L"3390"),
+                                           [](Rule& r) {
+                                               r.applicationName = L"%SystemRoot%\\system32\\svchost.exe";
+                                               r.serviceName = L"termservice";
+                                           })}),
+         FirewallVerdict::Admits},
+        {"allow for svchost and TermService in capitals",
+         Known({On(kProfilePublic)}, {With(Allow(L"3390"),
+                                           [](Rule& r) {
+                                               r.applicationName = L"C:\\WINDOWS\\System32\\SVCHOST.EXE";
+                                               r.serviceName = L"TermService";
+                                           })}),
+         FirewallVerdict::Admits},
+        {"allow for svchost, another service",
+         Known({On(kProfilePublic)}, {With(Allow(L"3390"),
+                                           [](Rule& r) {
+                                               r.applicationName = L"%SystemRoot%\\system32\\svchost.exe";
+                                               r.serviceName = L"Dnscache";
+                                           })}),
+         FirewallVerdict::Closed},
+        {"allow for every service",
+         Known({On(kProfilePublic)}, {With(Allow(L"3390"), [](Rule& r) { r.serviceName = L"*"; })}),
+         FirewallVerdict::Admits},
         {"allow for another service",
          Known({On(kProfilePublic)}, {With(Allow(L"3390"), [](Rule& r) { r.serviceName = L"WinRM"; })}),
          FirewallVerdict::Closed},
