@@ -44,6 +44,10 @@ struct Sample {
     double processMs = -1, splashCreatedMs = -1, splashShownMs = -1, mainCreatedMs = -1, mainShownMs = -1;
     PROCESS_MEMORY_COUNTERS_EX memory{};
     bool memoryRead = false;
+    // Once the splash has gone (the working state an administrator sees); for a program without a
+    // splash, the same moment read again.
+    PROCESS_MEMORY_COUNTERS_EX settled{};
+    bool settledRead = false;
     std::vector<std::wstring> modules;  // file names of the DLLs loaded once the main window is shown
     std::vector<std::wstring> foreignModules;  // those loaded from neither System32 nor WinSxS
     bool closedByMessage = false;
@@ -230,6 +234,7 @@ Sample Measure(const Target& target) {
             GetProcessMemoryInfo(info.hProcess, reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&sample.memory),
                                  sizeof(sample.memory)) != 0;
         ReadModules(info.hProcess, sample);
+        ReadSettledMemory(info, target, mainWindow, sample);
     }
 
     Close(info, mainWindow, sample);
@@ -239,6 +244,23 @@ Sample Measure(const Target& target) {
     CloseHandle(info.hThread);
     CloseHandle(info.hProcess);
     return sample;
+}
+
+// Waits (bounded) until the splash window is gone and the program takes messages again, then reads the
+// memory counters once more.
+void ReadSettledMemory(const PROCESS_INFORMATION& info, const Target& target, HWND mainWindow, Sample& sample) {
+    const LARGE_INTEGER since = [] {
+        LARGE_INTEGER now;
+        QueryPerformanceCounter(&now);
+        return now;
+    }();
+    while (target.splashClass && FindOwnWindow(target.splashClass, info.dwProcessId) && MsSince(since) < kWindowTimeoutMs)
+        Sleep(1);
+    DWORD_PTR ignored = 0;
+    if (!SendMessageTimeoutW(mainWindow, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, kSendTimeoutMs, &ignored)) return;
+    sample.settled.cb = sizeof(sample.settled);
+    sample.settledRead = GetProcessMemoryInfo(info.hProcess, reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&sample.settled),
+                                              sizeof(sample.settled)) != 0;
 }
 
 void Report(const char* kind, const Target& target, int run, const Sample& sample) {
@@ -268,6 +290,11 @@ void Report(const char* kind, const Target& target, int run, const Sample& sampl
                     static_cast<unsigned long long>(sample.memory.PagefileUsage));
     else
         std::printf(" memory=unreadable");
+    if (sample.settledRead)
+        std::printf(" settled_ws=%llu settled_private=%llu settled_pagefile=%llu",
+                    static_cast<unsigned long long>(sample.settled.WorkingSetSize),
+                    static_cast<unsigned long long>(sample.settled.PrivateUsage),
+                    static_cast<unsigned long long>(sample.settled.PagefileUsage));
     std::string foreign;
     for (const std::wstring& path : sample.foreignModules) foreign += (foreign.empty() ? "" : ",") + Narrow(path);
     std::printf(" dlls=%zu foreign_dlls=%s exit=%lu\n", sample.modules.size(), foreign.empty() ? "-" : foreign.c_str(),
@@ -283,7 +310,7 @@ void ReportModules(const Target& target, const Sample& sample) {
 }
 
 int Usage() {
-    std::fprintf(stderr, "usage: rdpport_bench_driver --runs N --rdpport PATH --baseline PATH\n");
+    std::fprintf(stderr, "usage: rdpport_bench_driver --runs N --rdpport PATH --baseline PATH [--before PATH]\n");
     return 2;
 }
 
@@ -291,22 +318,28 @@ int Usage() {
 
 int wmain(int argc, wchar_t** argv) {
     int runs = 0;
-    std::wstring rdpportExe, baselineExe;
+    std::wstring rdpportExe, baselineExe, beforeExe;
     for (int i = 1; i + 1 < argc; i += 2) {
         const std::wstring option = argv[i], value = argv[i + 1];
         if (option == L"--runs") runs = _wtoi(value.c_str());
         else if (option == L"--rdpport") rdpportExe = WindowsPath(value);
         else if (option == L"--baseline") baselineExe = WindowsPath(value);
+        else if (option == L"--before") beforeExe = WindowsPath(value);
         else return Usage();
     }
     if (argc % 2 == 0 || runs < 1 || rdpportExe.empty() || baselineExe.empty()) return Usage();
     QueryPerformanceFrequency(&g_frequency);
 
-    const Target targets[2] = {
+    std::vector<Target> targets = {
         {"rdpport", rdpportExe, L"KorvaneRdpPortMain", L"Korvane远程端口修改软件 - korvane.example",
          L"KorvaneRdpPortStart", true},
         {"baseline", baselineExe, L"RdpPortBenchBaseline", L"baseline", nullptr, false},
     };
+    // An earlier build of rdpport.exe, measured in the same rounds: before and after a change.
+    if (!beforeExe.empty())
+        targets.push_back({"before", beforeExe, L"KorvaneRdpPortMain", L"Korvane远程端口修改软件 - korvane.example",
+                           L"KorvaneRdpPortStart", true});
+    const size_t count = targets.size();
 
     bool allOk = true;
     for (const Target& target : targets) {  // the first start after the server came up is slower
@@ -315,10 +348,10 @@ int wmain(int argc, wchar_t** argv) {
         allOk = allOk && sample.failure.empty();
         Sleep(kSettleMs);
     }
-    bool modulesReported[2] = {false, false};
+    std::vector<bool> modulesReported(count, false);
     for (int run = 1; run <= runs; ++run) {
-        for (int k = 0; k < 2; ++k) {
-            const int which = run % 2 == 1 ? k : 1 - k;  // rdpport first in odd rounds, second in even ones
+        for (size_t k = 0; k < count; ++k) {
+            const size_t which = (k + static_cast<size_t>(run)) % count;  // each program leads a round in turn
             const Sample sample = Measure(targets[which]);
             Report("sample", targets[which], run, sample);
             if (sample.failure.empty() && !modulesReported[which]) {

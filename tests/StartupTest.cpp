@@ -137,8 +137,10 @@ TEST_F(StartupTest, TheSplashIsABorderlessCentredPictureWithItsBarAndLink) {
 
 TEST_F(StartupTest, TheHandIsShownOverTheLinkAndLoadedOnlyOnce) {
     int loads = 0;
+    LPCSTR loadedId = nullptr;
     base::ScopedSeam countLoads(common::LoadCursorCall(), [&](HINSTANCE module, LPCSTR id) {
         ++loads;
+        loadedId = id;
         return LoadCursorA(module, id);
     });
     Splash().Show();
@@ -148,6 +150,7 @@ TEST_F(StartupTest, TheHandIsShownOverTheLinkAndLoadedOnlyOnce) {
         EXPECT_TRUE(SendMessageW(Splash().Hwnd(), WM_SETCURSOR, reinterpret_cast<WPARAM>(link),
                                  MAKELPARAM(HTCLIENT, WM_MOUSEMOVE)));
     EXPECT_EQ(loads, 1);
+    EXPECT_EQ(reinterpret_cast<ULONG_PTR>(loadedId), reinterpret_cast<ULONG_PTR>(IDC_HAND)) << "the system hand";
     EXPECT_NE(common::HandCursor, nullptr);
     EXPECT_EQ(GetCursor(), common::HandCursor);
     SendMessageW(Splash().Hwnd(), WM_SETCURSOR, reinterpret_cast<WPARAM>(bar), MAKELPARAM(HTCLIENT, WM_MOUSEMOVE));

@@ -24,7 +24,6 @@ public:
     // An empty function puts the real one back.
     void Set(Fn fn) { m_current = fn ? std::move(fn) : m_real; }
     void Reset() { m_current = m_real; }
-    const Fn& Real() const { return m_real; }
 
 private:
     Fn m_real;

@@ -8,6 +8,8 @@ LoadCursorSeam& LoadCursorCall() {
 }
 
 void ShowHandCursor() {
+    // IDC_HAND as its number: the SDK's macro is the wide-character form, and LoadCursorA wants the
+    // same id as MAKEINTRESOURCEA.
     constexpr WORD kIdcHand = 32649;
     if (!HandCursor) HandCursor = LoadCursorCall()(nullptr, MAKEINTRESOURCEA(kIdcHand));
     if (HandCursor) SetCursor(HandCursor);
