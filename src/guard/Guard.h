@@ -4,6 +4,9 @@
 // forbids, a firewall that does not admit the port, a Group Policy value that overrides the local
 // switch). Only hazards that were actually seen are reported: a check that cannot tell says nothing.
 // The checks are quick, send nothing over the network and never wait on a service.
+//
+// The hazards and their text are in Hazard.h, the firewall's decision in FirewallModel.h (both free
+// of Windows calls); each outside effect is a seam of Probes.h.
 
 #include <windows.h>
 
@@ -12,28 +15,10 @@
 #include <string>
 #include <vector>
 
+#include "guard/FirewallModel.h"
+#include "guard/Hazard.h"
+
 namespace guard {
-
-enum class HazardKind {
-    PortInUse,       // another program listens on the port
-    PortForbidden,   // Windows refuses the port (reserved or excluded range, or not permitted)
-    FirewallClosed,  // the Windows Firewall does not admit inbound TCP on the port
-    PolicyDenies,    // Group Policy refuses connections: turning them on locally has no effect
-    PolicyAllows,    // Group Policy allows connections: turning them off locally has no effect
-};
-
-struct Hazard {
-    HazardKind kind;
-    std::uint16_t port = 0;   // the port concerned; 0 for the policy hazards
-    std::wstring ownerImage;  // PortInUse: the owning process's image name, when Windows tells
-    DWORD ownerPid = 0;       // PortInUse: the owning process, 0 when Windows does not tell
-};
-
-// The line that names the hazard to the user (Simplified Chinese, one line, names the port).
-std::wstring Describe(const Hazard& hazard);
-
-// The warning box's text: one line per hazard, a blank line, then "仍要继续吗？".
-std::wstring WarningText(const std::vector<Hazard>& hazards);
 
 // Before the port is changed to newPort; currentPort is the port the caller shows as current (a port
 // equal to it, or one held by the Remote Desktop service itself, is no hazard).
@@ -43,8 +28,7 @@ std::vector<Hazard> CheckTurnOn(std::optional<std::uint16_t> currentPort);
 // Before connections are turned off (policy).
 std::vector<Hazard> CheckTurnOff();
 
-// What the console's status reports.
-enum class FirewallVerdict { Admits, Closed, Unknown };
+// What the console's status reports (FirewallVerdict: Admits, Closed, Unknown).
 FirewallVerdict FirewallVerdictFor(std::uint16_t port);
 // The TCP ports the Remote Desktop service listens on now; nothing when Windows does not tell (the
 // service is not running, or its process or its listeners cannot be found).
@@ -61,6 +45,7 @@ FirewallChange AllowInboundTcp(std::uint16_t port);
 // The windows' extra box: shows WarningText with the program's title, style
 // MB_OKCANCEL | MB_ICONWARNING | MB_DEFBUTTON2, and returns true when there was nothing to show or the
 // user pressed OK.
+inline constexpr UINT kStyleLockoutWarning = MB_OKCANCEL | MB_ICONWARNING | MB_DEFBUTTON2;
 bool ProceedDespite(const std::vector<Hazard>& hazards);
 
 }  // namespace guard

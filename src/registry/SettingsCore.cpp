@@ -159,17 +159,23 @@ long WriteDenyFlag(bool deny) {
     return WriteDword(kLocalMachine, kTerminalServerKey, kDenyValue, deny ? 1u : 0u).Status();
 }
 
-std::optional<std::uint32_t> ReadPolicyDenyFlag() {
+std::optional<std::uint32_t> ReadPolicyDenyFlag() { return ReadPolicyDenyFlag(Registry()); }
+
+std::optional<std::uint32_t> ReadPolicyDenyFlag(const RegTable::RegistryApi& api) {
     const std::string path = base::ToAnsi(kPolicyKey);
-    ScopedKey key;
-    if (Registry().OpenKeyEx(kLocalMachine, path.c_str(), 0, KEY_QUERY_VALUE, key.Put()) != ERROR_SUCCESS)
-        return std::nullopt;
+    HKEY opened = nullptr;
+    if (api.OpenKeyEx(kLocalMachine, path.c_str(), 0, KEY_QUERY_VALUE, &opened) != ERROR_SUCCESS) return std::nullopt;
+    struct Closer {
+        const RegTable::RegistryApi& api;
+        HKEY key;
+        ~Closer() { api.CloseKey(key); }
+    } closer{api, opened};
     const std::string name = base::ToAnsi(kDenyValue);
     DWORD type = REG_NONE;
     BYTE bytes[4] = {};
     DWORD size = sizeof(bytes);
-    if (Registry().QueryValueEx(key.Get(), name.c_str(), nullptr, &type, bytes, &size) != ERROR_SUCCESS ||
-        type != REG_DWORD || size != sizeof(bytes))
+    if (api.QueryValueEx(opened, name.c_str(), nullptr, &type, bytes, &size) != ERROR_SUCCESS || type != REG_DWORD ||
+        size != sizeof(bytes))
         return std::nullopt;
     return static_cast<std::uint32_t>(LittleEndianInt32(bytes));
 }

@@ -12,6 +12,8 @@
 #include <string_view>
 #include <variant>
 
+#include "registry/RegistryApi.h"
+
 namespace settings {
 
 // Every key the program opens or creates asks for all key rights but delete, write-DAC and
@@ -97,5 +99,8 @@ long WriteDenyFlag(bool deny);
 // The policy's deny flag when Group Policy sets one (a REG_DWORD under kPolicyKey); nothing when the
 // key or the value is missing or is not a number. Read with query rights only.
 std::optional<std::uint32_t> ReadPolicyDenyFlag();
+// The same read through a registry table of the caller's (the key is closed through it too): the
+// lockout guard reads with the real functions, so its checks never show among the commands' own calls.
+std::optional<std::uint32_t> ReadPolicyDenyFlag(const RegTable::RegistryApi& api);
 
 }  // namespace settings

@@ -2,6 +2,7 @@
 // Each asks before it writes (except the revert), reports the outcome, then shows the registry's state.
 
 #include "common/PortEntry.h"
+#include "guard/Guard.h"
 #include "registry/RegTable.h"
 #include "ui/main/FormMain.h"
 #include "ui/toolkit/MessageBox.h"
@@ -21,6 +22,13 @@ bool Confirmed(const std::wstring& text, UINT style) {
     return toolkit::ShowMessage(text, style) == toolkit::kResultOk;
 }
 
+// A port text as the lockout guard takes it: the port it is accepted as, nothing when it is none.
+std::optional<std::uint16_t> PortOf(const std::wstring& text) {
+    const std::optional<std::int32_t> port = common::AcceptedPort(common::TrimSpaces(text));
+    if (!port) return std::nullopt;
+    return static_cast<std::uint16_t>(*port);
+}
+
 }  // namespace
 
 void FormMain::Cmd_Change_Click() {
@@ -31,6 +39,8 @@ void FormMain::Cmd_Change_Click() {
         return base::ClearError();
     }
     if (newPort == LastAppliedPort) return base::ClearError();
+    if (!guard::ProceedDespite(guard::CheckPortChange(*PortOf(newPort), PortOf(CurrentPort))))
+        return base::ClearError();
     if (!Confirmed(ChangeConfirmation(OriginalPort, newPort), toolkit::kStyleConfirm)) return base::ClearError();
 
     LastAppliedPort = newPort;  // remembered whatever the write's outcome
@@ -68,12 +78,14 @@ void FormMain::Cmd_Revert_Click() {
 
 void FormMain::Cmd_Open_Click() {
     if (RemoteEnabled) return base::ClearError();
+    if (!guard::ProceedDespite(guard::CheckTurnOn(PortOf(CurrentPort)))) return base::ClearError();
     if (!Confirmed(L"确定要打开远程连接吗？", toolkit::kStylePlainConfirm)) return base::ClearError();
     SetRemoteAccess(true);
 }
 
 void FormMain::Cmd_Close_Click() {
     if (!RemoteEnabled) return base::ClearError();
+    if (!guard::ProceedDespite(guard::CheckTurnOff())) return base::ClearError();
     const std::wstring question = std::wstring(L"您确定要关闭远程连接吗？") + kLineBreak + kLineBreak +
                                   L"注意：关闭后，您将不能通过远程连接进入服务器。";
     if (!Confirmed(question, toolkit::kStyleConfirm)) return base::ClearError();

@@ -1,0 +1,35 @@
+#pragma once
+// What the lockout guard found, and how it is put to the user. Plain data and text only: nothing here
+// asks Windows anything, so it needs no Windows header.
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace guard {
+
+enum class HazardKind {
+    PortInUse,       // another program listens on the port
+    PortForbidden,   // Windows refuses the port (reserved or excluded range, or not permitted)
+    FirewallClosed,  // the Windows Firewall does not admit inbound TCP on the port
+    PolicyDenies,    // Group Policy refuses connections: turning them on locally has no effect
+    PolicyAllows,    // Group Policy allows connections: turning them off locally has no effect
+};
+
+struct Hazard {
+    HazardKind kind;
+    std::uint16_t port = 0;      // the port concerned; 0 for the policy hazards
+    std::wstring ownerImage;     // PortInUse: the owning process's image name, when Windows tells
+    unsigned long ownerPid = 0;  // PortInUse: the owning process (a DWORD), 0 when Windows does not tell
+    // FirewallClosed: the port Remote Desktop uses now (connections are being turned on), not one it
+    // is about to move to; the consequence then reads differently.
+    bool isCurrentPort = false;
+};
+
+// The line that names the hazard to the user (Simplified Chinese, one line, names the port).
+std::wstring Describe(const Hazard& hazard);
+
+// The warning box's text: one line per hazard, a blank line, then "仍要继续吗？" (empty for no hazard).
+std::wstring WarningText(const std::vector<Hazard>& hazards);
+
+}  // namespace guard

@@ -1,0 +1,98 @@
+// The in-use test: a socket bound to the port with exclusive use fails exactly when another socket
+// holds the port on some address (SO_EXCLUSIVEADDRUSE, "Using SO_REUSEADDR and SO_EXCLUSIVEADDRUSE").
+// Nothing is listened on and nothing is sent; the sockets are closed at once.
+
+#include <winsock2.h>
+#include <ws2tcpip.h>
+
+#include "base/Handles.h"
+#include "guard/Probes.h"
+#include "guard/SystemLibrary.h"
+
+namespace guard {
+namespace {
+
+struct Winsock {
+    decltype(&::socket) socket = nullptr;
+    decltype(&::setsockopt) setsockopt = nullptr;
+    decltype(&::bind) bind = nullptr;
+    decltype(&::closesocket) closesocket = nullptr;
+    decltype(&::WSAGetLastError) lastError = nullptr;
+    bool ready = false;
+};
+
+Winsock LoadWinsock() {
+    Winsock ws;
+    const wchar_t* dll = L"ws2_32.dll";
+    auto startup = SystemFunctionAs<int WSAAPI(WORD, LPWSADATA)>(dll, "WSAStartup");
+    ws.socket = SystemFunctionAs<SOCKET WSAAPI(int, int, int)>(dll, "socket");
+    ws.setsockopt = SystemFunctionAs<int WSAAPI(SOCKET, int, int, const char*, int)>(dll, "setsockopt");
+    ws.bind = SystemFunctionAs<int WSAAPI(SOCKET, const sockaddr*, int)>(dll, "bind");
+    ws.closesocket = SystemFunctionAs<int WSAAPI(SOCKET)>(dll, "closesocket");
+    ws.lastError = SystemFunctionAs<int WSAAPI()>(dll, "WSAGetLastError");
+    WSADATA data{};
+    // Started once and never cleaned up: Winsock ends with the process.
+    ws.ready = startup && ws.socket && ws.setsockopt && ws.bind && ws.closesocket && ws.lastError &&
+               startup(MAKEWORD(2, 2), &data) == 0;
+    return ws;
+}
+
+const Winsock& Ws() {
+    static const Winsock ws = LoadWinsock();
+    return ws;
+}
+
+inline void CloseSocket(SOCKET s) noexcept { Ws().closesocket(s); }
+using UniqueSocket = base::UniqueHandle<SOCKET, &CloseSocket, INVALID_SOCKET>;
+
+BindOutcome BindFamily(int family, std::uint16_t port) {
+    const Winsock& ws = Ws();
+    UniqueSocket s(ws.socket(family, SOCK_STREAM, IPPROTO_TCP));
+    if (!s) return family == AF_INET6 ? BindOutcome::Free : BindOutcome::Unknown;  // no IPv6 stack: nothing to hold
+    const BOOL on = TRUE;
+    const char* onBytes = reinterpret_cast<const char*>(&on);
+    ws.setsockopt(s.Get(), SOL_SOCKET, SO_EXCLUSIVEADDRUSE, onBytes, sizeof(on));
+    sockaddr_storage address{};
+    int size = 0;
+    const std::uint16_t networkPort = static_cast<std::uint16_t>((port >> 8) | (port << 8));
+    if (family == AF_INET6) {
+        // Only the IPv6 side: the IPv4 wildcard is tried on its own.
+        ws.setsockopt(s.Get(), IPPROTO_IPV6, IPV6_V6ONLY, onBytes, sizeof(on));
+        auto* v6 = reinterpret_cast<sockaddr_in6*>(&address);
+        v6->sin6_family = AF_INET6;
+        v6->sin6_port = networkPort;  // in6addr_any is all zeros
+        size = sizeof(sockaddr_in6);
+    } else {
+        auto* v4 = reinterpret_cast<sockaddr_in*>(&address);
+        v4->sin_family = AF_INET;
+        v4->sin_port = networkPort;  // INADDR_ANY is zero
+        size = sizeof(sockaddr_in);
+    }
+    if (ws.bind(s.Get(), reinterpret_cast<const sockaddr*>(&address), size) == 0) return BindOutcome::Free;
+    switch (ws.lastError()) {
+        case WSAEADDRINUSE:
+            return BindOutcome::InUse;
+        case WSAEACCES:
+            return BindOutcome::Forbidden;
+        default:
+            return BindOutcome::Unknown;
+    }
+}
+
+BindOutcome ProbeBind(std::uint16_t port) {
+    if (!Ws().ready) return BindOutcome::Unknown;
+    const BindOutcome v4 = BindFamily(AF_INET, port);
+    const BindOutcome v6 = BindFamily(AF_INET6, port);
+    for (BindOutcome worst : {BindOutcome::InUse, BindOutcome::Forbidden, BindOutcome::Unknown})
+        if (v4 == worst || v6 == worst) return worst;
+    return BindOutcome::Free;
+}
+
+}  // namespace
+
+PortBindSeam& PortBindCall() {
+    static PortBindSeam seam(&ProbeBind);
+    return seam;
+}
+
+}  // namespace guard

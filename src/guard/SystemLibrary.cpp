@@ -1,0 +1,11 @@
+#include "guard/SystemLibrary.h"
+
+namespace guard {
+
+FARPROC SystemFunction(const wchar_t* dll, const char* name) {
+    // A module loaded here is never freed: the functions taken from it live in statics.
+    HMODULE module = LoadLibraryExW(dll, nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
+    return module ? GetProcAddress(module, name) : nullptr;
+}
+
+}  // namespace guard

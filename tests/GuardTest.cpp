@@ -1,0 +1,369 @@
+// The lockout guard inside the program: the extra box before the designed confirmations (text, title,
+// style, owner), what Cancel and OK lead to, the policy flag in Wine's real registry, a real listener
+// on the port, Wine's real firewall (which cannot be read), and the console's calls through seams.
+
+#include <gtest/gtest.h>
+#include <winsock2.h>
+#include <ws2tcpip.h>
+
+#include "guard/Guard.h"
+#include "guard/Probes.h"
+#include "support/FormProbes.h"
+#include "support/PolicyValue.h"
+#include "support/RegistryKit.h"
+#include "support/Seams.h"
+#include "ui/toolkit/MessageBox.h"
+
+namespace {
+
+using namespace testkit;
+using Probe = ui::FormMainProbe;
+using base::ScopedSeam;
+using guard::BindOutcome;
+using guard::TcpListener;
+namespace fw = guard::firewall;
+
+const std::wstring kTail = L"\r\n\r\n仍要继续吗？";
+const std::wstring kPolicyDenies = L"组策略已设置为拒绝远程连接，此处的开启不会生效。";
+const std::wstring kPolicyAllows = L"组策略已设置为允许远程连接，此处的关闭不会生效。";
+const std::wstring kTurnOnQuestion = L"确定要打开远程连接吗？";
+const std::wstring kTurnOffQuestion = L"您确定要关闭远程连接吗？\r\n\r\n注意：关闭后，您将不能通过远程连接进入服务器。";
+const std::wstring kDone = L"操作完成！";
+const std::wstring kChanged = L"端口修改成功，您需要重新启动服务器才能生效。";
+constexpr UINT kWarningStyle = 0x131;  // MB_OKCANCEL | MB_ICONWARNING | MB_DEFBUTTON2
+
+std::wstring FirewallNewPort(const std::wstring& port) {
+    return L"Windows 防火墙没有放行 TCP " + port +
+           L" 端口的入站连接，重启后将无法通过新端口远程连接。请先在防火墙（以及云服务器的安全组）中放行该端口。";
+}
+std::wstring FirewallTurnOn(const std::wstring& port) {
+    return L"Windows 防火墙没有放行 TCP " + port +
+           L" 端口的入站连接，开启后仍将无法远程连接。请先在防火墙（以及云服务器的安全组）中放行该端口。";
+}
+std::wstring InUse(const std::wstring& port, const std::wstring& owner) {
+    return L"端口 " + port + L" 已被其他程序" + owner + L"占用，重启后远程桌面将无法在此端口监听。";
+}
+std::wstring Confirmation(const std::wstring& from, const std::wstring& to) {
+    return L"您确定要将远程连接端口由 " + from + L" 修改为 " + to +
+           L" 吗？\r\n\r\n修改后，需要重启计算机才能生效。\r\n\r\n"
+           L"请务必注意未禁用" +
+           to + L"端口。";
+}
+
+// The firewall of a server that only ever admitted Remote Desktop's standard port, in the public
+// profile (the rule as Windows ships it).
+fw::State StandardPortOnly() {
+    fw::Rule rule;
+    rule.protocol = fw::kProtocolTcp;
+    rule.localPorts = L"3389";
+    rule.enabled = true;
+    rule.applicationName = L"%SystemRoot%\\system32\\svchost.exe";
+    rule.serviceName = L"termservice";
+    return {true, {{fw::kProfilePublic, true, false, false}}, {rule}};
+}
+
+class GuardTest : public testing::Test {
+protected:
+    void SetUp() override { Start(/*deny=*/1); }
+    void TearDown() override {
+        ResetWindows();
+        SeedRemoteDesktop(3389, 1);
+    }
+    static void Start(DWORD deny) {
+        ResetWindows();
+        SeedRemoteDesktop(3389, deny);
+        LoadMainAsAtStartup();
+        Script().Reset();
+    }
+    static MessageBoxScript& Script() { return MessageBoxScript::Instance(); }
+    static ui::FormMain& Form() { return ui::FormMain::Instance(); }
+    static void Change(const std::wstring& typed) {
+        Form().Ctl(ui::Text_NewPort).SetText(typed);
+        Form().Cmd_Change_Click();
+    }
+    static testing::AssertionResult IsWarning(const ShownBox& box, const std::wstring& lines) {
+        if (box.text != lines + kTail)
+            return testing::AssertionFailure() << "text: " << testing::PrintToString(box.text);
+        if (box.caption != toolkit::kAppTitle) return testing::AssertionFailure() << "caption";
+        if (box.style != kWarningStyle) return testing::AssertionFailure() << "style " << box.style;
+        return testing::AssertionSuccess();
+    }
+    static std::optional<DWORD> Port1() { return ReadDword(kRdpTcp, "PortNumber"); }
+    static std::optional<DWORD> Deny() { return ReadDword(kTerminalServer, "fDenyTSConnections"); }
+};
+
+// ---- The box in the commands ---------------------------------------------------------------------
+
+TEST_F(GuardTest, AFirewallClosedToTheNewPortWarnsFirstCancelEndsTheCommandOkLeadsToTheConfirmation) {
+    ScopedSeam firewall(guard::FirewallReadCall(), &StandardPortOnly);
+    Script().Answer(IDCANCEL);
+    {
+        RegistryRecorder recorder;
+        Change(L"3390");
+        ASSERT_EQ(Script().Shown().size(), 1u);
+        EXPECT_TRUE(IsWarning(Script().Shown()[0], FirewallNewPort(L"3390")));
+        EXPECT_TRUE(recorder.calls.empty()) << "no write and no refresh";
+    }
+    EXPECT_EQ(Probe::LastAppliedPort(), L"");
+    EXPECT_EQ(Port1(), 3389u);
+
+    Script().Reset();  // OK to everything
+    Change(L"3390");
+    ASSERT_EQ(Script().Shown().size(), 3u);
+    EXPECT_TRUE(IsWarning(Script().Shown()[0], FirewallNewPort(L"3390")));
+    EXPECT_EQ(Script().Shown()[1].text, Confirmation(L"3389", L"3390"));
+    EXPECT_EQ(Script().Shown()[1].style, 289u);
+    EXPECT_EQ(Script().Shown()[0].owner, Script().Shown()[1].owner) << "owned like the confirmation";
+    EXPECT_EQ(Script().Shown()[2].text, kChanged);
+    EXPECT_EQ(Port1(), 3390u);
+
+    // Back to the port the firewall admits: the designed boxes only.
+    Script().Reset();
+    Change(L"3389");
+    EXPECT_EQ(Script().Texts(), (std::vector<std::wstring>{Confirmation(L"3389", L"3389"), kChanged}));
+}
+
+TEST_F(GuardTest, TurningOnWarnsWhenTheFirewallDoesNotAdmitTheCurrentPort) {
+    ScopedSeam firewall(guard::FirewallReadCall(), [] {
+        fw::State state = StandardPortOnly();
+        state.rules[0].localPorts = L"3390";
+        return state;
+    });
+    Script().Answer(IDCANCEL);
+    Form().Cmd_Open_Click();
+    ASSERT_EQ(Script().Shown().size(), 1u);
+    EXPECT_TRUE(IsWarning(Script().Shown()[0], FirewallTurnOn(L"3389")));
+    EXPECT_EQ(Deny(), 1u);
+    EXPECT_FALSE(Probe::RemoteEnabled());
+
+    Script().Reset();
+    Form().Cmd_Open_Click();
+    ASSERT_EQ(Script().Shown().size(), 3u);
+    EXPECT_EQ(Script().Shown()[1].text, kTurnOnQuestion);
+    EXPECT_EQ(Script().Shown()[1].style, 1u);
+    EXPECT_EQ(Script().Shown()[2].text, kDone);
+    EXPECT_EQ(Deny(), 0u);
+}
+
+TEST_F(GuardTest, APolicyThatRefusesWarnsBeforeTurningOnAndCancelWritesNothing) {
+    ScopedPolicyFlag policy(1);
+    Script().Answer(IDCANCEL);
+    {
+        RegistryRecorder recorder;
+        Form().Cmd_Open_Click();
+        ASSERT_EQ(Script().Shown().size(), 1u);
+        EXPECT_TRUE(IsWarning(Script().Shown()[0], kPolicyDenies));
+        EXPECT_TRUE(recorder.calls.empty()) << "the guard's read is not one of the command's";
+    }
+    EXPECT_EQ(Deny(), 1u);
+
+    Script().Reset();
+    Form().Cmd_Open_Click();
+    EXPECT_EQ(Script().Texts(), (std::vector<std::wstring>{kPolicyDenies + kTail, kTurnOnQuestion, kDone}));
+    EXPECT_EQ(Deny(), 0u);
+
+    // A refusing policy does not make turning off pointless.
+    Script().Reset();
+    Form().Cmd_Close_Click();
+    EXPECT_EQ(Script().Texts(), (std::vector<std::wstring>{kTurnOffQuestion, kDone}));
+}
+
+TEST_F(GuardTest, APolicyThatAllowsWarnsBeforeTurningOffOnlyAndOtherValuesSayNothing) {
+    Start(/*deny=*/0);
+    {
+        ScopedPolicyFlag policy(0);
+        Script().Answer(IDCANCEL);
+        Form().Cmd_Close_Click();
+        ASSERT_EQ(Script().Shown().size(), 1u);
+        EXPECT_TRUE(IsWarning(Script().Shown()[0], kPolicyAllows));
+        EXPECT_EQ(Deny(), 0u);
+        Script().Reset();
+        Form().Cmd_Close_Click();
+        EXPECT_EQ(Script().Texts(), (std::vector<std::wstring>{kPolicyAllows + kTail, kTurnOffQuestion, kDone}));
+        Script().Reset();
+        Form().Cmd_Open_Click();
+        EXPECT_EQ(Script().Texts(), (std::vector<std::wstring>{kTurnOnQuestion, kDone}));
+    }
+    ScopedPolicyFlag unclear(2);
+    Script().Reset();
+    Form().Cmd_Close_Click();
+    Form().Cmd_Open_Click();
+    EXPECT_EQ(Script().Texts(), (std::vector<std::wstring>{kTurnOffQuestion, kDone, kTurnOnQuestion, kDone}));
+}
+
+TEST_F(GuardTest, SeveralHazardsShareOneBoxOneLineEach) {
+    ScopedPolicyFlag policy(1);
+    ScopedSeam firewall(guard::FirewallReadCall(), [] {
+        return fw::State{true, {{fw::kProfileDomain, true, true, false}}, {}};
+    });
+    Script().Answer(IDCANCEL);
+    Form().Cmd_Open_Click();
+    ASSERT_EQ(Script().Shown().size(), 1u);
+    EXPECT_TRUE(IsWarning(Script().Shown()[0], kPolicyDenies + L"\r\n" + FirewallTurnOn(L"3389")));
+}
+
+// ---- Wine's real checks ----------------------------------------------------------------------------
+
+TEST_F(GuardTest, WinesFirewallCannotBeReadSoItNeverWarnsAndNoRuleCountsAsAdded) {
+    EXPECT_EQ(guard::FirewallVerdictFor(3389), guard::FirewallVerdict::Unknown);
+    Change(L"3390");
+    Form().Cmd_Open_Click();
+    EXPECT_EQ(Script().Texts(),
+              (std::vector<std::wstring>{Confirmation(L"3389", L"3390"), kChanged, kTurnOnQuestion, kDone}));
+    const guard::FirewallChange change = guard::AllowInboundTcp(3390);
+    EXPECT_FALSE(change.done);
+    EXPECT_TRUE(FAILED(change.hresult)) << std::hex << change.hresult;
+}
+
+// A listening socket of this process on a port the system picks, so nothing else can hold it.
+class Listener {
+public:
+    Listener() {
+        WSADATA data{};
+        WSAStartup(MAKEWORD(2, 2), &data);
+        m_socket = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        int size = sizeof(address);
+        if (bind(m_socket, reinterpret_cast<sockaddr*>(&address), size) == 0 && listen(m_socket, 1) == 0 &&
+            getsockname(m_socket, reinterpret_cast<sockaddr*>(&address), &size) == 0)
+            m_port = ntohs(address.sin_port);
+    }
+    ~Listener() { Close(); }
+    void Close() {
+        if (m_socket != INVALID_SOCKET) closesocket(m_socket);
+        m_socket = INVALID_SOCKET;
+    }
+    std::uint16_t Port() const { return m_port; }
+
+private:
+    SOCKET m_socket = INVALID_SOCKET;
+    std::uint16_t m_port = 0;
+};
+
+TEST_F(GuardTest, APortThisProcessListensOnWarnsNamingTheOwnerWhereWindowsTells) {
+    Listener listener;
+    ASSERT_NE(listener.Port(), 0);
+    const std::wstring port = std::to_wstring(listener.Port());
+    const std::wstring ownName = L"（rdpport_tests.exe，PID " + std::to_wstring(GetCurrentProcessId()) + L"）";
+
+    const std::vector<guard::Hazard> hazards = guard::CheckPortChange(listener.Port(), 3389);
+    ASSERT_EQ(hazards.size(), 1u);
+    EXPECT_EQ(hazards[0].kind, guard::HazardKind::PortInUse);
+    // Wine's listener table has no owners (pid 0); Windows names this process.
+    const std::wstring owner = hazards[0].ownerPid == 0 ? L"" : ownName;
+    Script().Answer(IDCANCEL);
+    Change(port);
+    ASSERT_EQ(Script().Shown().size(), 1u);
+    EXPECT_TRUE(IsWarning(Script().Shown()[0], InUse(port, owner)));
+    EXPECT_EQ(Port1(), 3389u);
+
+    // With the table naming this process, the image name comes from the process itself.
+    {
+        ScopedSeam table(guard::ListenersCall(), [&] {
+            return std::optional<std::vector<TcpListener>>({{listener.Port(), GetCurrentProcessId()}});
+        });
+        EXPECT_EQ(guard::Describe(guard::CheckPortChange(listener.Port(), 3389).at(0)), InUse(port, ownName));
+        // Held by Remote Desktop itself, or already the current port: no hazard.
+        ScopedSeam service(guard::RemoteDesktopPidCall(), [] { return std::optional<DWORD>(GetCurrentProcessId()); });
+        EXPECT_TRUE(guard::CheckPortChange(listener.Port(), 3389).empty());
+    }
+    EXPECT_TRUE(guard::CheckPortChange(listener.Port(), listener.Port()).empty());
+
+    listener.Close();
+    EXPECT_TRUE(guard::CheckPortChange(static_cast<std::uint16_t>(std::stoi(port)), 3389).empty()) << "free again";
+}
+
+// ---- Through the seams -----------------------------------------------------------------------------
+
+TEST_F(GuardTest, PortHazardsNameThePortAndTheOwnerAsFarAsKnown) {
+    using Listeners = std::optional<std::vector<TcpListener>>;
+    struct Case {
+        const char* name;
+        BindOutcome bind;
+        Listeners listeners;
+        std::vector<std::wstring> lines;
+    };
+    const std::wstring owner1234 = L"（svchost.exe，PID 1234）";
+    const Case cases[] = {
+        {"owner named", BindOutcome::InUse, Listeners({{3390, 1234}}), {InUse(L"3390", owner1234)}},
+        {"tables unreadable", BindOutcome::InUse, std::nullopt, {InUse(L"3390", L"")}},
+        {"no image name", BindOutcome::InUse, Listeners({{3390, 4}}), {InUse(L"3390", L"（PID 4）")}},
+        {"bound, not listening", BindOutcome::InUse, Listeners({{80, 1234}}), {InUse(L"3390", L"")}},
+        {"Remote Desktop and another",
+         BindOutcome::InUse,
+         Listeners({{3390, 900}, {3390, 1234}}),
+         {InUse(L"3390", owner1234)}},
+        {"Remote Desktop only", BindOutcome::InUse, Listeners({{3390, 900}, {3389, 1234}}), {}},
+        {"forbidden",
+         BindOutcome::Forbidden,
+         Listeners({}),
+         {L"端口 3390 属于系统保留或禁止使用的端口，远程桌面可能无法在此端口监听。"}},
+        {"bind failed otherwise", BindOutcome::Unknown, Listeners({{3390, 1234}}), {}},
+        {"free", BindOutcome::Free, Listeners({{3390, 1234}}), {}},
+    };
+    ScopedSeam service(guard::RemoteDesktopPidCall(), [] { return std::optional<DWORD>(900); });
+    ScopedSeam image(guard::ProcessImageCall(),
+                     [](DWORD pid) { return pid == 1234 ? std::wstring(L"svchost.exe") : L""; });
+    ScopedSeam firewall(guard::FirewallReadCall(), [] { return fw::State{}; });
+    for (const Case& c : cases) {
+        ScopedSeam bind(guard::PortBindCall(), [&](std::uint16_t) { return c.bind; });
+        ScopedSeam table(guard::ListenersCall(), [&] { return c.listeners; });
+        std::vector<std::wstring> lines;
+        for (const guard::Hazard& hazard : guard::CheckPortChange(3390, 3389)) lines.push_back(guard::Describe(hazard));
+        EXPECT_EQ(lines, c.lines) << c.name;
+    }
+}
+
+TEST_F(GuardTest, TheServicesListeningPortsAreThoseOfItsProcess) {
+    EXPECT_EQ(guard::RemoteDesktopListeningPorts(), std::nullopt) << "Wine has no Remote Desktop service";
+    using Ports = std::optional<std::vector<std::uint16_t>>;
+    ScopedSeam table(guard::ListenersCall(), [] {
+        return std::optional<std::vector<TcpListener>>({{3390, 900}, {80, 4}, {3389, 900}, {3389, 900}});
+    });
+    {
+        ScopedSeam service(guard::RemoteDesktopPidCall(), [] { return std::optional<DWORD>(900); });
+        EXPECT_EQ(guard::RemoteDesktopListeningPorts(), Ports({3389, 3390}));
+    }
+    ScopedSeam otherService(guard::RemoteDesktopPidCall(), [] { return std::optional<DWORD>(901); });
+    EXPECT_EQ(guard::RemoteDesktopListeningPorts(), std::nullopt) << "a process without listeners tells nothing";
+}
+
+TEST_F(GuardTest, AnAddedRuleIsDoneOnlyWhenItReadsBackAsWritten) {
+    std::vector<std::uint16_t> asked;
+    std::function<void(guard::OwnRuleAttempt&)> outcome;
+    ScopedSeam write(guard::FirewallWriteCall(), [&](std::uint16_t port) {
+        asked.push_back(port);
+        guard::OwnRuleAttempt attempt{S_OK, fw::OwnRule(port, fw::kProfilePublic),
+                                      fw::OwnRule(port, fw::kProfilePublic)};
+        outcome(attempt);
+        return attempt;
+    });
+    struct Case {
+        const char* name;
+        std::function<void(guard::OwnRuleAttempt&)> outcome;
+        bool done;
+        long hresult;
+    };
+    const Case cases[] = {
+        {"read back as written", [](guard::OwnRuleAttempt&) {}, true, 0},
+        {"read back another port", [](guard::OwnRuleAttempt& a) { a.readBack->localPorts = L"3389"; }, false, 0},
+        {"read back disabled", [](guard::OwnRuleAttempt& a) { a.readBack->enabled = false; }, false, 0},
+        {"nothing read back", [](guard::OwnRuleAttempt& a) { a.readBack.reset(); }, false, 0},
+        {"a call failed",
+         [](guard::OwnRuleAttempt& a) {
+             a.hresult = E_ACCESSDENIED;
+             a.readBack.reset();
+         },
+         false, E_ACCESSDENIED},
+    };
+    for (const Case& c : cases) {
+        outcome = c.outcome;
+        const guard::FirewallChange change = guard::AllowInboundTcp(3390);
+        EXPECT_EQ(change.done, c.done) << c.name;
+        EXPECT_EQ(change.hresult, c.hresult) << c.name;
+    }
+    EXPECT_EQ(asked, std::vector<std::uint16_t>(std::size(cases), 3390));
+}
+
+}  // namespace
