@@ -80,22 +80,24 @@ Invocation ParseArguments(const std::vector<std::wstring>& args) {
     }
     bool help = false;
     std::vector<std::wstring> operands;
+    // The whole line is read even after a mistake, so a --json further on still gets its JSON answer;
+    // the first mistake is the one reported.
+    std::wstring firstError;
     for (const std::wstring& word : args) {
         const std::wstring lowered = AsciiLower(word);
         if (TakeOption(lowered, call.options, help)) continue;
         if (IsOptionLike(word)) {
-            call.usageError = L"未知选项：" + word;
-            return call;
-        }
-        if (!call.command && operands.empty()) {
+            if (firstError.empty()) firstError = L"未知选项：" + word;
+        } else if (!call.command && operands.empty() && firstError.empty()) {
             call.command = CommandNamed(lowered);
-            if (!call.command) {
-                call.usageError = L"未知命令：" + word;
-                return call;
-            }
-            continue;
+            if (!call.command) firstError = L"未知命令：" + word;
+        } else {
+            operands.push_back(word);
         }
-        operands.push_back(word);
+    }
+    if (!firstError.empty()) {
+        call.usageError = firstError;
+        return call;
     }
     // Asking for help is never a usage error, whatever else is on the line.
     if (help || call.command == Command::Help) {

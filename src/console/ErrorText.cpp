@@ -13,6 +13,7 @@ std::wstring SystemErrorText(long code) {
     return text;
 }
 
-Failure FailureOf(long code) { return {code, SystemErrorText(code)}; }
+// A value of a type that is not read has no Windows error code to give.
+Failure FailureOf(long code) { return {code == settings::kUnreadType ? 0 : code, SystemErrorText(code)}; }
 
 }  // namespace console

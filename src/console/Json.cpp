@@ -1,5 +1,7 @@
 #include "console/Json.h"
 
+#include "console/Texts.h"
+
 namespace console {
 namespace {
 
@@ -84,17 +86,7 @@ JsonWriter& JsonWriter::String(std::wstring_view text) {
 
 JsonWriter& JsonWriter::Number(std::int64_t value) {
     BeforeValue();
-    // Written out by hand, like base::DecimalText, to keep printf out of the program.
-    std::uint64_t magnitude = value < 0 ? 0u - static_cast<std::uint64_t>(value) : static_cast<std::uint64_t>(value);
-    wchar_t digits[21];
-    wchar_t* end = digits + 21;
-    wchar_t* p = end;
-    do {
-        *--p = static_cast<wchar_t>(L'0' + magnitude % 10);
-        magnitude /= 10;
-    } while (magnitude != 0);
-    if (value < 0) *--p = L'-';
-    m_text.append(p, end);
+    m_text += NumberText(value);
     return *this;
 }
 

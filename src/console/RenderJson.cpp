@@ -43,7 +43,8 @@ void WriteFailure(JsonWriter& json, const std::optional<Failure>& failure) {
     }
     json.BeginObject().Key("code");
     if (failure->code != 0) {
-        json.Number(failure->code);
+        // As a DWORD: registry codes read as usual, HRESULTs as the unsigned numbers Windows prints.
+        json.Number(static_cast<std::uint32_t>(failure->code));
     } else {
         json.Null();
     }
@@ -122,11 +123,14 @@ std::wstring StatusJson(const StatusReport& report) {
     json.Key("portsAgree").Bool(report.PortsAgree());
     json.Key("allowed").BoolOrNull(report.allowed);
     json.Key("policy");
-    if (report.policyDenies) {
-        json.String(*report.policyDenies ? L"deny" : L"allow");
-    } else {
+    if (!report.policyValue) {
         json.Null();
+    } else if (const std::optional<bool> denies = report.PolicyDenies()) {
+        json.String(*denies ? L"deny" : L"allow");
+    } else {
+        json.String(L"other");
     }
+    json.Key("policyValue").NumberOrNull(report.policyValue);
     json.Key("effective").BoolOrNull(report.effective);
     json.Key("listening");
     if (report.listening) {

@@ -1,11 +1,10 @@
-#include "base/DecimalText.h"
 #include "console/Render.h"
 #include "console/Texts.h"
 
 namespace console {
 namespace {
 
-std::wstring Number(std::int64_t value) { return base::DecimalText(static_cast<std::int32_t>(value)); }
+std::wstring Number(std::int64_t value) { return NumberText(value); }
 
 std::wstring PortKeyLine(const PortKeyState& key) {
     std::wstring line = L"端口（" + ShortKeyName(key.key) + L"）：";
@@ -90,8 +89,14 @@ void PrintStatusText(const StatusReport& report, OutputSink& sink) {
         text += L"（" + (report.allowedError->code == ERROR_FILE_NOT_FOUND ? std::wstring(L"未设置")
                                                                              : report.allowedError->text) + L"）";
     text += L"\r\n组策略：";
-    text += !report.policyDenies ? L"未设置" : *report.policyDenies ? L"禁止远程连接" : L"允许远程连接";
-    text += L"\r\n实际生效：" + AllowedText(report.effective) + L"远程连接\r\n";
+    if (!report.policyValue) {
+        text += L"未设置";
+    } else if (const std::optional<bool> denies = report.PolicyDenies()) {
+        text += *denies ? L"禁止远程连接（优先于本机设置）" : L"允许远程连接（优先于本机设置）";
+    } else {
+        text += L"值为 " + Number(*report.policyValue) + L"，由 Windows 解释";
+    }
+    text += L"\r\n实际生效：" + (report.effective ? AllowedText(report.effective) + L"远程连接" : L"无法确定") + L"\r\n";
     text += ListeningLine(report) + FirewallLine(report);
     sink.Out(text);
     if (report.error) sink.Err(L"错误：" + report.error->text + L"\r\n");

@@ -20,7 +20,7 @@ inline constexpr int kExitUsage = 2;    // bad usage or a port text that is not 
 inline constexpr int kExitRefused = 3;  // refused because of a hazard (--force goes ahead)
 
 struct Failure {
-    long code = 0;  // the Windows error code (or HRESULT); 0 when there is none
+    long code = 0;  // the Windows error code (or HRESULT); 0 when there is none (kUnreadType included)
     std::wstring text;
 };
 
@@ -38,8 +38,9 @@ struct StatusReport {
     PortKeyState keys[2];
     std::optional<bool> allowed;       // by the local deny flag; nothing when it could not be read
     std::optional<Failure> allowedError;
-    std::optional<bool> policyDenies;  // nothing when no policy value governs the flag
-    std::optional<bool> effective;     // what Windows acts on: the policy when set, else the local flag
+    // Group Policy's flag, when one is set: it then governs, and the local flag does not count.
+    std::optional<std::uint32_t> policyValue;
+    std::optional<bool> effective;     // connections allowed in effect; nothing when it cannot be told
     std::optional<std::vector<std::uint16_t>> listening;
     guard::FirewallVerdict firewall = guard::FirewallVerdict::Unknown;
     std::optional<Failure> error;      // the first read that failed for a reason other than "missing"
@@ -47,6 +48,13 @@ struct StatusReport {
 
     std::optional<std::uint16_t> ConfiguredPort() const { return keys[0].port; }
     bool PortsAgree() const { return keys[0].port && keys[0].port == keys[1].port; }
+    // As the guard judges the policy: 1 certainly refuses, 0 certainly allows, any other value is
+    // Windows' to interpret (nothing).
+    std::optional<bool> PolicyDenies() const {
+        if (policyValue == 1u) return true;
+        if (policyValue == 0u) return false;
+        return std::nullopt;
+    }
 };
 
 enum class FirewallStep {

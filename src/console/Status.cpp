@@ -28,9 +28,12 @@ StatusReport RunStatus() {
         report.allowedError = FailureOf(deny.status);
         NoteFailure(report, deny.status);
     }
-    if (const std::optional<std::uint32_t> policy = settings::ReadPolicyDenyFlag())
-        report.policyDenies = *policy != 0;
-    report.effective = report.policyDenies ? std::optional<bool>(!*report.policyDenies) : report.allowed;
+    report.policyValue = settings::ReadPolicyDenyFlag();
+    if (!report.policyValue) {
+        report.effective = report.allowed;
+    } else if (const std::optional<bool> denies = report.PolicyDenies()) {
+        report.effective = !*denies;
+    }
 
     report.listening = Guard().RemoteDesktopListeningPorts();
     if (const std::optional<std::uint16_t> port = report.ConfiguredPort())

@@ -14,6 +14,7 @@ std::wstring ShortKeyName(settings::PortKey key);
 std::wstring FullKeyName(settings::PortKey key);
 
 std::wstring HexText(std::uint32_t value);  // "0x80004005"
+std::wstring NumberText(std::int64_t value);  // decimal digits, "-" first when negative
 
 std::wstring FirewallPortUnknownText();
 std::wstring FirewallFailureText(std::uint16_t port, long hresult);
