@@ -17,7 +17,5 @@ std::wstring ChangeJson(const ChangeReport& report);
 // help --json, and every usage error under --json ("command" is null when none was recognised).
 std::wstring HelpJson();
 std::wstring UsageErrorJson(const Invocation& call);
-// A command that failed before it could report anything else (starting the window).
-std::wstring FailureJson(Command command, const Failure& failure);
 
 }  // namespace console

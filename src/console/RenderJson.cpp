@@ -186,12 +186,4 @@ std::wstring UsageErrorJson(const Invocation& call) {
     return Finished(json);
 }
 
-std::wstring FailureJson(Command command, const Failure& failure) {
-    JsonWriter json;
-    BeginReport(json, CommandName(command), kExitFailed);
-    json.Key("error");
-    WriteFailure(json, failure);
-    return Finished(json);
-}
-
 }  // namespace console
