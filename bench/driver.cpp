@@ -168,6 +168,23 @@ void Close(const PROCESS_INFORMATION& info, HWND mainWindow, Sample& sample) {
     GetExitCodeProcess(info.hProcess, &sample.exitCode);
 }
 
+// Waits (bounded) until the splash window is gone and the program takes messages again, then reads the
+// memory counters once more.
+void ReadSettledMemory(const PROCESS_INFORMATION& info, const Target& target, HWND mainWindow, Sample& sample) {
+    const LARGE_INTEGER since = [] {
+        LARGE_INTEGER now;
+        QueryPerformanceCounter(&now);
+        return now;
+    }();
+    while (target.splashClass && FindOwnWindow(target.splashClass, info.dwProcessId) && MsSince(since) < kWindowTimeoutMs)
+        Sleep(1);
+    DWORD_PTR ignored = 0;
+    if (!SendMessageTimeoutW(mainWindow, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, kSendTimeoutMs, &ignored)) return;
+    sample.settled.cb = sizeof(sample.settled);
+    sample.settledRead = GetProcessMemoryInfo(info.hProcess, reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&sample.settled),
+                                              sizeof(sample.settled)) != 0;
+}
+
 Sample Measure(const Target& target) {
     Sample sample;
     if (target.seedRemoteDesktop && !SeedRemoteDesktop()) {
@@ -244,23 +261,6 @@ Sample Measure(const Target& target) {
     CloseHandle(info.hThread);
     CloseHandle(info.hProcess);
     return sample;
-}
-
-// Waits (bounded) until the splash window is gone and the program takes messages again, then reads the
-// memory counters once more.
-void ReadSettledMemory(const PROCESS_INFORMATION& info, const Target& target, HWND mainWindow, Sample& sample) {
-    const LARGE_INTEGER since = [] {
-        LARGE_INTEGER now;
-        QueryPerformanceCounter(&now);
-        return now;
-    }();
-    while (target.splashClass && FindOwnWindow(target.splashClass, info.dwProcessId) && MsSince(since) < kWindowTimeoutMs)
-        Sleep(1);
-    DWORD_PTR ignored = 0;
-    if (!SendMessageTimeoutW(mainWindow, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, kSendTimeoutMs, &ignored)) return;
-    sample.settled.cb = sizeof(sample.settled);
-    sample.settledRead = GetProcessMemoryInfo(info.hProcess, reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&sample.settled),
-                                              sizeof(sample.settled)) != 0;
 }
 
 void Report(const char* kind, const Target& target, int run, const Sample& sample) {

@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
-"""Checks the release exe's PE header for the hardening the program is built with, and that it
-imports only Windows' own DLLs. Usage: check_exe.py rdpport.exe rdpport.map
-Exits 1 and names every missing property."""
+"""Checks the release programs' PE headers for the hardening they are built with, and that they
+import only Windows' own DLLs. Usage: check_exe.py PROGRAM MAP [PROGRAM MAP ...]
+(rdpport.exe with rdpport.map, rdpport.com with rdpport_com.map).
+Exits 1 and names every missing property of every program."""
 import struct
 import sys
 
@@ -61,8 +62,8 @@ def imported_dlls(data, table, import_rva):
         off += 20
 
 
-def main():
-    exe, map_file = sys.argv[1], sys.argv[2]
+def check(exe, map_file):
+    print(exe)
     data = open(exe, "rb").read()
     dll_chars, import_rva, reloc_size, table = parse(data)
     problems = []
@@ -90,7 +91,18 @@ def main():
         problems.append("imports DLLs that are not Windows' own: " + ", ".join(foreign))
     for p in problems:
         print("MISSING: " + p)
-    return 1 if problems else 0
+    return problems
+
+
+def main():
+    args = sys.argv[1:]
+    if not args or len(args) % 2:
+        print("usage: check_exe.py PROGRAM MAP [PROGRAM MAP ...]")
+        return 2
+    failed = False
+    for i in range(0, len(args), 2):
+        failed = bool(check(args[i], args[i + 1])) or failed
+    return 1 if failed else 0
 
 
 if __name__ == "__main__":

@@ -1,0 +1,45 @@
+#pragma once
+// The console program's command line, checked before anything is read or written: which command,
+// its port and its options. Pure: it reads no registry and prints nothing.
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace console {
+
+enum class Command {
+    OpenWindow,  // no arguments at all: start rdpport.exe
+    Help,
+    Status,
+    SetPort,
+    Enable,
+    Disable,
+};
+
+struct Options {
+    bool json = false;
+    bool whatIf = false;
+    bool force = false;
+    bool openFirewall = false;
+};
+
+struct Invocation {
+    std::optional<Command> command;  // nothing when the command itself is missing or unknown
+    Options options;
+    std::wstring portText;           // set-port: the operand as given
+    std::optional<std::int32_t> port;  // set-port: the port it stands for, when accepted
+    std::wstring usageError;         // empty when the command line is usable
+
+    bool Usable() const { return usageError.empty(); }
+};
+
+// The arguments after the program name. Commands and options are matched without regard to ASCII
+// case, as Windows users expect; options may stand before or after the command.
+Invocation ParseArguments(const std::vector<std::wstring>& args);
+
+// The command's name as typed on the command line and as it appears in the JSON ("set-port", ...).
+const wchar_t* CommandName(Command command);
+
+}  // namespace console

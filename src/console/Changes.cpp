@@ -1,0 +1,130 @@
+// set-port, enable and disable share one order of steps:
+//   1. read what is there; "already set" when the registry holds exactly what was asked for;
+//   2. the guard's checks; a hazard refuses the change (exit 3) unless --force, but only when a write
+//      would be made: a command that has nothing to write reports its hazards as warnings;
+//   3. --open-firewall: the firewall first, so that when it cannot be changed nothing else is, and the
+//      registry never points at a port the program failed to open;
+//   4. --what-if stops here, having reported what would change;
+//   5. the registry write.
+
+#include <functional>
+
+#include "console/Commands.h"
+#include "console/GuardCalls.h"
+#include "console/LocalSettings.h"
+#include "console/Texts.h"
+
+namespace console {
+namespace {
+
+// A closed firewall is what --open-firewall is there to fix: for that port it is no reason to refuse.
+bool Blocks(const guard::Hazard& hazard, const Options& options, std::optional<std::uint16_t> firewallPort) {
+    return !(options.openFirewall && hazard.kind == guard::HazardKind::FirewallClosed && hazard.port == firewallPort);
+}
+
+bool Refuses(ChangeReport& report, std::optional<std::uint16_t> firewallPort) {
+    if (report.alreadySet) return false;
+    bool blocking = false;
+    for (const guard::Hazard& hazard : report.hazards) blocking = blocking || Blocks(hazard, report.options, firewallPort);
+    if (!blocking) return false;
+    if (report.options.force) {
+        report.forced = true;
+        return false;
+    }
+    report.refused = true;
+    report.exitCode = kExitRefused;
+    return true;
+}
+
+void Fail(ChangeReport& report, Failure failure) {
+    report.error = std::move(failure);
+    report.exitCode = kExitFailed;
+}
+
+// false when the firewall could not be made to admit the port (the report says why).
+bool OpenFirewall(ChangeReport& report, std::optional<std::uint16_t> port) {
+    if (!report.options.openFirewall) return true;
+    if (!port) {
+        Fail(report, {0, FirewallPortUnknownText()});
+        return false;
+    }
+    report.firewall.port = *port;
+    if (Guard().FirewallVerdictFor(*port) == guard::FirewallVerdict::Admits) {
+        report.firewall.step = FirewallStep::AlreadyAdmitted;
+        return true;
+    }
+    if (report.options.whatIf) {
+        report.firewall.step = FirewallStep::WouldAdd;
+        report.changed = true;
+        return true;
+    }
+    const guard::FirewallChange change = Guard().AllowInboundTcp(*port);
+    if (!change.done) {
+        report.firewall.step = FirewallStep::Failed;
+        Fail(report, {change.hresult, FirewallFailureText(*port, change.hresult)});
+        return false;
+    }
+    report.firewall.step = FirewallStep::Added;
+    report.changed = true;
+    return true;
+}
+
+// Steps 2 to 5; `write` makes the registry write and says whether anything was written.
+void Carry(ChangeReport& report, std::optional<std::uint16_t> firewallPort,
+           const std::function<std::optional<Failure>(bool& wroteSomething)>& write) {
+    if (Refuses(report, firewallPort)) return;
+    if (!OpenFirewall(report, firewallPort)) return;
+    if (report.options.whatIf) {
+        report.changed = report.changed || !report.alreadySet;
+        return;
+    }
+    if (report.alreadySet) return;
+    bool wroteSomething = false;
+    std::optional<Failure> failure = write(wroteSomething);
+    report.changed = report.changed || wroteSomething;
+    if (failure) Fail(report, std::move(*failure));
+}
+
+std::optional<Failure> WritePortKeys(std::int32_t port, bool& wroteSomething) {
+    const settings::PortWriting writing = settings::WritePort(port);
+    wroteSomething = writing.rdpTcp == ERROR_SUCCESS || writing.rdpwdTcp == ERROR_SUCCESS;
+    if (writing.Ok()) return std::nullopt;
+    return Failure{writing.FirstFailure(), PortWriteFailureText(port, writing)};
+}
+
+}  // namespace
+
+ChangeReport RunSetPort(std::int32_t port, const Options& options) {
+    ChangeReport report;
+    report.command = Command::SetPort;
+    report.options = options;
+    report.port = port;
+    const PortKeyState first = ReadPortKey(settings::PortKey::RdpTcp);
+    const LocalValue second = ReadLocalValue(settings::PathOf(settings::PortKey::RdpwdTcp), settings::kPortValue);
+    report.previousPort = first.port;
+    report.alreadySet = first.isDword && first.port == port && second.Number() == port;
+    const auto newPort = static_cast<std::uint16_t>(port);
+    report.hazards = Guard().CheckPortChange(newPort, report.previousPort);
+    Carry(report, newPort, [port](bool& wrote) { return WritePortKeys(port, wrote); });
+    return report;
+}
+
+ChangeReport RunSwitch(bool allow, const Options& options) {
+    ChangeReport report;
+    report.command = allow ? Command::Enable : Command::Disable;
+    report.options = options;
+    const LocalValue flag = ReadLocalDenyFlag();
+    if (flag.Ok()) report.previousAllowed = AllowedBy(flag);
+    report.alreadySet = flag.Number() == (allow ? 0 : 1);
+    report.previousPort = ReadPortKey(settings::PortKey::RdpTcp).port;
+    report.hazards = allow ? Guard().CheckTurnOn(report.previousPort) : Guard().CheckTurnOff();
+    Carry(report, report.previousPort, [allow](bool& wrote) -> std::optional<Failure> {
+        const long status = settings::WriteDenyFlag(!allow);
+        wrote = status == ERROR_SUCCESS;
+        if (wrote) return std::nullopt;
+        return FailureOf(status);
+    });
+    return report;
+}
+
+}  // namespace console

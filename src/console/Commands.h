@@ -1,0 +1,21 @@
+#pragma once
+// The console's commands on the Remote Desktop settings. Each reads what it needs, asks the guard,
+// writes (unless told not to) and returns what it found and did; none prints anything.
+
+#include <cstdint>
+
+#include "console/Arguments.h"
+#include "console/Reports.h"
+
+namespace console {
+
+StatusReport RunStatus();
+
+// Both port keys to `port`, after the guard's port checks.
+ChangeReport RunSetPort(std::int32_t port, const Options& options);
+
+// The local deny flag: 0 to allow connections (enable), 1 to refuse them (disable), after the guard's
+// policy checks.
+ChangeReport RunSwitch(bool allow, const Options& options);
+
+}  // namespace console

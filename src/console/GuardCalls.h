@@ -1,0 +1,29 @@
+#pragma once
+// The lockout guard's checks and its firewall change as the console calls them: one replaceable table,
+// like the registry's, so tests can answer with hazards of their choosing and record the calls.
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <vector>
+
+#include "guard/Guard.h"
+
+namespace console {
+
+struct GuardApi {
+    std::function<std::vector<guard::Hazard>(std::uint16_t, std::optional<std::uint16_t>)> CheckPortChange;
+    std::function<std::vector<guard::Hazard>(std::optional<std::uint16_t>)> CheckTurnOn;
+    std::function<std::vector<guard::Hazard>()> CheckTurnOff;
+    std::function<guard::FirewallVerdict(std::uint16_t)> FirewallVerdictFor;
+    std::function<std::optional<std::vector<std::uint16_t>>()> RemoteDesktopListeningPorts;
+    std::function<guard::FirewallChange(std::uint16_t)> AllowInboundTcp;
+};
+
+// The guard's own functions.
+GuardApi RealGuardApi();
+
+// The table in use; tests assign to it and put RealGuardApi() back.
+GuardApi& Guard();
+
+}  // namespace console

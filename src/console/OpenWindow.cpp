@@ -1,0 +1,57 @@
+#include "console/OpenWindow.h"
+
+#include <objbase.h>
+#include <shellapi.h>
+
+#include <vector>
+
+namespace console {
+namespace {
+
+std::wstring OwnPath() {
+    std::vector<wchar_t> buffer(MAX_PATH);
+    for (;;) {
+        const DWORD length = GetModuleFileNameW(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
+        if (length == 0) return {};
+        if (length < buffer.size()) return std::wstring(buffer.data(), length);
+        buffer.resize(buffer.size() * 2);  // truncated: long paths are allowed
+    }
+}
+
+// shell32 is large and needed only here: it is loaded now, and only from System32.
+DWORD OpenWithShell(const std::wstring& path) {
+    HMODULE shell = LoadLibraryExW(L"shell32.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
+    if (!shell) return GetLastError();
+    const auto shellExecuteEx = reinterpret_cast<decltype(&ShellExecuteExW)>(
+        reinterpret_cast<void*>(GetProcAddress(shell, "ShellExecuteExW")));
+    if (!shellExecuteEx) return GetLastError();
+    // The shell may hand the work to COM objects; Microsoft asks callers to initialise COM first.
+    const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
+    SHELLEXECUTEINFOW info{};
+    info.cbSize = sizeof(info);
+    // NOASYNC: this program ends right after the call, which must not cut the start short.
+    // FLAG_NO_UI: a failure is reported on the console, not in a box.
+    info.fMask = SEE_MASK_NOASYNC | SEE_MASK_FLAG_NO_UI;
+    info.lpVerb = L"open";
+    info.lpFile = path.c_str();
+    info.nShow = SW_SHOWNORMAL;
+    const DWORD status = shellExecuteEx(&info) ? ERROR_SUCCESS : GetLastError();
+    if (SUCCEEDED(com)) CoUninitialize();
+    return status;
+}
+
+}  // namespace
+
+std::wstring WindowProgramPath() {
+    std::wstring path = OwnPath();
+    const size_t slash = path.find_last_of(L"\\/");
+    path.erase(slash == std::wstring::npos ? 0 : slash + 1);
+    return path + L"rdpport.exe";
+}
+
+StartProgramSeam& StartProgramCall() {
+    static StartProgramSeam seam(&OpenWithShell);
+    return seam;
+}
+
+}  // namespace console

@@ -1,0 +1,189 @@
+#include "console/Json.h"
+#include "console/Render.h"
+#include "console/Texts.h"
+
+namespace console {
+namespace {
+
+const wchar_t* HazardKindName(guard::HazardKind kind) {
+    switch (kind) {
+        case guard::HazardKind::PortInUse: return L"PortInUse";
+        case guard::HazardKind::PortForbidden: return L"PortForbidden";
+        case guard::HazardKind::FirewallClosed: return L"FirewallClosed";
+        case guard::HazardKind::PolicyDenies: return L"PolicyDenies";
+        case guard::HazardKind::PolicyAllows: return L"PolicyAllows";
+    }
+    return L"";
+}
+
+const wchar_t* VerdictName(guard::FirewallVerdict verdict) {
+    switch (verdict) {
+        case guard::FirewallVerdict::Admits: return L"yes";
+        case guard::FirewallVerdict::Closed: return L"no";
+        case guard::FirewallVerdict::Unknown: break;
+    }
+    return L"unknown";
+}
+
+const wchar_t* StepName(FirewallStep step) {
+    switch (step) {
+        case FirewallStep::AlreadyAdmitted: return L"already-admitted";
+        case FirewallStep::WouldAdd: return L"would-add";
+        case FirewallStep::Added: return L"added";
+        case FirewallStep::Failed: return L"failed";
+        case FirewallStep::NotAsked: break;
+    }
+    return L"";
+}
+
+void WriteFailure(JsonWriter& json, const std::optional<Failure>& failure) {
+    if (!failure) {
+        json.Null();
+        return;
+    }
+    json.BeginObject().Key("code");
+    if (failure->code != 0) {
+        // As a DWORD: registry codes read as usual, HRESULTs as the unsigned numbers Windows prints.
+        json.Number(static_cast<std::uint32_t>(failure->code));
+    } else {
+        json.Null();
+    }
+    json.Key("text").String(failure->text).EndObject();
+}
+
+void BeginReport(JsonWriter& json, const wchar_t* command, int exitCode) {
+    json.BeginObject().Key("command").String(command).Key("exitCode").Number(exitCode);
+}
+
+void WritePortKeys(JsonWriter& json, const StatusReport& report) {
+    json.Key("portKeys").BeginArray();
+    for (const PortKeyState& key : report.keys) {
+        json.BeginObject().Key("key").String(FullKeyName(key.key)).Key("port").NumberOrNull(key.port);
+        json.Key("value");
+        if (key.error) {
+            json.Null();
+        } else {
+            json.String(key.value);
+        }
+        json.Key("error");
+        WriteFailure(json, key.error);
+        json.EndObject();
+    }
+    json.EndArray();
+}
+
+void WriteHazards(JsonWriter& json, const std::vector<guard::Hazard>& hazards) {
+    json.Key("hazards").BeginArray();
+    for (const guard::Hazard& hazard : hazards) {
+        json.BeginObject().Key("kind").String(HazardKindName(hazard.kind)).Key("port");
+        if (hazard.port != 0) {
+            json.Number(hazard.port);
+        } else {
+            json.Null();
+        }
+        json.Key("text").String(guard::Describe(hazard));
+        json.Key("ownerImage");
+        if (hazard.ownerImage.empty()) {
+            json.Null();
+        } else {
+            json.String(hazard.ownerImage);
+        }
+        json.Key("ownerPid");
+        if (hazard.ownerPid != 0) {
+            json.Number(hazard.ownerPid);
+        } else {
+            json.Null();
+        }
+        json.EndObject();
+    }
+    json.EndArray();
+}
+
+void WriteFirewallRule(JsonWriter& json, const FirewallOutcome& firewall) {
+    json.Key("firewallRule");
+    if (firewall.step == FirewallStep::NotAsked) {
+        json.Null();
+        return;
+    }
+    json.BeginObject().Key("port").Number(firewall.port).Key("result").String(StepName(firewall.step)).EndObject();
+}
+
+std::wstring Finished(JsonWriter& json) {
+    json.EndObject();
+    return json.Text() + L"\r\n";
+}
+
+}  // namespace
+
+std::wstring StatusJson(const StatusReport& report) {
+    JsonWriter json;
+    BeginReport(json, CommandName(Command::Status), report.exitCode);
+    json.Key("port").NumberOrNull(report.ConfiguredPort());
+    WritePortKeys(json, report);
+    json.Key("portsAgree").Bool(report.PortsAgree());
+    json.Key("allowed").BoolOrNull(report.allowed);
+    json.Key("policy");
+    if (!report.policyValue) {
+        json.Null();
+    } else if (const std::optional<bool> denies = report.PolicyDenies()) {
+        json.String(*denies ? L"deny" : L"allow");
+    } else {
+        json.String(L"other");
+    }
+    json.Key("policyValue").NumberOrNull(report.policyValue);
+    json.Key("effective").BoolOrNull(report.effective);
+    json.Key("listening");
+    if (report.listening) {
+        json.BeginArray();
+        for (const std::uint16_t port : *report.listening) json.Number(port);
+        json.EndArray();
+    } else {
+        json.Null();
+    }
+    json.Key("firewall").String(VerdictName(report.firewall));
+    json.Key("error");
+    WriteFailure(json, report.error);
+    return Finished(json);
+}
+
+std::wstring ChangeJson(const ChangeReport& report) {
+    JsonWriter json;
+    BeginReport(json, CommandName(report.command), report.exitCode);
+    json.Key("whatIf").Bool(report.options.whatIf);
+    if (report.command == Command::SetPort) {
+        json.Key("port").Number(report.port).Key("previousPort").NumberOrNull(report.previousPort);
+    } else {
+        json.Key("allowed").Bool(report.command == Command::Enable);
+        json.Key("previousAllowed").BoolOrNull(report.previousAllowed);
+        json.Key("port").NumberOrNull(report.previousPort);
+    }
+    json.Key("changed").Bool(report.changed).Key("unchanged").Bool(report.alreadySet);
+    WriteHazards(json, report.hazards);
+    json.Key("refused").Bool(report.refused).Key("forced").Bool(report.forced);
+    WriteFirewallRule(json, report.firewall);
+    json.Key("error");
+    WriteFailure(json, report.error);
+    return Finished(json);
+}
+
+std::wstring HelpJson() {
+    JsonWriter json;
+    BeginReport(json, CommandName(Command::Help), kExitDone);
+    json.Key("usage").String(UsageText()).Key("error").Null();
+    return Finished(json);
+}
+
+std::wstring UsageErrorJson(const Invocation& call) {
+    JsonWriter json;
+    json.BeginObject().Key("command");
+    if (call.command) {
+        json.String(CommandName(*call.command));
+    } else {
+        json.Null();
+    }
+    json.Key("exitCode").Number(kExitUsage).Key("error");
+    WriteFailure(json, Failure{0, call.usageError});
+    return Finished(json);
+}
+
+}  // namespace console

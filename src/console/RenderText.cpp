@@ -1,0 +1,126 @@
+#include "console/Render.h"
+#include "console/Texts.h"
+
+namespace console {
+namespace {
+
+std::wstring Number(std::int64_t value) { return NumberText(value); }
+
+std::wstring PortKeyLine(const PortKeyState& key) {
+    std::wstring line = L"端口（" + ShortKeyName(key.key) + L"）：";
+    if (key.error) {
+        line += key.status == ERROR_FILE_NOT_FOUND ? L"未设置" : L"无法读取：" + key.error->text;
+    } else if (key.port) {
+        line += Number(*key.port);
+    } else if (key.isDword) {
+        line += key.value + L"（不是 0 到 65535 之间的端口）";
+    } else {
+        line += L"“" + key.value + L"”（不是 REG_DWORD，远程桌面不会使用）";
+    }
+    return line + L"\r\n";
+}
+
+std::wstring AllowedText(std::optional<bool> allowed) {
+    if (!allowed) return L"无法确定";
+    return *allowed ? L"允许" : L"禁止";
+}
+
+std::wstring ListeningLine(const StatusReport& report) {
+    std::wstring line = L"远程桌面服务正在监听：";
+    if (!report.listening) return line + L"无法得知\r\n";
+    if (report.listening->empty()) return line + L"没有 TCP 端口\r\n";
+    for (size_t i = 0; i < report.listening->size(); ++i)
+        line += (i ? L"、" : L"") + Number((*report.listening)[i]);
+    line += L"\r\n";
+    const std::optional<std::uint16_t> configured = report.ConfiguredPort();
+    bool listensOnConfigured = false;
+    for (const std::uint16_t port : *report.listening) listensOnConfigured = listensOnConfigured || port == configured;
+    if (configured && !listensOnConfigured && !report.listening->empty())
+        line += L"注意：已配置端口 " + Number(*configured) + L"，但服务仍在监听 " + Number(report.listening->front()) +
+                L"，重新启动计算机后才会改用新端口。\r\n";
+    return line;
+}
+
+std::wstring FirewallLine(const StatusReport& report) {
+    const std::optional<std::uint16_t> port = report.ConfiguredPort();
+    std::wstring line = port ? L"防火墙是否放行 TCP " + Number(*port) + L"：" : std::wstring(L"防火墙是否放行所配置的端口：");
+    switch (report.firewall) {
+        case guard::FirewallVerdict::Admits: return line + L"是\r\n";
+        case guard::FirewallVerdict::Closed: return line + L"否\r\n";
+        default: return line + L"无法确定\r\n";
+    }
+}
+
+void PrintHazards(const ChangeReport& report, OutputSink& sink) {
+    for (const guard::Hazard& hazard : report.hazards) sink.Err(L"警告：" + guard::Describe(hazard) + L"\r\n");
+}
+
+std::wstring Outcome(const ChangeReport& report) {
+    const bool whatIf = report.options.whatIf;
+    if (report.command == Command::SetPort) {
+        if (report.alreadySet) return L"两处端口设置已经是 " + Number(report.port) + L"，无需修改。";
+        const std::wstring from = report.previousPort ? L"由 " + Number(*report.previousPort) + L" " : L"";
+        if (whatIf) return L"将把端口" + from + L"改为 " + Number(report.port) + L"（两处端口设置）。";
+        return L"端口已" + from + L"改为 " + Number(report.port) + L"（两处端口设置均已写入），重新启动计算机后生效。";
+    }
+    const bool allow = report.command == Command::Enable;
+    if (report.alreadySet) return allow ? L"远程连接已经是允许状态，无需修改。" : L"远程连接已经是禁止状态，无需修改。";
+    if (whatIf) return allow ? L"将允许远程连接。" : L"将禁止远程连接。";
+    return allow ? L"已允许远程连接。" : L"已禁止远程连接。";
+}
+
+std::wstring FirewallLine(const ChangeReport& report) {
+    const std::wstring port = L"TCP " + Number(report.firewall.port);
+    switch (report.firewall.step) {
+        case FirewallStep::AlreadyAdmitted: return L"Windows 防火墙已放行 " + port + L"，未添加规则。\r\n";
+        case FirewallStep::WouldAdd: return L"将在 Windows 防火墙中放行 " + port + L"。\r\n";
+        case FirewallStep::Added: return L"已在 Windows 防火墙中放行 " + port + L"。\r\n";
+        default: return {};
+    }
+}
+
+}  // namespace
+
+void PrintStatusText(const StatusReport& report, OutputSink& sink) {
+    std::wstring text = PortKeyLine(report.keys[0]) + PortKeyLine(report.keys[1]);
+    text += report.PortsAgree() ? L"两处端口设置：一致\r\n" : L"两处端口设置：不一致\r\n";
+    text += L"远程连接（本机设置）：" + AllowedText(report.allowed);
+    if (report.allowedError)
+        text += L"（" + (report.allowedError->code == ERROR_FILE_NOT_FOUND ? std::wstring(L"未设置")
+                                                                             : report.allowedError->text) + L"）";
+    text += L"\r\n组策略：";
+    if (!report.policyValue) {
+        text += L"未设置";
+    } else if (const std::optional<bool> denies = report.PolicyDenies()) {
+        text += *denies ? L"禁止远程连接（优先于本机设置）" : L"允许远程连接（优先于本机设置）";
+    } else {
+        text += L"值为 " + Number(*report.policyValue) + L"，由 Windows 解释";
+    }
+    text += L"\r\n实际生效：" + (report.effective ? AllowedText(report.effective) + L"远程连接" : L"无法确定") + L"\r\n";
+    text += ListeningLine(report) + FirewallLine(report);
+    sink.Out(text);
+    if (report.error) sink.Err(L"错误：" + report.error->text + L"\r\n");
+}
+
+void PrintChangeText(const ChangeReport& report, OutputSink& sink) {
+    PrintHazards(report, sink);
+    if (report.refused) {
+        sink.Err(L"已拒绝：发现上述风险，未作任何修改。确认无误后可加 --force 重新执行。\r\n");
+        return;
+    }
+    if (report.forced) sink.Err(L"已按 --force 忽略上述风险。\r\n");
+    if (report.options.whatIf) sink.Out(L"（--what-if：未写入任何内容）\r\n");
+    sink.Out(FirewallLine(report));
+    if (report.error) {
+        sink.Err(L"失败：" + report.error->text + L"\r\n");
+        if (report.error->code == ERROR_ACCESS_DENIED)
+            sink.Err(L"请在以管理员身份运行的会话中执行。\r\n");
+        return;
+    }
+    sink.Out(Outcome(report) + L"\r\n");
+    if (report.command == Command::SetPort && !report.alreadySet && report.firewall.step == FirewallStep::NotAsked)
+        sink.Out(L"重新启动之前，请确认防火墙（以及服务器前的云安全组）放行 TCP " + Number(report.port) +
+                 L"，否则将无法远程连接。\r\n");
+}
+
+}  // namespace console

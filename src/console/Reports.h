@@ -1,0 +1,94 @@
+#pragma once
+// What a console command found and did, as plain data: the commands fill these in, and the text and
+// JSON renderers only read them, so what is printed can never disagree with what was done.
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "console/Arguments.h"
+#include "guard/Guard.h"
+#include "registry/SettingsCore.h"
+
+namespace console {
+
+// The program's exit codes (help and the README list them).
+inline constexpr int kExitDone = 0;     // done, or nothing to do
+inline constexpr int kExitFailed = 1;   // a read, write or firewall change failed
+inline constexpr int kExitUsage = 2;    // bad usage or a port text that is not a port
+inline constexpr int kExitRefused = 3;  // refused because of a hazard (--force goes ahead)
+
+struct Failure {
+    long code = 0;  // the Windows error code (or HRESULT); 0 when there is none (kUnreadType included)
+    std::wstring text;
+};
+
+// One of the two port keys as read.
+struct PortKeyState {
+    settings::PortKey key = settings::PortKey::RdpTcp;
+    long status = ERROR_SUCCESS;
+    std::wstring value;                // the stored value as text, "" when not read
+    bool isDword = false;              // the stored value is a REG_DWORD
+    std::optional<std::uint16_t> port; // when the value is a REG_DWORD from 0 to 65535
+    std::optional<Failure> error;      // when it could not be read
+};
+
+struct StatusReport {
+    PortKeyState keys[2];
+    std::optional<bool> allowed;       // by the local deny flag; nothing when it could not be read
+    std::optional<Failure> allowedError;
+    // Group Policy's flag, when one is set: it then governs, and the local flag does not count.
+    std::optional<std::uint32_t> policyValue;
+    std::optional<bool> effective;     // connections allowed in effect; nothing when it cannot be told
+    std::optional<std::vector<std::uint16_t>> listening;
+    guard::FirewallVerdict firewall = guard::FirewallVerdict::Unknown;
+    std::optional<Failure> error;      // the first read that failed for a reason other than "missing"
+    int exitCode = kExitDone;
+
+    std::optional<std::uint16_t> ConfiguredPort() const { return keys[0].port; }
+    bool PortsAgree() const { return keys[0].port && keys[0].port == keys[1].port; }
+    // As the guard judges the policy: 1 certainly refuses, 0 certainly allows, any other value is
+    // Windows' to interpret (nothing).
+    std::optional<bool> PolicyDenies() const {
+        if (policyValue == 1u) return true;
+        if (policyValue == 0u) return false;
+        return std::nullopt;
+    }
+};
+
+enum class FirewallStep {
+    NotAsked,         // no --open-firewall
+    AlreadyAdmitted,  // the firewall admitted the port before: nothing added
+    WouldAdd,         // --what-if
+    Added,            // the rule was added and read back
+    Failed,           // the rule could not be added, or not read back
+};
+
+struct FirewallOutcome {
+    FirewallStep step = FirewallStep::NotAsked;
+    std::uint16_t port = 0;
+};
+
+// set-port, enable and disable.
+struct ChangeReport {
+    Command command = Command::SetPort;
+    Options options;
+    std::int32_t port = 0;                      // set-port: the port asked for
+    std::optional<std::uint16_t> previousPort;  // the port at the first key before
+    std::optional<bool> previousAllowed;        // enable/disable: the local flag before
+    bool alreadySet = false;                    // the registry already held what was asked for
+    std::vector<guard::Hazard> hazards;         // every hazard the guard saw
+    bool refused = false;                       // hazards stopped it (no --force)
+    bool forced = false;                        // hazards were seen and --force went ahead
+    bool changed = false;                       // something was (--what-if: would be) changed
+    FirewallOutcome firewall;
+    std::optional<Failure> error;
+    int exitCode = kExitDone;
+};
+
+// The error's text as Windows words it (FormatMessage), or the program's own for kUnreadType.
+std::wstring SystemErrorText(long code);
+Failure FailureOf(long code);
+
+}  // namespace console

@@ -1,0 +1,94 @@
+#include "console/Texts.h"
+
+#include "console/Reports.h"
+
+namespace console {
+namespace {
+
+std::wstring Number(std::int64_t value) { return NumberText(value); }
+
+}  // namespace
+
+std::wstring NumberText(std::int64_t value) {
+    // By hand, like base::DecimalText, but for every value a DWORD or a port can hold.
+    std::uint64_t magnitude = value < 0 ? 0u - static_cast<std::uint64_t>(value) : static_cast<std::uint64_t>(value);
+    wchar_t digits[21];
+    wchar_t* end = digits + 21;
+    wchar_t* p = end;
+    do {
+        *--p = static_cast<wchar_t>(L'0' + magnitude % 10);
+        magnitude /= 10;
+    } while (magnitude != 0);
+    if (value < 0) *--p = L'-';
+    return std::wstring(p, end);
+}
+
+std::wstring ShortKeyName(settings::PortKey key) {
+    return key == settings::PortKey::RdpTcp ? L"WinStations\\RDP-Tcp" : L"Wds\\rdpwd\\Tds\\tcp";
+}
+
+std::wstring FullKeyName(settings::PortKey key) { return L"HKLM\\" + std::wstring(settings::PathOf(key)); }
+
+std::wstring HexText(std::uint32_t value) {
+    std::wstring text = L"0x00000000";
+    for (size_t i = text.size(); value != 0; value >>= 4) text[--i] = L"0123456789ABCDEF"[value & 0xF];
+    return text;
+}
+
+std::wstring FirewallPortUnknownText() {
+    return L"无法确定当前端口（" + ShortKeyName(settings::PortKey::RdpTcp) +
+           L" 中没有 0 到 65535 之间的 REG_DWORD 端口值），因此无法修改防火墙；未作任何修改。";
+}
+
+std::wstring FirewallFailureText(std::uint16_t port, long hresult) {
+    std::wstring why = hresult != 0 ? L"（" + HexText(static_cast<std::uint32_t>(hresult)) + L"：" +
+                                          SystemErrorText(hresult) + L"）"
+                                    : L"（规则写入后未能按原样读回）";
+    return L"未能在 Windows 防火墙中放行 TCP " + Number(port) + why + L"；注册表未作修改。";
+}
+
+std::wstring PortWriteFailureText(std::int32_t port, const settings::PortWriting& writing) {
+    std::wstring text;
+    const struct {
+        settings::PortKey key;
+        long status;
+    } results[] = {{settings::PortKey::RdpTcp, writing.rdpTcp}, {settings::PortKey::RdpwdTcp, writing.rdpwdTcp}};
+    for (const auto& r : results) {
+        if (!text.empty()) text += L"；";
+        text += ShortKeyName(r.key) + (r.status == ERROR_SUCCESS ? L" 已写入 " + Number(port)
+                                                                : L" 写入失败：" + SystemErrorText(r.status));
+    }
+    if (writing.rdpTcp == ERROR_SUCCESS || writing.rdpwdTcp == ERROR_SUCCESS) text += L"。两处端口现在不一致";
+    return text + L"。";
+}
+
+std::wstring UsageText() {
+    return L"rdpport.com —— Korvane远程端口修改软件的命令行程序\r\n"
+           L"\r\n"
+           L"用法：rdpport.com [命令] [选项]\r\n"
+           L"\r\n"
+           L"命令：\r\n"
+           L"  （无）             打开图形界面 rdpport.exe\r\n"
+           L"  status             显示两处端口设置、是否允许远程连接（本机设置、组策略、实际生效）、\r\n"
+           L"                     远程桌面服务正在监听的端口，以及防火墙是否放行所配置的端口\r\n"
+           L"  set-port <端口>    把两处端口设置都改为 <端口>（0 到 65535 的数字，与图形界面的检查相同）\r\n"
+           L"  enable             允许远程连接\r\n"
+           L"  disable            禁止远程连接\r\n"
+           L"  help               显示本说明（也可用 --help 或 /?）\r\n"
+           L"\r\n"
+           L"选项：\r\n"
+           L"  --json             在标准输出只写一个 JSON 对象（英文键名），不写其他内容\r\n"
+           L"  --what-if          只报告将要修改的内容和发现的风险，不写入任何内容\r\n"
+           L"  --force            发现风险时仍然修改（set-port、enable、disable）\r\n"
+           L"  --open-firewall    先在 Windows 防火墙中放行该 TCP 端口，成功后才修改注册表（set-port、enable）\r\n"
+           L"\r\n"
+           L"退出代码：\r\n"
+           L"  0  完成，或无需修改\r\n"
+           L"  1  失败（例如注册表拒绝访问、防火墙无法修改）\r\n"
+           L"  2  用法错误或端口无效\r\n"
+           L"  3  因发现风险而拒绝修改（确认后可加 --force）\r\n"
+           L"\r\n"
+           L"修改需要管理员权限：请在以管理员身份运行的会话中执行。端口修改在重新启动计算机后生效。\r\n";
+}
+
+}  // namespace console

@@ -1,0 +1,26 @@
+#pragma once
+// The console's own words (Simplified Chinese, like the windows) for what the commands report.
+
+#include <cstdint>
+#include <string>
+
+#include "registry/SettingsCore.h"
+
+namespace console {
+
+// "WinStations\RDP-Tcp" and "Wds\rdpwd\Tds\tcp": the part of the path that tells the two keys apart.
+std::wstring ShortKeyName(settings::PortKey key);
+// The whole path, as "HKLM\SYSTEM\...".
+std::wstring FullKeyName(settings::PortKey key);
+
+std::wstring HexText(std::uint32_t value);  // "0x80004005"
+std::wstring NumberText(std::int64_t value);  // decimal digits, "-" first when negative
+
+std::wstring FirewallPortUnknownText();
+std::wstring FirewallFailureText(std::uint16_t port, long hresult);
+std::wstring PortWriteFailureText(std::int32_t port, const settings::PortWriting& writing);
+
+// What `help` prints.
+std::wstring UsageText();
+
+}  // namespace console

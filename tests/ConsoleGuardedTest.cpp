@@ -1,0 +1,216 @@
+// rdpport.com when something stands in the way: hazards (exit 3, or --force), --open-firewall (the
+// firewall first, and never "done" unless it was), registry failures (exit 1 with Windows' own text),
+// and starting the window without arguments.
+
+#include <gtest/gtest.h>
+
+#include "console/OpenWindow.h"
+#include "console/Output.h"
+#include "console/Texts.h"
+#include "support/ConsoleKit.h"
+
+namespace {
+
+using namespace testkit;
+
+std::wstring SystemText(DWORD code) {
+    wchar_t* buffer = nullptr;
+    const DWORD length = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
+                                            FORMAT_MESSAGE_IGNORE_INSERTS,
+                                        nullptr, code, 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
+    std::wstring text(buffer, length);
+    LocalFree(buffer);
+    while (!text.empty() && (text.back() == L'\r' || text.back() == L'\n' || text.back() == L' ')) text.pop_back();
+    return text;
+}
+
+bool Contains(const std::wstring& text, const std::wstring& part) { return text.find(part) != std::wstring::npos; }
+
+class ConsoleGuardedTest : public testing::Test {
+protected:
+    void SetUp() override { SeedRemoteDesktop(3389, 1); }
+    void TearDown() override { SeedRemoteDesktop(3389, 1); }
+    static std::optional<DWORD> Port1() { return ReadDword(kRdpTcp, "PortNumber"); }
+    static std::optional<DWORD> Deny() { return ReadDword(kTerminalServer, "fDenyTSConnections"); }
+};
+
+TEST_F(ConsoleGuardedTest, AHazardRefusesWithExitThreeAndForceGoesAhead) {
+    const guard::Hazard inUse{guard::HazardKind::PortInUse, 3390, L"nginx.exe", 4242};
+    RegistryRecorder recorder;
+    FakeGuard guard(&recorder);
+    guard.portHazards = {inUse};
+
+    ConsoleRun run = RunConsole({L"set-port", L"3390"});
+    EXPECT_EQ(run.exitCode, 3);
+    EXPECT_EQ(run.out, L"");
+    EXPECT_EQ(run.err, L"警告：" + guard::Describe(inUse) +
+                           L"\r\n已拒绝：发现上述风险，未作任何修改。确认无误后可加 --force 重新执行。\r\n");
+    EXPECT_EQ(WritesIn(recorder), 0u);
+
+    run = RunConsole({L"set-port", L"3390", L"--json"});
+    EXPECT_EQ(run.exitCode, 3);
+    auto json = run.Json();
+    ASSERT_TRUE(json);
+    EXPECT_TRUE((*json)["refused"].boolean);
+    EXPECT_FALSE((*json)["changed"].boolean);
+    const JsonValue& hazard = (*json)["hazards"].items.at(0);
+    EXPECT_EQ(hazard["kind"].text, L"PortInUse");
+    EXPECT_EQ(hazard["port"].number, 3390);
+    EXPECT_EQ(hazard["ownerImage"].text, L"nginx.exe");
+    EXPECT_EQ(hazard["ownerPid"].number, 4242);
+    EXPECT_EQ(hazard["text"].text, guard::Describe(inUse));
+    EXPECT_EQ(WritesIn(recorder), 0u);
+    EXPECT_EQ(Port1(), 3389u);
+
+    run = RunConsole({L"set-port", L"3390", L"--json", L"--force"});
+    EXPECT_EQ(run.exitCode, 0);
+    json = run.Json();
+    ASSERT_TRUE(json);
+    EXPECT_TRUE((*json)["forced"].boolean);
+    EXPECT_FALSE((*json)["refused"].boolean);
+    EXPECT_EQ((*json)["hazards"].items.size(), 1u);
+    EXPECT_EQ(Port1(), 3390u);
+
+    // Nothing left to write: the hazard is a warning, not a refusal.
+    run = RunConsole({L"set-port", L"3390"});
+    EXPECT_EQ(run.exitCode, 0);
+    EXPECT_TRUE(Contains(run.err, L"警告：")) << console::Utf8(run.err);
+    EXPECT_TRUE(Contains(run.out, L"两处端口设置已经是 3390，无需修改。"));
+}
+
+TEST_F(ConsoleGuardedTest, PolicyHazardsRefuseTheSwitchUnlessForced) {
+    struct Case {
+        const wchar_t* command;
+        DWORD before;
+        DWORD after;
+    };
+    for (const Case& c : {Case{L"enable", 1, 0}, Case{L"disable", 0, 1}}) {
+        SCOPED_TRACE(console::Utf8(c.command));
+        WriteDword(kTerminalServer, "fDenyTSConnections", c.before);
+        FakeGuard guard;
+        guard.turnOnHazards = {{guard::HazardKind::PolicyDenies}};
+        guard.turnOffHazards = {{guard::HazardKind::PolicyAllows}};
+        EXPECT_EQ(RunConsole({c.command}).exitCode, 3);
+        EXPECT_EQ(Deny(), c.before);
+        EXPECT_EQ(RunConsole({c.command, L"--force"}).exitCode, 0);
+        EXPECT_EQ(Deny(), c.after);
+    }
+}
+
+TEST_F(ConsoleGuardedTest, OpenFirewallGoesFirstAndAFailureStopsBeforeTheRegistry) {
+    RegistryRecorder recorder;
+    FakeGuard guard(&recorder);
+    guard.change = {false, static_cast<long>(0x80070005)};
+    ConsoleRun run = RunConsole({L"set-port", L"3390", L"--open-firewall", L"--json"});
+    EXPECT_EQ(run.exitCode, 1);
+    auto json = run.Json();
+    ASSERT_TRUE(json);
+    EXPECT_EQ((*json)["firewallRule"]["result"].text, L"failed");
+    EXPECT_EQ((*json)["firewallRule"]["port"].number, 3390);
+    EXPECT_EQ((*json)["error"]["code"].number, 0x80070005);
+    EXPECT_FALSE((*json)["changed"].boolean);
+    EXPECT_EQ(WritesIn(recorder), 0u);
+    EXPECT_EQ(Port1(), 3389u);
+
+    // Read back as written: then the registry, after the rule. A closed firewall on the new port is
+    // what the option fixes, so it does not refuse.
+    guard.change = {true, 0};
+    guard.portHazards = {{guard::HazardKind::FirewallClosed, 3390}};
+    run = RunConsole({L"set-port", L"3390", L"--open-firewall"});
+    EXPECT_EQ(run.exitCode, 0);
+    EXPECT_EQ(run.out, L"已在 Windows 防火墙中放行 TCP 3390。\r\n端口已由 3389 改为 3390（两处端口设置均已写入），"
+                       L"重新启动计算机后生效。\r\n");
+    const std::vector<GuardCall> added = guard.Of("AllowInboundTcp");
+    ASSERT_EQ(added.size(), 2u);
+    for (size_t i = 0; i < added[1].registryCallsBefore; ++i)
+        EXPECT_NE(recorder.calls[i].function, "Set") << "a registry write came before the firewall";
+    EXPECT_EQ(Port1(), 3390u);
+
+    // Any other hazard still refuses, before the firewall is touched.
+    guard.portHazards = {{guard::HazardKind::PortInUse, 3391}};
+    EXPECT_EQ(RunConsole({L"set-port", L"3391", L"--open-firewall"}).exitCode, 3);
+    EXPECT_EQ(guard.Of("AllowInboundTcp").size(), 2u);
+}
+
+TEST_F(ConsoleGuardedTest, OpenFirewallAddsNoRuleWhenAdmittedAndUsesTheCurrentPortForEnable) {
+    FakeGuard guard;
+    guard.verdict = guard::FirewallVerdict::Admits;
+    ConsoleRun run = RunConsole({L"enable", L"--open-firewall", L"--json"});
+    EXPECT_EQ(run.exitCode, 0);
+    auto json = run.Json();
+    ASSERT_TRUE(json);
+    EXPECT_EQ((*json)["firewallRule"]["result"].text, L"already-admitted");
+    EXPECT_EQ((*json)["firewallRule"]["port"].number, 3389);
+    EXPECT_TRUE(guard.Of("AllowInboundTcp").empty());
+    EXPECT_EQ(Deny(), 0u);
+
+    // No port to open: a failure, and the flag stays.
+    WriteDword(kTerminalServer, "fDenyTSConnections", 1);
+    WriteString(kRdpTcp, "PortNumber", "3389");
+    run = RunConsole({L"enable", L"--open-firewall"});
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_EQ(run.err, L"失败：" + console::FirewallPortUnknownText() + L"\r\n");
+    EXPECT_EQ(Deny(), 1u);
+}
+
+TEST_F(ConsoleGuardedTest, RegistryFailuresExitOneWithWindowsOwnTextAndSayWhatWasWritten) {
+    RegistryRecorder recorder;
+    FakeGuard guard(&recorder);
+    recorder.fail = [](const RegCall& call) -> LONG {
+        return call.function == "Create" && call.path.find("Tds") != std::string::npos ? ERROR_ACCESS_DENIED : 0;
+    };
+    ConsoleRun run = RunConsole({L"set-port", L"3390", L"--json"});
+    EXPECT_EQ(run.exitCode, 1);
+    auto json = run.Json();
+    ASSERT_TRUE(json);
+    EXPECT_TRUE((*json)["changed"].boolean) << "the first key was written";
+    EXPECT_EQ((*json)["error"]["code"].number, ERROR_ACCESS_DENIED);
+    EXPECT_EQ((*json)["error"]["text"].text, L"WinStations\\RDP-Tcp 已写入 3390；Wds\\rdpwd\\Tds\\tcp 写入失败：" +
+                                                 SystemText(ERROR_ACCESS_DENIED) + L"。两处端口现在不一致。");
+    EXPECT_EQ(Port1(), 3390u);
+
+    recorder.fail = [](const RegCall& call) -> LONG { return call.function == "Set" ? ERROR_ACCESS_DENIED : 0; };
+    run = RunConsole({L"enable"});
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_EQ(run.out, L"");
+    EXPECT_EQ(run.err, L"失败：" + SystemText(ERROR_ACCESS_DENIED) + L"\r\n请在以管理员身份运行的会话中执行。\r\n");
+    EXPECT_EQ(Deny(), 1u);
+}
+
+TEST_F(ConsoleGuardedTest, NoArgumentsStartsTheWindowNextToTheProgramAndSaysWhenItCannot) {
+    std::vector<std::wstring> started;
+    DWORD answer = ERROR_SUCCESS;
+    base::ScopedSeam seam(console::StartProgramCall(), [&](const std::wstring& path) {
+        started.push_back(path);
+        return answer;
+    });
+    wchar_t own[MAX_PATH] = {};
+    GetModuleFileNameW(nullptr, own, MAX_PATH);
+    std::wstring folder(own);
+    folder.erase(folder.find_last_of(L'\\') + 1);
+
+    ConsoleRun run = RunConsole({});
+    EXPECT_EQ(run.exitCode, 0);
+    EXPECT_EQ(run.out + run.err, L"");
+    ASSERT_EQ(started.size(), 1u);
+    EXPECT_EQ(started[0], folder + L"rdpport.exe");
+
+    answer = ERROR_CANCELLED;  // the user declined elevation
+    run = RunConsole({});
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_EQ(run.err, L"无法启动 " + folder + L"rdpport.exe：" + SystemText(ERROR_CANCELLED) + L"\r\n");
+}
+
+TEST_F(ConsoleGuardedTest, HelpListsEveryCommandOptionAndExitCode) {
+    const ConsoleRun run = RunConsole({L"help"});
+    EXPECT_EQ(run.exitCode, 0);
+    EXPECT_EQ(run.out, console::UsageText());
+    for (const wchar_t* word : {L"status", L"set-port", L"enable", L"disable", L"help", L"--json", L"--what-if",
+                                L"--force", L"--open-firewall", L"  0  ", L"  1  ", L"  2  ", L"  3  "})
+        EXPECT_TRUE(Contains(run.out, word)) << console::Utf8(word);
+    const auto json = RunConsole({L"--help", L"--json"}).Json();
+    ASSERT_TRUE(json);
+    EXPECT_EQ((*json)["usage"].text, console::UsageText());
+}
+
+}  // namespace

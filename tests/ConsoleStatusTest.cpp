@@ -1,0 +1,158 @@
+// rdpport.com status against Wine's real registry, with the guard's answers scripted: what the JSON
+// and the text say about the ports, the deny flag, the policy, the listeners and the firewall.
+
+#include <gtest/gtest.h>
+
+#include "console/Output.h"
+#include "support/ConsoleKit.h"
+#include "support/PolicyValue.h"
+
+namespace {
+
+using namespace testkit;
+
+void DeleteValue(const char* path, const char* name) {
+    HKEY key = nullptr;
+    ASSERT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, path, 0, KEY_SET_VALUE, &key), ERROR_SUCCESS);
+    EXPECT_EQ(RegDeleteValueA(key, name), ERROR_SUCCESS);
+    RegCloseKey(key);
+}
+
+class ConsoleStatusTest : public testing::Test {
+protected:
+    void SetUp() override { SeedRemoteDesktop(3389, 1); }
+    void TearDown() override { SeedRemoteDesktop(3389, 1); }
+
+    static JsonValue StatusJson(int expectedExit = 0) {
+        const ConsoleRun run = RunConsole({L"status", L"--json"});
+        EXPECT_EQ(run.exitCode, expectedExit);
+        EXPECT_EQ(run.err, L"");
+        const auto json = run.Json();
+        EXPECT_TRUE(json) << console::Utf8(run.out);
+        return json ? *json : JsonValue{};
+    }
+};
+
+TEST_F(ConsoleStatusTest, JsonHasTheStableKeysAndWhatEachPartOfTheSystemSays) {
+    WriteDword(kRdpTcp, "PortNumber", 3390);
+    FakeGuard guard;
+    guard.listening = std::vector<std::uint16_t>{3389};
+    guard.verdict = guard::FirewallVerdict::Admits;
+    const JsonValue json = StatusJson();
+    EXPECT_EQ(json.Keys(), (std::vector<std::string>{"command", "exitCode", "port", "portKeys", "portsAgree", "allowed",
+                                                     "policy", "policyValue", "effective", "listening", "firewall",
+                                                     "error"}));
+    EXPECT_EQ(json["command"].text, L"status");
+    EXPECT_EQ(json["port"].number, 3390);
+    ASSERT_EQ(json["portKeys"].items.size(), 2u);
+    EXPECT_EQ(json["portKeys"].items[0]["key"].text,
+              L"HKLM\\SYSTEM\\CurrentControlSet\\Control\\Terminal Server\\WinStations\\RDP-Tcp");
+    EXPECT_EQ(json["portKeys"].items[1]["key"].text,
+              L"HKLM\\SYSTEM\\CurrentControlSet\\Control\\Terminal Server\\Wds\\rdpwd\\Tds\\tcp");
+    EXPECT_EQ(json["portKeys"].items[1]["port"].number, 3389);
+    EXPECT_FALSE(json["portsAgree"].boolean);
+    ASSERT_EQ(json["listening"].items.size(), 1u);
+    EXPECT_EQ(json["listening"].items[0].number, 3389);
+    EXPECT_EQ(json["firewall"].text, L"yes");
+    EXPECT_TRUE(json["error"].IsNull());
+    ASSERT_EQ(guard.Of("FirewallVerdictFor").size(), 1u);
+    EXPECT_EQ(guard.Of("FirewallVerdictFor")[0].port, 3390) << "the firewall is asked about the configured port";
+}
+
+TEST_F(ConsoleStatusTest, TheLocalFlagThePolicyAndTheEffectiveState) {
+    struct Case {
+        const char* name;
+        std::optional<RawValue> deny;  // nothing: the value is missing
+        std::optional<DWORD> policy;
+        std::optional<bool> allowed;
+        const wchar_t* policyText;  // nullptr for JSON null
+        std::optional<bool> effective;
+    };
+    const RawValue dword0{REG_DWORD, {0, 0, 0, 0}}, dword1{REG_DWORD, {1, 0, 0, 0}}, dword2{REG_DWORD, {2, 0, 0, 0}};
+    const RawValue text1{REG_SZ, {'1', 0}};
+    const Case cases[] = {
+        {"allowed", dword0, {}, true, nullptr, true},
+        {"refused", dword1, {}, false, nullptr, false},
+        {"policy refuses", dword0, 1, true, L"deny", false},
+        {"policy allows", dword1, 0, false, L"allow", true},
+        {"policy value Windows interprets", dword1, 2, false, L"other", std::nullopt},
+        {"text 1 refuses, as in the window", text1, {}, false, nullptr, false},
+        {"only 1 refuses", dword2, {}, true, nullptr, true},
+        {"missing flag", std::nullopt, {}, std::nullopt, nullptr, std::nullopt},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        SeedRemoteDesktop(3389, 1);
+        if (c.deny) {
+            WriteRaw(kTerminalServer, "fDenyTSConnections", c.deny->type, c.deny->bytes);
+        } else {
+            DeleteValue(kTerminalServer, "fDenyTSConnections");
+        }
+        std::optional<ScopedPolicyFlag> policy;
+        if (c.policy) policy.emplace(*c.policy);
+        FakeGuard guard;
+        const JsonValue json = StatusJson();
+        EXPECT_EQ(json["allowed"].IsNull(), !c.allowed);
+        if (c.allowed) {
+            EXPECT_EQ(json["allowed"].boolean, *c.allowed);
+        }
+        EXPECT_EQ(json["policy"].IsNull(), c.policyText == nullptr);
+        if (c.policyText) {
+            EXPECT_EQ(json["policy"].text, c.policyText);
+        }
+        EXPECT_EQ(json["effective"].IsNull(), !c.effective);
+        if (c.effective) {
+            EXPECT_EQ(json["effective"].boolean, *c.effective);
+        }
+    }
+}
+
+TEST_F(ConsoleStatusTest, PortValuesThatAreNotPortsAndKeysThatCannotBeRead) {
+    WriteString(kRdpTcp, "PortNumber", "3390");
+    FakeGuard guard;
+    JsonValue json = StatusJson();
+    EXPECT_TRUE(json["port"].IsNull()) << "a REG_SZ is no port Remote Desktop uses";
+    EXPECT_EQ(json["portKeys"].items[0]["value"].text, L"3390");
+    EXPECT_TRUE(guard.Of("FirewallVerdictFor").empty()) << "no port, no firewall question";
+    EXPECT_EQ(json["firewall"].text, L"unknown");
+
+    WriteDword(kRdpTcp, "PortNumber", 70000);
+    json = StatusJson();
+    EXPECT_TRUE(json["port"].IsNull());
+    EXPECT_EQ(json["portKeys"].items[0]["value"].text, L"70000");
+
+    {
+        ScopedEmptyDacl denied(kRdpTcp);
+        json = StatusJson(/*expectedExit=*/1);
+        EXPECT_EQ(json["exitCode"].number, 1);
+        EXPECT_EQ(json["portKeys"].items[0]["error"]["code"].number, ERROR_ACCESS_DENIED);
+        EXPECT_EQ(json["error"]["code"].number, ERROR_ACCESS_DENIED);
+        EXPECT_EQ(json["portKeys"].items[1]["port"].number, 3389) << "the other key is still read";
+    }
+    DeleteValue(kRdpwdTcp, "PortNumber");
+    json = StatusJson(/*expectedExit=*/0);
+    EXPECT_EQ(json["portKeys"].items[1]["error"]["code"].number, ERROR_FILE_NOT_FOUND) << "missing is reported, not failed";
+}
+
+TEST_F(ConsoleStatusTest, TextShowsThatTheServiceStillListensOnTheOldPortUntilRestart) {
+    WriteDword(kRdpTcp, "PortNumber", 3390);
+    WriteDword(kRdpwdTcp, "PortNumber", 3390);
+    WriteDword(kTerminalServer, "fDenyTSConnections", 0);
+    FakeGuard guard;
+    guard.listening = std::vector<std::uint16_t>{3389};
+    guard.verdict = guard::FirewallVerdict::Closed;
+    const ConsoleRun run = RunConsole({L"status"});
+    EXPECT_EQ(run.exitCode, 0);
+    EXPECT_EQ(run.out, L"端口（WinStations\\RDP-Tcp）：3390\r\n"
+                       L"端口（Wds\\rdpwd\\Tds\\tcp）：3390\r\n"
+                       L"两处端口设置：一致\r\n"
+                       L"远程连接（本机设置）：允许\r\n"
+                       L"组策略：未设置\r\n"
+                       L"实际生效：允许远程连接\r\n"
+                       L"远程桌面服务正在监听：3389\r\n"
+                       L"注意：已配置端口 3390，但服务仍在监听 3389，重新启动计算机后才会改用新端口。\r\n"
+                       L"防火墙是否放行 TCP 3390：否\r\n");
+    EXPECT_EQ(run.err, L"");
+}
+
+}  // namespace

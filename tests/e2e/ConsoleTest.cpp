@@ -1,0 +1,185 @@
+// rdpport.com as scripts run it: the real program against Wine's real registry and the guard's real
+// checks, output redirected to files. Every case puts the three values back as it found them.
+
+#include <gtest/gtest.h>
+
+#include "driver/ConsoleProgram.h"
+#include "driver/PolicyRegistry.h"
+#include "driver/PortListener.h"
+#include "driver/ProgramCase.h"
+#include "driver/RemoteDesktopRegistry.h"
+#include "support/JsonReader.h"
+
+namespace {
+
+using namespace e2e;
+using Args = std::vector<std::wstring>;
+
+bool SameTime(const std::optional<FILETIME>& a, const std::optional<FILETIME>& b) {
+    return a && b && CompareFileTime(&*a, &*b) == 0;
+}
+
+class E2EConsole : public testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_FALSE(ConsoleProgramPath().empty()) << "RDPPORT_COM is not set";
+        RemoveLeftoverPolicyKey();
+        ASSERT_EQ(SeedRemoteDesktop(3389, 1), ERROR_SUCCESS);
+    }
+    void TearDown() override {
+        EXPECT_EQ(m_snapshot.Restore(), ERROR_SUCCESS);
+        EXPECT_FALSE(PolicyKeyExists()) << "a case left the policy key behind";
+    }
+
+    // Runs the program, which must end with `exitCode`; the failure shows what it printed.
+    static ConsoleOutcome Run(const Args& args, DWORD exitCode) {
+        ConsoleOutcome outcome = RunConsoleProgram(args);
+        EXPECT_EQ(outcome.exitCode, std::optional<DWORD>(exitCode))
+            << "start error " << outcome.startError << "\nstdout: " << outcome.out << "\nstderr: " << outcome.err;
+        return outcome;
+    }
+    // stdout must be one JSON object and nothing else, stderr empty.
+    static testkit::JsonValue Json(const ConsoleOutcome& outcome) {
+        std::string error;
+        const auto json = testkit::ParseJson(outcome.out, &error);
+        EXPECT_TRUE(json && json->type == testkit::JsonValue::Type::Object) << error << ": " << outcome.out;
+        EXPECT_EQ(outcome.err, "");
+        return json ? *json : testkit::JsonValue{};
+    }
+    static testing::AssertionResult BothPortKeysHold(DWORD port) {
+        if (auto first = DwordAt(kRdpTcpKey, kPortValue, port); !first) return first;
+        return DwordAt(kRdpwdTcpKey, kPortValue, port);
+    }
+
+private:
+    RemoteDesktopSnapshot m_snapshot;  // taken before SetUp seeds
+};
+
+TEST_F(E2EConsole, StatusJsonDescribesTheSeededServer) {
+    const testkit::JsonValue json = Json(Run({L"status", L"--json"}, 0));
+    EXPECT_EQ(json["command"].text, L"status");
+    EXPECT_EQ(json["port"].number, 3389);
+    ASSERT_EQ(json["portKeys"].items.size(), 2u);
+    for (const testkit::JsonValue& key : json["portKeys"].items) {
+        EXPECT_EQ(key["port"].number, 3389);
+        EXPECT_TRUE(key["error"].IsNull());
+    }
+    EXPECT_TRUE(json["portsAgree"].boolean);
+    EXPECT_FALSE(json["allowed"].boolean);
+    EXPECT_TRUE(json["policy"].IsNull());
+    EXPECT_FALSE(json["effective"].boolean);
+    EXPECT_TRUE(json["listening"].IsNull()) << "Wine has no Remote Desktop service";
+    EXPECT_EQ(json["firewall"].text, L"unknown") << "Wine's firewall cannot be read";
+    EXPECT_TRUE(json["error"].IsNull());
+}
+
+TEST_F(E2EConsole, SetPortWritesBothKeysAndTheSameCommandAgainWritesNothing) {
+    ConsoleOutcome outcome = Run({L"set-port", L"3390"}, 0);
+    EXPECT_NE(outcome.out.find(Utf8(L"端口已由 3389 改为 3390")), std::string::npos) << outcome.out;
+    EXPECT_TRUE(BothPortKeysHold(3390));
+    testkit::JsonValue status = Json(Run({L"status", L"--json"}, 0));
+    EXPECT_EQ(status["portKeys"].items.at(0)["port"].number, 3390);
+    EXPECT_EQ(status["portKeys"].items.at(1)["port"].number, 3390);
+    EXPECT_TRUE(status["portsAgree"].boolean);
+
+    const auto first = LastWriteTime(kRdpTcpKey);
+    const auto second = LastWriteTime(kRdpwdTcpKey);
+    Sleep(50);  // a write now would carry a later time
+    const testkit::JsonValue again = Json(Run({L"set-port", L"3390", L"--json"}, 0));
+    EXPECT_TRUE(again["unchanged"].boolean);
+    EXPECT_FALSE(again["changed"].boolean);
+    EXPECT_TRUE(SameTime(LastWriteTime(kRdpTcpKey), first));
+    EXPECT_TRUE(SameTime(LastWriteTime(kRdpwdTcpKey), second));
+
+    // The times do move when the program writes: the check above can see a write.
+    Run({L"set-port", L"3391"}, 0);
+    EXPECT_FALSE(SameTime(LastWriteTime(kRdpTcpKey), first));
+    EXPECT_FALSE(SameTime(LastWriteTime(kRdpwdTcpKey), second));
+}
+
+TEST_F(E2EConsole, APortAnotherProgramListensOnIsRefusedWithThreeAndForceGoesThrough) {
+    ListeningSocket listener;
+    ASSERT_NE(listener.Port(), 0);
+    const std::wstring port = std::to_wstring(listener.Port());
+    ConsoleOutcome outcome = Run({L"set-port", port}, 3);
+    EXPECT_EQ(outcome.out, "");
+    EXPECT_NE(outcome.err.find(Utf8(L"已拒绝")), std::string::npos) << outcome.err;
+    EXPECT_TRUE(BothPortKeysHold(3389));
+
+    const testkit::JsonValue json = Json(Run({L"set-port", port, L"--json"}, 3));
+    ASSERT_EQ(json["hazards"].items.size(), 1u);
+    EXPECT_EQ(json["hazards"].items[0]["kind"].text, L"PortInUse");
+    EXPECT_EQ(json["hazards"].items[0]["port"].number, listener.Port());
+    EXPECT_TRUE(json["refused"].boolean);
+    EXPECT_TRUE(BothPortKeysHold(3389));
+
+    const testkit::JsonValue forced = Json(Run({L"set-port", port, L"--force", L"--json"}, 0));
+    EXPECT_TRUE(forced["forced"].boolean);
+    EXPECT_TRUE(BothPortKeysHold(listener.Port()));
+}
+
+TEST_F(E2EConsole, OpenFirewallUnderWineFailsAndChangesNothing) {
+    ConsoleOutcome outcome = Run({L"set-port", L"3390", L"--open-firewall"}, 1);
+    EXPECT_NE(outcome.err.find(Utf8(L"未能在 Windows 防火墙中放行 TCP 3390")), std::string::npos) << outcome.err;
+    EXPECT_EQ(outcome.out.find(Utf8(L"已")), std::string::npos) << "nothing may read as done: " << outcome.out;
+    EXPECT_TRUE(BothPortKeysHold(3389));
+
+    const testkit::JsonValue json = Json(Run({L"enable", L"--open-firewall", L"--json"}, 1));
+    EXPECT_EQ(json["firewallRule"]["result"].text, L"failed");
+    EXPECT_EQ(json["firewallRule"]["port"].number, 3389);
+    EXPECT_FALSE(json["changed"].boolean);
+    EXPECT_TRUE(DwordAt(kTerminalServerKey, kDenyValue, 1));
+}
+
+TEST_F(E2EConsole, TextsThatAreNotPortsExitTwoAndWriteNothing) {
+    const auto first = LastWriteTime(kRdpTcpKey);
+    const auto second = LastWriteTime(kRdpwdTcpKey);
+    Sleep(50);
+    for (const wchar_t* text : {L"abc", L"65536", L"1e3", L"", L"-1"}) {
+        SCOPED_TRACE(Utf8(text));
+        const ConsoleOutcome outcome = Run({L"set-port", text}, 2);
+        EXPECT_EQ(outcome.out, "");
+        EXPECT_NE(outcome.err.find(Utf8(L"端口无效：“") + Utf8(text) + Utf8(L"”")), std::string::npos) << outcome.err;
+    }
+    EXPECT_TRUE(BothPortKeysHold(3389));
+    EXPECT_TRUE(SameTime(LastWriteTime(kRdpTcpKey), first));
+    EXPECT_TRUE(SameTime(LastWriteTime(kRdpwdTcpKey), second));
+}
+
+TEST_F(E2EConsole, RedirectedOutputIsUtf8AndJsonIsPlainAscii) {
+    const ConsoleOutcome text = Run({L"status"}, 0);
+    const std::optional<std::wstring> decoded = FromUtf8(text.out);
+    ASSERT_TRUE(decoded) << "not valid UTF-8";
+    EXPECT_NE(text.out.substr(0, 3), "\xEF\xBB\xBF") << "no byte-order mark";
+    EXPECT_NE(decoded->find(L"端口（WinStations\\RDP-Tcp）：3389\r\n"), std::wstring::npos);
+    EXPECT_NE(decoded->find(L"远程连接（本机设置）：禁止\r\n"), std::wstring::npos);
+
+    const ConsoleOutcome failed = Run({L"set-port", L"端口"}, 2);
+    const std::optional<std::wstring> error = FromUtf8(failed.err);
+    ASSERT_TRUE(error) << "stderr is not valid UTF-8";
+    EXPECT_NE(error->find(L"端口无效：“端口”"), std::wstring::npos) << "the argument came through intact";
+
+    const ConsoleOutcome json = Run({L"set-port", L"端口", L"--json"}, 2);
+    for (const char c : json.out) EXPECT_TRUE(c == '\r' || c == '\n' || (c >= 0x20 && c < 0x7F)) << int(c);
+    const auto parsed = testkit::ParseJson(json.out);
+    ASSERT_TRUE(parsed);
+    EXPECT_EQ((*parsed)["error"]["text"].text, L"端口无效：“端口”。端口必须是 0 到 65535 之间的数字。");
+}
+
+TEST_F(E2EConsole, APolicyThatRefusesShowsInStatusAndRefusesEnableUnlessForced) {
+    ScopedPolicyFlag policy(1);
+    ASSERT_EQ(policy.Status(), ERROR_SUCCESS);
+    const testkit::JsonValue status = Json(Run({L"status", L"--json"}, 0));
+    EXPECT_EQ(status["policy"].text, L"deny");
+    EXPECT_FALSE(status["effective"].boolean);
+
+    const ConsoleOutcome refused = Run({L"enable"}, 3);
+    EXPECT_NE(refused.err.find(Utf8(L"组策略已设置为拒绝远程连接")), std::string::npos) << refused.err;
+    EXPECT_TRUE(DwordAt(kTerminalServerKey, kDenyValue, 1));
+    Run({L"enable", L"--what-if", L"--force"}, 0);
+    EXPECT_TRUE(DwordAt(kTerminalServerKey, kDenyValue, 1)) << "--what-if wrote";
+    Run({L"enable", L"--force"}, 0);
+    EXPECT_TRUE(DwordAt(kTerminalServerKey, kDenyValue, 0));
+}
+
+}  // namespace

@@ -1,0 +1,171 @@
+#include "driver/ConsoleProgram.h"
+
+#include <vector>
+
+#include "driver/ProgramProcess.h"
+
+namespace e2e {
+namespace {
+
+std::string Environment(const char* name) {
+    const DWORD needed = GetEnvironmentVariableA(name, nullptr, 0);
+    if (needed == 0) return {};
+    std::vector<char> value(needed, '\0');
+    return std::string(value.data(), GetEnvironmentVariableA(name, value.data(), needed));
+}
+
+// CommandLineToArgvW's rules: backslashes are literal unless they come before a quote.
+std::wstring Quoted(const std::wstring& arg) {
+    if (!arg.empty() && arg.find_first_of(L" \t\"") == std::wstring::npos) return arg;
+    std::wstring out = L"\"";
+    size_t backslashes = 0;
+    for (const wchar_t c : arg) {
+        if (c == L'\\') {
+            ++backslashes;
+            continue;
+        }
+        out.append(c == L'"' ? backslashes * 2 + 1 : backslashes, L'\\');
+        backslashes = 0;
+        out += c;
+    }
+    out.append(backslashes * 2, L'\\');
+    return out + L"\"";
+}
+
+class TempFile {
+public:
+    TempFile() {
+        wchar_t folder[MAX_PATH] = {};
+        wchar_t name[MAX_PATH] = {};
+        GetTempPathW(MAX_PATH, folder);
+        GetTempFileNameW(folder, L"rdp", 0, name);
+        m_path = name;
+        SECURITY_ATTRIBUTES inherit{sizeof(inherit), nullptr, TRUE};
+        m_handle = CreateFileW(m_path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS,
+                               FILE_ATTRIBUTE_NORMAL, nullptr);
+    }
+    ~TempFile() {
+        Close();
+        DeleteFileW(m_path.c_str());
+    }
+    TempFile(const TempFile&) = delete;
+    TempFile& operator=(const TempFile&) = delete;
+
+    HANDLE Handle() const { return m_handle; }
+    void Close() {
+        if (m_handle != INVALID_HANDLE_VALUE) CloseHandle(m_handle);
+        m_handle = INVALID_HANDLE_VALUE;
+    }
+    std::string Bytes() const {
+        HANDLE file = CreateFileW(m_path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (file == INVALID_HANDLE_VALUE) return {};
+        std::string bytes;
+        char chunk[4096];
+        DWORD read = 0;
+        while (ReadFile(file, chunk, sizeof(chunk), &read, nullptr) && read > 0) bytes.append(chunk, read);
+        CloseHandle(file);
+        return bytes;
+    }
+
+private:
+    std::wstring m_path;
+    HANDLE m_handle = INVALID_HANDLE_VALUE;
+};
+
+}  // namespace
+
+std::wstring ConsoleProgramPath() {
+    const std::string unixPath = Environment("RDPPORT_COM");
+    return unixPath.empty() ? std::wstring() : WindowsPathOfUnixPath(unixPath);
+}
+
+std::wstring CommandLineOf(const std::wstring& program, const std::vector<std::wstring>& args) {
+    std::wstring line = L"\"" + program + L"\"";
+    for (const std::wstring& arg : args) line += L" " + Quoted(arg);
+    return line;
+}
+
+ConsoleOutcome RunConsoleProgram(const std::vector<std::wstring>& args, std::chrono::milliseconds timeout) {
+    ConsoleOutcome outcome;
+    const std::wstring program = ConsoleProgramPath();
+    TempFile out;
+    TempFile err;
+    STARTUPINFOW startup{};
+    startup.cb = sizeof(startup);
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdInput = nullptr;
+    startup.hStdOutput = out.Handle();
+    startup.hStdError = err.Handle();
+    std::wstring line = CommandLineOf(program, args);
+    PROCESS_INFORMATION info{};
+    if (program.empty() || !CreateProcessW(program.c_str(), line.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW,
+                                           nullptr, nullptr, &startup, &info)) {
+        outcome.startError = program.empty() ? ERROR_FILE_NOT_FOUND : GetLastError();
+        return outcome;
+    }
+    if (WaitForSingleObject(info.hProcess, static_cast<DWORD>(timeout.count())) == WAIT_OBJECT_0) {
+        DWORD code = 0;
+        if (GetExitCodeProcess(info.hProcess, &code)) outcome.exitCode = code;
+    } else {
+        TerminateProcess(info.hProcess, 1);
+        WaitForSingleObject(info.hProcess, 5000);
+    }
+    CloseHandle(info.hThread);
+    CloseHandle(info.hProcess);
+    out.Close();
+    err.Close();
+    outcome.out = out.Bytes();
+    outcome.err = err.Bytes();
+    return outcome;
+}
+
+std::optional<std::wstring> FromUtf8(const std::string& bytes) {
+    if (bytes.empty()) return std::wstring();
+    const int size = static_cast<int>(bytes.size());
+    const int wide = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, bytes.data(), size, nullptr, 0);
+    if (wide == 0) return std::nullopt;
+    std::wstring text(static_cast<size_t>(wide), L'\0');
+    MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, bytes.data(), size, text.data(), wide);
+    return text;
+}
+
+std::optional<FILETIME> LastWriteTime(const std::wstring& keyPath) {
+    HKEY key = nullptr;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, keyPath.c_str(), 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS)
+        return std::nullopt;
+    FILETIME written{};
+    const LSTATUS status = RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
+                                            nullptr, nullptr, nullptr, &written);
+    RegCloseKey(key);
+    if (status != ERROR_SUCCESS) return std::nullopt;
+    return written;
+}
+
+RemoteDesktopSnapshot::RemoteDesktopSnapshot() {
+    for (const auto& [key, value] : {std::pair{kRdpTcpKey, kPortValue}, std::pair{kRdpwdTcpKey, kPortValue},
+                                     std::pair{kTerminalServerKey, kDenyValue}})
+        m_saved.push_back({key, value, ReadStored(key, value)});
+}
+
+RemoteDesktopSnapshot::~RemoteDesktopSnapshot() { Restore(); }
+
+LSTATUS RemoteDesktopSnapshot::Restore() const {
+    LSTATUS first = ERROR_SUCCESS;
+    for (const Saved& saved : m_saved) {
+        HKEY key = nullptr;
+        LSTATUS status = RegCreateKeyExW(HKEY_LOCAL_MACHINE, saved.key, 0, nullptr, REG_OPTION_NON_VOLATILE,
+                                         KEY_SET_VALUE, nullptr, &key, nullptr);
+        if (status == ERROR_SUCCESS) {
+            status = saved.stored ? RegSetValueExW(key, saved.value, 0, saved.stored->type, saved.stored->data.data(),
+                                                   static_cast<DWORD>(saved.stored->data.size()))
+                                  : RegDeleteValueW(key, saved.value);
+            if (status == ERROR_FILE_NOT_FOUND && !saved.stored) status = ERROR_SUCCESS;
+            RegCloseKey(key);
+        }
+        if (first == ERROR_SUCCESS) first = status;
+    }
+    return first;
+}
+
+}  // namespace e2e

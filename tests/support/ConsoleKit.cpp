@@ -1,0 +1,63 @@
+#include "support/ConsoleKit.h"
+
+#include "console/Output.h"
+
+namespace testkit {
+
+FakeGuard::FakeGuard(const RegistryRecorder* recorder) : m_recorder(recorder) {
+    console::GuardApi& api = console::Guard();
+    api.CheckPortChange = [this](std::uint16_t port, std::optional<std::uint16_t> current) {
+        Log("CheckPortChange", port, current ? *current : -1);
+        return portHazards;
+    };
+    api.CheckTurnOn = [this](std::optional<std::uint16_t> current) {
+        Log("CheckTurnOn", -1, current ? *current : -1);
+        return turnOnHazards;
+    };
+    api.CheckTurnOff = [this] {
+        Log("CheckTurnOff", -1);
+        return turnOffHazards;
+    };
+    api.FirewallVerdictFor = [this](std::uint16_t port) {
+        Log("FirewallVerdictFor", port);
+        return verdict;
+    };
+    api.RemoteDesktopListeningPorts = [this] {
+        Log("RemoteDesktopListeningPorts", -1);
+        return listening;
+    };
+    api.AllowInboundTcp = [this](std::uint16_t port) {
+        Log("AllowInboundTcp", port);
+        return change;
+    };
+}
+
+FakeGuard::~FakeGuard() { console::Guard() = console::RealGuardApi(); }
+
+void FakeGuard::Log(const std::string& function, int port, int currentPort) {
+    calls.push_back({function, port, currentPort, m_recorder ? m_recorder->calls.size() : 0});
+}
+
+std::vector<GuardCall> FakeGuard::Of(const std::string& function) const {
+    std::vector<GuardCall> matching;
+    for (const GuardCall& call : calls)
+        if (call.function == function) matching.push_back(call);
+    return matching;
+}
+
+std::optional<JsonValue> ConsoleRun::Json() const { return ParseJson(console::Utf8(out)); }
+
+ConsoleRun RunConsole(const std::vector<std::wstring>& args) {
+    RecordingSink sink;
+    ConsoleRun run;
+    run.exitCode = console::Run(args, sink);
+    run.out = sink.out;
+    run.err = sink.err;
+    return run;
+}
+
+size_t WritesIn(const RegistryRecorder& recorder) {
+    return recorder.Of("Create").size() + recorder.Of("Set").size();
+}
+
+}  // namespace testkit

@@ -1,0 +1,68 @@
+#pragma once
+// Test doubles for the console program: a sink that keeps both streams, and a guard whose checks
+// answer from the test and log every call (in order, with the registry calls made so far, so a test
+// can tell what came first).
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "console/Console.h"
+#include "console/GuardCalls.h"
+#include "support/JsonReader.h"
+#include "support/RegistryKit.h"
+
+namespace testkit {
+
+class RecordingSink final : public console::OutputSink {
+public:
+    void Out(std::wstring_view text) override { out += text; }
+    void Err(std::wstring_view text) override { err += text; }
+    std::wstring out;
+    std::wstring err;
+};
+
+// What the guard was asked, in order. `registryCallsBefore` is the recorder's call count at that time.
+struct GuardCall {
+    std::string function;
+    int port = -1;         // the port asked about, -1 when none
+    int currentPort = -1;  // CheckPortChange and CheckTurnOn: the current port given, -1 for none
+    size_t registryCallsBefore = 0;
+};
+
+// Installs itself as console::Guard() for its lifetime; the real table is put back after.
+class FakeGuard {
+public:
+    explicit FakeGuard(const RegistryRecorder* recorder = nullptr);
+    ~FakeGuard();
+    FakeGuard(const FakeGuard&) = delete;
+    FakeGuard& operator=(const FakeGuard&) = delete;
+
+    std::vector<guard::Hazard> portHazards;
+    std::vector<guard::Hazard> turnOnHazards;
+    std::vector<guard::Hazard> turnOffHazards;
+    guard::FirewallVerdict verdict = guard::FirewallVerdict::Unknown;
+    std::optional<std::vector<std::uint16_t>> listening;
+    guard::FirewallChange change{};
+    std::vector<GuardCall> calls;
+
+    std::vector<GuardCall> Of(const std::string& function) const;
+
+private:
+    void Log(const std::string& function, int port, int currentPort = -1);
+    const RegistryRecorder* m_recorder;
+};
+
+// Runs the console's command line in-process.
+struct ConsoleRun {
+    int exitCode = -1;
+    std::wstring out;
+    std::wstring err;
+    std::optional<JsonValue> Json() const;  // stdout parsed as JSON
+};
+ConsoleRun RunConsole(const std::vector<std::wstring>& args);
+
+// Registry writes among the recorded calls (creates and value writes).
+size_t WritesIn(const RegistryRecorder& recorder);
+
+}  // namespace testkit
