@@ -2,11 +2,11 @@
 
 namespace base {
 
-std::wstring DecimalText(std::int32_t value) {
-    // Work on the magnitude as unsigned so that the lowest int32 has one too.
-    std::uint32_t magnitude = value < 0 ? 0u - static_cast<std::uint32_t>(value) : static_cast<std::uint32_t>(value);
-    wchar_t digits[12];
-    wchar_t* end = digits + 12;
+std::wstring DecimalText64(std::int64_t value) {
+    // Work on the magnitude as unsigned so that the lowest value has one too.
+    std::uint64_t magnitude = value < 0 ? 0u - static_cast<std::uint64_t>(value) : static_cast<std::uint64_t>(value);
+    wchar_t digits[21];
+    wchar_t* end = digits + 21;
     wchar_t* p = end;
     do {
         *--p = static_cast<wchar_t>(L'0' + magnitude % 10);
@@ -15,5 +15,7 @@ std::wstring DecimalText(std::int32_t value) {
     if (value < 0) *--p = L'-';
     return std::wstring(p, end);
 }
+
+std::wstring DecimalText(std::int32_t value) { return DecimalText64(value); }
 
 }  // namespace base

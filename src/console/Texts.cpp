@@ -2,6 +2,8 @@
 
 #include "console/Reports.h"
 
+#include "base/DecimalText.h"
+
 namespace console {
 namespace {
 
@@ -9,19 +11,7 @@ std::wstring Number(std::int64_t value) { return NumberText(value); }
 
 }  // namespace
 
-std::wstring NumberText(std::int64_t value) {
-    // By hand, like base::DecimalText, but for every value a DWORD or a port can hold.
-    std::uint64_t magnitude = value < 0 ? 0u - static_cast<std::uint64_t>(value) : static_cast<std::uint64_t>(value);
-    wchar_t digits[21];
-    wchar_t* end = digits + 21;
-    wchar_t* p = end;
-    do {
-        *--p = static_cast<wchar_t>(L'0' + magnitude % 10);
-        magnitude /= 10;
-    } while (magnitude != 0);
-    if (value < 0) *--p = L'-';
-    return std::wstring(p, end);
-}
+std::wstring NumberText(std::int64_t value) { return base::DecimalText64(value); }
 
 std::wstring ShortKeyName(settings::PortKey key) {
     return key == settings::PortKey::RdpTcp ? L"WinStations\\RDP-Tcp" : L"Wds\\rdpwd\\Tds\\tcp";
