@@ -28,14 +28,19 @@ bool ProgramProcess::Start(const std::wstring& exePath, DWORD& error) {
     std::wstring commandLine = L"\"" + exePath + L"\"";
     STARTUPINFOW startup{};
     startup.cb = sizeof(startup);
-    if (!CreateProcessW(exePath.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                        &m_info)) {
+    // Under load Wine's own process creation now and then fails with ERROR_INTERNAL_ERROR before the
+    // program has run at all; that says nothing about the program, so it is tried again (bounded).
+    for (int attempt = 1;; ++attempt) {
+        if (CreateProcessW(exePath.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                           &startup, &m_info)) {
+            error = ERROR_SUCCESS;
+            return true;
+        }
         error = GetLastError();
         m_info = {};
-        return false;
+        if (error != ERROR_INTERNAL_ERROR || attempt == 3) return false;
+        Sleep(200);
     }
-    error = ERROR_SUCCESS;
-    return true;
 }
 
 bool ProgramProcess::Running() const {
