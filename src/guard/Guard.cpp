@@ -4,7 +4,6 @@
 
 #include "guard/Probes.h"
 #include "registry/SettingsCore.h"
-#include "ui/toolkit/MessageBox.h"
 
 namespace guard {
 namespace {
@@ -102,11 +101,6 @@ FirewallChange AllowInboundTcp(std::uint16_t port) {
     if (FAILED(attempt.hresult)) return {false, attempt.hresult};
     const bool done = attempt.readBack && firewall::ReadsBackAsWritten(attempt.written, *attempt.readBack);
     return {done, 0};
-}
-
-bool ProceedDespite(const std::vector<Hazard>& hazards) {
-    if (hazards.empty()) return true;
-    return toolkit::ShowMessage(WarningText(hazards), kStyleLockoutWarning) == toolkit::kResultOk;
 }
 
 }  // namespace guard
