@@ -24,7 +24,7 @@
 
 #include "guard/Guard.h"
 #include "guard/Probes.h"
-#include "registry/SettingsCore.h"
+#include "settings/SettingsCore.h"
 
 namespace {
 

@@ -45,3 +45,13 @@ ensure_wine_prefix() {
         touch "$WINEPREFIX/.rdpport-configured"
     ) 9>"$WINEPREFIX.lock"
 }
+
+# Seeds the prefix's registry like a server: Remote Desktop on port 3389 at both port keys, connections
+# refused. Fails when a value cannot be written.
+seed_server_registry() {
+    local ts='HKLM\SYSTEM\CurrentControlSet\Control\Terminal Server' key
+    for key in "$ts\\WinStations\\RDP-Tcp" "$ts\\Wds\\rdpwd\\Tds\\tcp"; do
+        wine reg add "$key" /v PortNumber /t REG_DWORD /d 3389 /f >/dev/null 2>&1 || return 1
+    done
+    wine reg add "$ts" /v fDenyTSConnections /t REG_DWORD /d 1 /f >/dev/null 2>&1
+}

@@ -4,14 +4,16 @@
 
 namespace base {
 
-std::string ToAnsi(std::wstring_view text) {
+std::string ToMultiByte(std::wstring_view text, unsigned codePage) {
     if (text.empty()) return {};
     const int size = static_cast<int>(text.size());
-    const int needed = WideCharToMultiByte(CP_ACP, 0, text.data(), size, nullptr, 0, nullptr, nullptr);
+    const int needed = WideCharToMultiByte(codePage, 0, text.data(), size, nullptr, 0, nullptr, nullptr);
     std::string out(static_cast<size_t>(needed), '\0');
-    WideCharToMultiByte(CP_ACP, 0, text.data(), size, out.data(), needed, nullptr, nullptr);
+    WideCharToMultiByte(codePage, 0, text.data(), size, out.data(), needed, nullptr, nullptr);
     return out;
 }
+
+std::string ToAnsi(std::wstring_view text) { return ToMultiByte(text, CP_ACP); }
 
 std::wstring FromAnsi(std::string_view text) {
     if (text.empty()) return {};

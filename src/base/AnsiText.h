@@ -7,6 +7,9 @@
 
 namespace base {
 
+// Unicode text in a code page (CP_ACP, CP_UTF8, ...).
+std::string ToMultiByte(std::wstring_view text, unsigned codePage);
+
 std::string ToAnsi(std::wstring_view text);
 std::wstring FromAnsi(std::string_view text);
 

@@ -9,26 +9,39 @@
 
 namespace base {
 
-template <class H, auto Close, H Invalid = H{}>
-class UniqueHandle {
+// Closes with a plain function (CloseHandle, DeleteObject, ...).
+template <auto Close>
+struct FunctionCloser {
+    template <class H>
+    void operator()(H h) const noexcept { Close(h); }
+};
+
+// The one owner of a handle: H is closed by a Closer, which may carry state (the registry table a key
+// was opened with) or be a plain function (UniqueHandle below).
+template <class H, class Closer, H Invalid = H{}>
+class OwnedHandle {
 public:
-    UniqueHandle() noexcept = default;
-    explicit UniqueHandle(H h) noexcept : m_h(h) {}
-    ~UniqueHandle() { Reset(); }
-    UniqueHandle(UniqueHandle&& other) noexcept : m_h(other.Release()) {}
-    UniqueHandle& operator=(UniqueHandle&& other) noexcept {
-        if (this != &other) Reset(other.Release());
+    OwnedHandle() noexcept = default;
+    explicit OwnedHandle(H h) noexcept : m_h(h) {}
+    explicit OwnedHandle(Closer closer) noexcept : m_close(closer) {}
+    ~OwnedHandle() { Reset(); }
+    OwnedHandle(OwnedHandle&& other) noexcept : m_close(other.m_close), m_h(other.Release()) {}
+    OwnedHandle& operator=(OwnedHandle&& other) noexcept {
+        if (this != &other) {
+            Reset(other.Release());
+            m_close = other.m_close;
+        }
         return *this;
     }
-    UniqueHandle(const UniqueHandle&) = delete;
-    UniqueHandle& operator=(const UniqueHandle&) = delete;
+    OwnedHandle(const OwnedHandle&) = delete;
+    OwnedHandle& operator=(const OwnedHandle&) = delete;
 
     H Get() const noexcept { return m_h; }
     explicit operator bool() const noexcept { return m_h != Invalid; }
     H Release() noexcept { return std::exchange(m_h, Invalid); }
     void Reset(H h = Invalid) noexcept {
         H old = std::exchange(m_h, h);
-        if (old != Invalid) Close(old);
+        if (old != Invalid) m_close(old);
     }
     // For out-parameters: whatever was held is released first, so a reused owner never leaks.
     H* Put() noexcept {
@@ -37,8 +50,12 @@ public:
     }
 
 private:
+    [[no_unique_address]] Closer m_close{};
     H m_h = Invalid;
 };
+
+template <class H, auto Close, H Invalid = H{}>
+using UniqueHandle = OwnedHandle<H, FunctionCloser<Close>, Invalid>;
 
 template <class H>
 inline void DeleteGdiObject(H h) noexcept { DeleteObject(h); }

@@ -1,10 +1,8 @@
 #include "base/PendingError.h"
 
-#include <windows.h>
-
-#include "base/DecimalText.h"
-
 #include <utility>
+
+#include "base/SystemErrorText.h"
 
 namespace base {
 namespace {
@@ -19,19 +17,6 @@ PendingErrorState& State() {
     return state;
 }
 
-std::wstring SystemDescription(unsigned long code) {
-    wchar_t* buffer = nullptr;
-    const DWORD length = FormatMessageW(
-        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-        nullptr, code, 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
-    std::wstring text = length ? std::wstring(buffer, length) : std::wstring();
-    if (buffer) LocalFree(buffer);
-    while (!text.empty() && (text.back() == L'\r' || text.back() == L'\n' || text.back() == L' '))
-        text.pop_back();
-    if (text.empty()) text = L"错误 " + DecimalText(static_cast<std::int32_t>(code));
-    return text;
-}
-
 }  // namespace
 
 void RaiseError(long number, std::wstring description) {
@@ -41,7 +26,7 @@ void RaiseError(long number, std::wstring description) {
 }
 
 void RaiseWin32Error(unsigned long code) {
-    RaiseError(static_cast<long>(code), SystemDescription(code));
+    RaiseError(static_cast<long>(code), SystemErrorText(code));
 }
 
 bool ErrorPending() { return State().number != 0; }

@@ -14,6 +14,16 @@ long ErrorNumber();
 const std::wstring& ErrorDescription();
 void ClearError();
 
+// Clears the pending error when the handler that holds it ends, on every way out: the handlers end
+// "without a message", whatever step they stopped at.
+class ErrorClearedAtEnd {
+public:
+    ErrorClearedAtEnd() = default;
+    ~ErrorClearedAtEnd() { ClearError(); }
+    ErrorClearedAtEnd(const ErrorClearedAtEnd&) = delete;
+    ErrorClearedAtEnd& operator=(const ErrorClearedAtEnd&) = delete;
+};
+
 // Error numbers of the toolkit's own refusals.
 inline constexpr long kErrCannotSizeMinimised = 384;
 inline constexpr long kErrInvalidCall = 5;

@@ -100,7 +100,7 @@ ChangeReport RunSetPort(std::int32_t port, const Options& options) {
     report.options = options;
     report.port = port;
     const PortKeyState first = ReadPortKey(settings::PortKey::RdpTcp);
-    const LocalValue second = ReadLocalValue(settings::PathOf(settings::PortKey::RdpwdTcp), settings::kPortValue);
+    const settings::TypedReading second = settings::ReadTypedValue(settings::PathOf(settings::PortKey::RdpwdTcp), settings::kPortValue);
     report.previousPort = first.port;
     report.alreadySet = first.isDword && first.port == port && second.Number() == port;
     const auto newPort = static_cast<std::uint16_t>(port);
@@ -113,7 +113,7 @@ ChangeReport RunSwitch(bool allow, const Options& options) {
     ChangeReport report;
     report.command = allow ? Command::Enable : Command::Disable;
     report.options = options;
-    const LocalValue flag = ReadLocalDenyFlag();
+    const settings::TypedReading flag = ReadLocalDenyFlag();
     if (flag.Ok()) report.previousAllowed = AllowedBy(flag);
     report.alreadySet = flag.Number() == (allow ? 0 : 1);
     report.previousPort = ReadPortKey(settings::PortKey::RdpTcp).port;

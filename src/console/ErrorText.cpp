@@ -1,16 +1,11 @@
-#include "base/PendingError.h"
+#include "base/SystemErrorText.h"
 #include "console/Reports.h"
 
 namespace console {
 
 std::wstring SystemErrorText(long code) {
     if (code == settings::kUnreadType) return L"值的类型既不是 REG_DWORD 也不是 REG_SZ。";
-    // The pending error's description is the system's own text for the code (as the windows show it);
-    // nothing else in the console program uses the pending error, so borrowing it here is harmless.
-    base::RaiseWin32Error(static_cast<unsigned long>(code));
-    std::wstring text = base::ErrorDescription();
-    base::ClearError();
-    return text;
+    return base::SystemErrorText(static_cast<unsigned long>(code));
 }
 
 // A value of a type that is not read has no Windows error code to give.

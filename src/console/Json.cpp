@@ -1,5 +1,6 @@
 #include "console/Json.h"
 
+#include "base/DecimalText.h"
 #include "console/Texts.h"
 
 namespace console {
@@ -86,7 +87,7 @@ JsonWriter& JsonWriter::String(std::wstring_view text) {
 
 JsonWriter& JsonWriter::Number(std::int64_t value) {
     BeforeValue();
-    m_text += NumberText(value);
+    m_text += base::DecimalText64(value);
     return *this;
 }
 

@@ -5,6 +5,8 @@
 
 #include <vector>
 
+#include "base/SystemLibrary.h"
+
 namespace console {
 namespace {
 
@@ -20,10 +22,7 @@ std::wstring OwnPath() {
 
 // shell32 is large and needed only here: it is loaded now, and only from System32.
 DWORD OpenWithShell(const std::wstring& path) {
-    HMODULE shell = LoadLibraryExW(L"shell32.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
-    if (!shell) return GetLastError();
-    const auto shellExecuteEx = reinterpret_cast<decltype(&ShellExecuteExW)>(
-        reinterpret_cast<void*>(GetProcAddress(shell, "ShellExecuteExW")));
+    const auto shellExecuteEx = base::SystemFunctionAs<decltype(ShellExecuteExW)>(L"shell32.dll", "ShellExecuteExW");
     if (!shellExecuteEx) return GetLastError();
     // The shell may hand the work to COM objects; Microsoft asks callers to initialise COM first.
     const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);

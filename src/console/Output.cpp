@@ -4,6 +4,8 @@
 
 #include <algorithm>
 
+#include "base/AnsiText.h"
+
 namespace console {
 namespace {
 
@@ -41,14 +43,7 @@ void WriteTo(DWORD which, std::wstring_view text) {
 
 }  // namespace
 
-std::string Utf8(std::wstring_view text) {
-    if (text.empty()) return {};
-    const int size = static_cast<int>(text.size());
-    const int needed = WideCharToMultiByte(CP_UTF8, 0, text.data(), size, nullptr, 0, nullptr, nullptr);
-    std::string out(static_cast<size_t>(needed), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text.data(), size, out.data(), needed, nullptr, nullptr);
-    return out;
-}
+std::string Utf8(std::wstring_view text) { return base::ToMultiByte(text, CP_UTF8); }
 
 void StandardSink::Out(std::wstring_view text) { WriteTo(STD_OUTPUT_HANDLE, text); }
 void StandardSink::Err(std::wstring_view text) { WriteTo(STD_ERROR_HANDLE, text); }

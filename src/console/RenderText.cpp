@@ -1,10 +1,11 @@
 #include "console/Render.h"
+#include "base/DecimalText.h"
 #include "console/Texts.h"
 
 namespace console {
 namespace {
 
-std::wstring Number(std::int64_t value) { return NumberText(value); }
+std::wstring Number(std::int64_t value) { return base::DecimalText64(value); }
 
 std::wstring PortKeyLine(const PortKeyState& key) {
     std::wstring line = L"端口（" + ShortKeyName(key.key) + L"）：";

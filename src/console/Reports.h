@@ -9,7 +9,7 @@
 
 #include "console/Arguments.h"
 #include "guard/Guard.h"
-#include "registry/SettingsCore.h"
+#include "settings/SettingsCore.h"
 
 namespace console {
 

@@ -21,7 +21,7 @@ StatusReport RunStatus() {
     NoteFailure(report, report.keys[0].status);
     NoteFailure(report, report.keys[1].status);
 
-    const LocalValue deny = ReadLocalDenyFlag();
+    const settings::TypedReading deny = ReadLocalDenyFlag();
     if (deny.Ok()) {
         report.allowed = AllowedBy(deny);
     } else {

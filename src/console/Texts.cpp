@@ -3,15 +3,9 @@
 #include "console/Reports.h"
 
 #include "base/DecimalText.h"
+#include "common/ProgramTitle.h"
 
 namespace console {
-namespace {
-
-std::wstring Number(std::int64_t value) { return NumberText(value); }
-
-}  // namespace
-
-std::wstring NumberText(std::int64_t value) { return base::DecimalText64(value); }
 
 std::wstring ShortKeyName(settings::PortKey key) {
     return key == settings::PortKey::RdpTcp ? L"WinStations\\RDP-Tcp" : L"Wds\\rdpwd\\Tds\\tcp";
@@ -34,7 +28,7 @@ std::wstring FirewallFailureText(std::uint16_t port, long hresult) {
     std::wstring why = hresult != 0 ? L"（" + HexText(static_cast<std::uint32_t>(hresult)) + L"：" +
                                           SystemErrorText(hresult) + L"）"
                                     : L"（规则写入后未能按原样读回）";
-    return L"未能在 Windows 防火墙中放行 TCP " + Number(port) + why + L"；注册表未作修改。";
+    return L"未能在 Windows 防火墙中放行 TCP " + base::DecimalText64(port) + why + L"；注册表未作修改。";
 }
 
 std::wstring PortWriteFailureText(std::int32_t port, const settings::PortWriting& writing) {
@@ -45,7 +39,7 @@ std::wstring PortWriteFailureText(std::int32_t port, const settings::PortWriting
     } results[] = {{settings::PortKey::RdpTcp, writing.rdpTcp}, {settings::PortKey::RdpwdTcp, writing.rdpwdTcp}};
     for (const auto& r : results) {
         if (!text.empty()) text += L"；";
-        text += ShortKeyName(r.key) + (r.status == ERROR_SUCCESS ? L" 已写入 " + Number(port)
+        text += ShortKeyName(r.key) + (r.status == ERROR_SUCCESS ? L" 已写入 " + base::DecimalText64(port)
                                                                 : L" 写入失败：" + SystemErrorText(r.status));
     }
     if (writing.rdpTcp == ERROR_SUCCESS || writing.rdpwdTcp == ERROR_SUCCESS) text += L"。两处端口现在不一致";
@@ -53,7 +47,7 @@ std::wstring PortWriteFailureText(std::int32_t port, const settings::PortWriting
 }
 
 std::wstring UsageText() {
-    return L"rdpport.com —— Korvane远程端口修改软件的命令行程序\r\n"
+    return L"rdpport.com —— " + std::wstring(common::kProgramTitle) + L"的命令行程序\r\n"
            L"\r\n"
            L"用法：rdpport.com [命令] [选项]\r\n"
            L"\r\n"

@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <string>
 
-#include "registry/SettingsCore.h"
+#include "settings/SettingsCore.h"
 
 namespace console {
 
@@ -14,7 +14,6 @@ std::wstring ShortKeyName(settings::PortKey key);
 std::wstring FullKeyName(settings::PortKey key);
 
 std::wstring HexText(std::uint32_t value);  // "0x80004005"
-std::wstring NumberText(std::int64_t value);  // decimal digits, "-" first when negative
 
 std::wstring FirewallPortUnknownText();
 std::wstring FirewallFailureText(std::uint16_t port, long hresult);

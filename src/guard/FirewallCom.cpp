@@ -27,9 +27,7 @@ HRESULT CopyRule(INetFwRule* rule, bool complete, Rule& out) {
     if (FAILED(hr)) return hr;
     out.enabled = enabled != VARIANT_FALSE;
     out.direction = direction == NET_FW_RULE_DIR_OUT ? Direction::Out : Direction::In;
-    const bool matters =
-        out.enabled && out.direction == Direction::In && (out.protocol == kProtocolTcp || out.protocol == kProtocolAny);
-    if (!matters && !complete) return S_OK;
+    if (!ConcernsInboundTcp(out) && !complete) return S_OK;
 
     NET_FW_ACTION action = NET_FW_ACTION_BLOCK;
     hr = rule->get_Action(&action);

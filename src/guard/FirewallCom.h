@@ -1,6 +1,6 @@
 #pragma once
 // What reading and writing the Windows Firewall through COM share: the class and interface ids (the
-// MinGW import libraries do not carry them), owners for BSTRs and VARIANTs, and a rule copied out.
+// MinGW import libraries do not carry them), and a rule copied out.
 
 #include <netfw.h>
 #include <oleauto.h>
@@ -8,6 +8,7 @@
 
 #include <string>
 
+#include "base/ComValues.h"
 #include "base/Handles.h"
 #include "guard/FirewallModel.h"
 
@@ -19,20 +20,7 @@ inline constexpr CLSID kClsidRule = {0x2C5BC43E, 0x3369, 0x4C33, {0xAB, 0x0C, 0x
 inline constexpr IID kIidPolicy2 = {0x98325047, 0xC671, 0x4174, {0x8D, 0x81, 0xDE, 0xFC, 0xD3, 0xF0, 0x31, 0x86}};
 inline constexpr IID kIidRule = {0xAF230D27, 0xBABA, 0x4E42, {0xAC, 0xED, 0xF5, 0x24, 0xF2, 0x2C, 0xFC, 0xE2}};
 
-inline void FreeBstr(BSTR text) noexcept { SysFreeString(text); }
-using UniqueBstr = base::UniqueHandle<BSTR, &FreeBstr>;
-
-class ScopedVariant {
-public:
-    ScopedVariant() noexcept { VariantInit(&m_value); }
-    ~ScopedVariant() { VariantClear(&m_value); }
-    ScopedVariant(const ScopedVariant&) = delete;
-    ScopedVariant& operator=(const ScopedVariant&) = delete;
-    VARIANT* Get() noexcept { return &m_value; }
-
-private:
-    VARIANT m_value;
-};
+using base::UniqueBstr;
 
 // The policy object (INetFwPolicy2); its HRESULT when it cannot be had. COM is started on this thread
 // first if nobody has (the program does it at its start; tests and tools may not).

@@ -2,7 +2,8 @@
 
 #include <algorithm>
 
-#include "guard/NumberText.h"
+#include "base/DecimalText.h"
+#include "common/ProgramTitle.h"
 
 namespace guard::firewall {
 namespace {
@@ -47,8 +48,6 @@ bool EntryCovers(std::wstring_view entry, std::uint32_t port) {
            port <= high;
 }
 
-bool CarriesTcp(long protocol) { return protocol == kProtocolTcp || protocol == kProtocolAny; }
-
 bool AnyAddress(std::wstring_view addresses) {
     addresses = Trimmed(addresses);
     return addresses.empty() || addresses == L"*";
@@ -60,8 +59,7 @@ std::wstring_view FileNameOf(std::wstring_view path) {
 }
 
 bool Concerns(const Rule& rule, const Profile& profile, std::uint16_t port) {
-    return rule.enabled && rule.direction == Direction::In && CarriesTcp(rule.protocol) &&
-           (rule.profiles & profile.type) != 0 && PortListCovers(rule.localPorts, port) && AppliesToRemoteDesktop(rule);
+    return ConcernsInboundTcp(rule) && (rule.profiles & profile.type) != 0 && PortListCovers(rule.localPorts, port) && AppliesToRemoteDesktop(rule);
 }
 
 bool ProfileAdmits(const State& state, const Profile& profile, std::uint16_t port) {
@@ -82,6 +80,11 @@ bool ProfileAdmits(const State& state, const Profile& profile, std::uint16_t por
 }
 
 }  // namespace
+
+bool ConcernsInboundTcp(const Rule& rule) {
+    return rule.enabled && rule.direction == Direction::In &&
+           (rule.protocol == kProtocolTcp || rule.protocol == kProtocolAny);
+}
 
 bool PortListCovers(std::wstring_view localPorts, std::uint16_t port) {
     if (Trimmed(localPorts).empty()) return true;
@@ -109,11 +112,13 @@ FirewallVerdict VerdictFor(const State& state, std::uint16_t port) {
     return FirewallVerdict::Admits;
 }
 
+std::wstring OwnRuleName() { return std::wstring(common::kProgramTitle) + L" - 远程桌面 TCP"; }
+
 Rule OwnRule(std::uint16_t port, long profiles) {
     Rule rule;
-    rule.name = kOwnRuleName;
+    rule.name = OwnRuleName();
     rule.protocol = kProtocolTcp;
-    rule.localPorts = UnsignedText(port);
+    rule.localPorts = base::DecimalText64(port);
     rule.direction = Direction::In;
     rule.action = Action::Allow;
     rule.enabled = true;

@@ -54,6 +54,10 @@ struct State {
     std::vector<Rule> rules;
 };
 
+// Whether the rule is on, for inbound traffic and for TCP (or any protocol): the only rules that can
+// decide whether a TCP port is admitted.
+bool ConcernsInboundTcp(const Rule& rule);
+
 // Whether a LocalPorts list names the port: numbers, ranges and "*" do; keywords ("RPC", "RPC-EPMap",
 // "IPHTTPS", "Teredo", "Ply2Disc", ...) stand for ports chosen at run time and name none. An empty list
 // means every port.
@@ -67,7 +71,7 @@ FirewallVerdict VerdictFor(const State& state, std::uint16_t port);
 
 // The program's own allow rule (a fixed name) for inbound TCP on the port in the given profiles, and
 // whether a rule read back from the firewall is that rule as written (and would admit Remote Desktop).
-inline constexpr const wchar_t* kOwnRuleName = L"Korvane远程端口修改软件 - 远程桌面 TCP";
+std::wstring OwnRuleName();
 Rule OwnRule(std::uint16_t port, long profiles);
 bool ReadsBackAsWritten(const Rule& written, const Rule& readBack);
 

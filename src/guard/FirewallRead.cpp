@@ -40,22 +40,19 @@ HRESULT ReadRules(INetFwPolicy2* policy, State& state) {
     if (SUCCEEDED(hr)) hr = enumerator->QueryInterface(IID_IEnumVARIANT, items.PutVoid());
     if (FAILED(hr)) return hr;
     for (;;) {
-        VARIANT batch[kRulesPerFetch];
-        for (VARIANT& v : batch) VariantInit(&v);
+        base::ScopedVariant batch[kRulesPerFetch];
         ULONG fetched = 0;
-        hr = items->Next(kRulesPerFetch, batch, &fetched);
+        hr = items->Next(kRulesPerFetch, batch[0].Get(), &fetched);
         if (FAILED(hr)) return hr;
         HRESULT copied = S_OK;
         for (ULONG i = 0; i < fetched; ++i) {
             ComPtr<INetFwRule> rule;
-            if (SUCCEEDED(copied) && batch[i].vt == VT_DISPATCH && batch[i].pdispVal)
-                copied = batch[i].pdispVal->QueryInterface(kIidRule, rule.PutVoid());
+            const VARIANT& item = *batch[i];
+            if (SUCCEEDED(copied) && item.vt == VT_DISPATCH && item.pdispVal)
+                copied = item.pdispVal->QueryInterface(kIidRule, rule.PutVoid());
             Rule copy;
             if (SUCCEEDED(copied) && rule) copied = CopyRule(rule.Get(), false, copy);
-            if (SUCCEEDED(copied) && rule && copy.enabled && copy.direction == Direction::In &&
-                (copy.protocol == kProtocolTcp || copy.protocol == kProtocolAny))
-                state.rules.push_back(std::move(copy));
-            VariantClear(&batch[i]);
+            if (SUCCEEDED(copied) && rule && ConcernsInboundTcp(copy)) state.rules.push_back(std::move(copy));
         }
         if (FAILED(copied)) return copied;
         if (hr == S_FALSE || fetched < kRulesPerFetch) return S_OK;

@@ -2,6 +2,7 @@
 // it back by its name. Where the firewall accepts calls without storing anything (Wine), the read-back
 // fails or differs, so the change is never taken as made.
 
+#include "common/ProgramTitle.h"
 #include "guard/FirewallCom.h"
 #include "guard/Probes.h"
 
@@ -11,7 +12,7 @@ namespace {
 using base::ComPtr;
 using namespace firewall;
 
-constexpr const wchar_t* kOwnRuleDescription = L"远程桌面的入站 TCP 端口（由 Korvane远程端口修改软件 添加）";
+std::wstring OwnRuleDescription() { return L"远程桌面的入站 TCP 端口（由 " + std::wstring(common::kProgramTitle) + L" 添加）"; }
 
 UniqueBstr Bstr(const std::wstring& text) {
     return UniqueBstr(SysAllocStringLen(text.data(), static_cast<UINT>(text.size())));
@@ -39,7 +40,7 @@ HRESULT AddNew(INetFwRules* rules, const Rule& wanted) {
     HRESULT hr = CoCreateInstance(kClsidRule, nullptr, CLSCTX_INPROC_SERVER, kIidRule, rule.PutVoid());
     if (FAILED(hr)) return hr;
     const UniqueBstr name = Bstr(wanted.name);
-    const UniqueBstr description = Bstr(kOwnRuleDescription);
+    const UniqueBstr description = Bstr(OwnRuleDescription());
     if (!name || !description) return E_OUTOFMEMORY;
     hr = rule->put_Name(name.Get());
     if (SUCCEEDED(hr)) hr = rule->put_Description(description.Get());

@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "guard/Probes.h"
-#include "registry/SettingsCore.h"
+#include "settings/SettingsCore.h"
 
 namespace guard {
 namespace {
@@ -35,7 +35,7 @@ std::optional<Hazard> InUseHazard(std::uint16_t port) {
 // Group Policy's flag, read with the real registry functions: the windows' registry table records
 // what the commands themselves read and write, and a check made before them is not part of that.
 std::optional<std::uint32_t> PolicyDenyFlag() {
-    static const RegTable::RegistryApi real = RegTable::RealRegistryApi();
+    static const settings::RegistryApi real = settings::RealRegistryApi();
     return settings::ReadPolicyDenyFlag(real);
 }
 

@@ -40,12 +40,6 @@ struct FirewallChange {
     bool done = false;
     long hresult = 0;  // the first failing call's HRESULT when not done (0 when it read back wrong)
 };
-FirewallChange AllowInboundTcp(std::uint16_t port);
-
-// The windows' extra box: shows WarningText with the program's title, style
-// MB_OKCANCEL | MB_ICONWARNING | MB_DEFBUTTON2, and returns true when there was nothing to show or the
-// user pressed OK.
-inline constexpr UINT kStyleLockoutWarning = MB_OKCANCEL | MB_ICONWARNING | MB_DEFBUTTON2;
-bool ProceedDespite(const std::vector<Hazard>& hazards);
+[[nodiscard]] FirewallChange AllowInboundTcp(std::uint16_t port);
 
 }  // namespace guard

@@ -1,5 +1,5 @@
 #include "guard/Hazard.h"
-#include "guard/NumberText.h"
+#include "base/DecimalText.h"
 
 namespace guard {
 namespace {
@@ -9,18 +9,18 @@ constexpr const wchar_t* kLineBreak = L"\r\n";
 std::wstring PortInUse(const Hazard& hazard) {
     std::wstring owner;
     if (!hazard.ownerImage.empty() && hazard.ownerPid != 0) {
-        owner = L"（" + hazard.ownerImage + L"，PID " + UnsignedText(hazard.ownerPid) + L"）";
+        owner = L"（" + hazard.ownerImage + L"，PID " + base::DecimalText64(hazard.ownerPid) + L"）";
     } else if (hazard.ownerPid != 0) {
-        owner = L"（PID " + UnsignedText(hazard.ownerPid) + L"）";
+        owner = L"（PID " + base::DecimalText64(hazard.ownerPid) + L"）";
     }
-    return L"端口 " + UnsignedText(hazard.port) + L" 已被其他程序" + owner +
+    return L"端口 " + base::DecimalText64(hazard.port) + L" 已被其他程序" + owner +
            L"占用，重启后远程桌面将无法在此端口监听。";
 }
 
 std::wstring FirewallClosed(const Hazard& hazard) {
     const wchar_t* consequence =
         hazard.isCurrentPort ? L"开启后仍将无法远程连接。" : L"重启后将无法通过新端口远程连接。";
-    return L"Windows 防火墙没有放行 TCP " + UnsignedText(hazard.port) + L" 端口的入站连接，" + consequence +
+    return L"Windows 防火墙没有放行 TCP " + base::DecimalText64(hazard.port) + L" 端口的入站连接，" + consequence +
            L"请先在防火墙（以及云服务器的安全组）中放行该端口。";
 }
 
@@ -31,7 +31,7 @@ std::wstring Describe(const Hazard& hazard) {
         case HazardKind::PortInUse:
             return PortInUse(hazard);
         case HazardKind::PortForbidden:
-            return L"端口 " + UnsignedText(hazard.port) +
+            return L"端口 " + base::DecimalText64(hazard.port) +
                    L" 属于系统保留或禁止使用的端口，远程桌面可能无法在此端口监听。";
         case HazardKind::FirewallClosed:
             return FirewallClosed(hazard);

@@ -7,7 +7,7 @@
 
 #include "base/Handles.h"
 #include "guard/Probes.h"
-#include "guard/SystemLibrary.h"
+#include "base/SystemLibrary.h"
 
 namespace guard {
 namespace {
@@ -24,12 +24,12 @@ struct Winsock {
 Winsock LoadWinsock() {
     Winsock ws;
     const wchar_t* dll = L"ws2_32.dll";
-    auto startup = SystemFunctionAs<int WSAAPI(WORD, LPWSADATA)>(dll, "WSAStartup");
-    ws.socket = SystemFunctionAs<SOCKET WSAAPI(int, int, int)>(dll, "socket");
-    ws.setsockopt = SystemFunctionAs<int WSAAPI(SOCKET, int, int, const char*, int)>(dll, "setsockopt");
-    ws.bind = SystemFunctionAs<int WSAAPI(SOCKET, const sockaddr*, int)>(dll, "bind");
-    ws.closesocket = SystemFunctionAs<int WSAAPI(SOCKET)>(dll, "closesocket");
-    ws.lastError = SystemFunctionAs<int WSAAPI()>(dll, "WSAGetLastError");
+    auto startup = base::SystemFunctionAs<int WSAAPI(WORD, LPWSADATA)>(dll, "WSAStartup");
+    ws.socket = base::SystemFunctionAs<SOCKET WSAAPI(int, int, int)>(dll, "socket");
+    ws.setsockopt = base::SystemFunctionAs<int WSAAPI(SOCKET, int, int, const char*, int)>(dll, "setsockopt");
+    ws.bind = base::SystemFunctionAs<int WSAAPI(SOCKET, const sockaddr*, int)>(dll, "bind");
+    ws.closesocket = base::SystemFunctionAs<int WSAAPI(SOCKET)>(dll, "closesocket");
+    ws.lastError = base::SystemFunctionAs<int WSAAPI()>(dll, "WSAGetLastError");
     WSADATA data{};
     // Started once and never cleaned up: Winsock ends with the process.
     ws.ready = startup && ws.socket && ws.setsockopt && ws.bind && ws.closesocket && ws.lastError &&

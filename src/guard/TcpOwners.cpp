@@ -9,7 +9,7 @@
 
 #include "base/Handles.h"
 #include "guard/Probes.h"
-#include "guard/SystemLibrary.h"
+#include "base/SystemLibrary.h"
 
 namespace guard {
 namespace {
@@ -27,7 +27,7 @@ std::uint16_t HostPort(DWORD networkPort) {
 // The table of one address family; empty when it cannot be read. The size is asked first and asked
 // again if the table grew in between.
 bool ReadTable(ULONG family, std::vector<std::uint64_t>& buffer) {
-    static GetTableFn* const getTable = SystemFunctionAs<GetTableFn>(L"iphlpapi.dll", "GetExtendedTcpTable");
+    static GetTableFn* const getTable = base::SystemFunctionAs<GetTableFn>(L"iphlpapi.dll", "GetExtendedTcpTable");
     if (!getTable) return false;
     DWORD size = 0;
     for (int attempt = 0; attempt < 4; ++attempt) {

@@ -9,7 +9,7 @@
 #include <string>
 #include <variant>
 
-#include "registry/SettingsCore.h"
+#include "settings/SettingsCore.h"
 
 namespace RegTable {
 
@@ -30,21 +30,21 @@ std::wstring TextForm(const TypedValue& value);
 // Writes the value text, converted like a typed port, as a REG_DWORD; creates missing keys.
 // An empty text is replaced by " " in the caller's variable. True when the key could be created or
 // opened and the value was written.
-bool SetDwordValue(HKEY root, const std::wstring& keyPath, const std::wstring& valueName, std::wstring& valueText);
+[[nodiscard]] bool SetDwordValue(HKEY root, const std::wstring& keyPath, const std::wstring& valueName, std::wstring& valueText);
 
 // The value as text (REG_SZ, REG_EXPAND_SZ unexpanded, REG_DWORD as decimal); "" when unreadable.
 std::wstring GetValueText(HKEY root, const std::wstring& keyPath, const std::wstring& valueName);
 
 // Reads a REG_DWORD or REG_SZ value of a key the caller opened; returns the registry's status,
 // or kUnreadType. The out value is written only when the read succeeds (or a string read fails).
-long QueryValueVariant(HKEY key, const std::wstring& valueName, TypedValue& out);
+[[nodiscard]] long QueryValueVariant(HKEY key, const std::wstring& valueName, TypedValue& out);
 
 // The Remote Desktop listening port as decimal text; "" after a warning when it cannot be read.
 std::wstring GetRemotePort();
 // Writes the port at both port keys, the second also when the first failed; true when both succeeded.
-bool SetRemotePort(std::wstring& portText);
+[[nodiscard]] bool SetRemotePort(std::wstring& portText);
 // False only when the deny flag reads exactly "1": every failure to read counts as allowed.
 bool IsRemoteEnabled();
-bool SetRemoteEnabled(bool allow);
+[[nodiscard]] bool SetRemoteEnabled(bool allow);
 
 }  // namespace RegTable

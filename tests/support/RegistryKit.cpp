@@ -122,8 +122,8 @@ ScopedVolatileKey::ScopedVolatileKey(const std::string& path) : m_path(path) {
 
 ScopedVolatileKey::~ScopedVolatileKey() { DeleteTree(m_path); }
 
-RegistryRecorder::RegistryRecorder() : m_real(RegTable::RealRegistryApi()) {
-    RegTable::RegistryApi& api = RegTable::Registry();
+RegistryRecorder::RegistryRecorder() : m_real(settings::RealRegistryApi()) {
+    settings::RegistryApi& api = settings::Registry();
     api.CreateKeyEx = [this](HKEY root, LPCSTR path, DWORD reserved, LPSTR keyClass, DWORD options, REGSAM access,
                              LPSECURITY_ATTRIBUTES attributes, PHKEY result, LPDWORD disposition) {
         RegCall call{"Create", nullptr, root, path ? path : "", reserved, keyClass ? keyClass : "", options, access};
@@ -180,7 +180,7 @@ RegistryRecorder::RegistryRecorder() : m_real(RegTable::RealRegistryApi()) {
     };
 }
 
-RegistryRecorder::~RegistryRecorder() { RegTable::Registry() = m_real; }
+RegistryRecorder::~RegistryRecorder() { settings::Registry() = m_real; }
 
 std::vector<RegCall> RegistryRecorder::Of(const std::string& function) const {
     std::vector<RegCall> out;

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "registry/RegistryApi.h"
+#include "settings/RegistryApi.h"
 
 namespace testkit {
 
@@ -98,7 +98,7 @@ public:
     int ClosedKeys() const;
 
 private:
-    RegTable::RegistryApi m_real;
+    settings::RegistryApi m_real;
 };
 
 }  // namespace testkit

@@ -55,10 +55,13 @@ void Settle() {
     }
 }
 
+// The pictures must show what the registry holds: a seed that cannot be written stops the run.
 void Seed(const wchar_t* port, bool allowed) {
     std::wstring text = port;
-    RegTable::SetRemotePort(text);
-    RegTable::SetRemoteEnabled(allowed);
+    if (!RegTable::SetRemotePort(text) || !RegTable::SetRemoteEnabled(allowed)) {
+        fwprintf(stderr, L"cannot seed the registry\n");
+        ExitProcess(1);
+    }
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 #include "ui/main/FormMain.h"
 
 #include "base/PendingError.h"
+#include "common/ProgramTitle.h"
 #include "resource.h"
 #include "ui/main/MakerAddress.h"
 #include "ui/toolkit/Dpi.h"
@@ -29,7 +30,7 @@ static_assert(kWmDpiChanged == WM_DPICHANGED);
 }  // namespace
 
 bool FormMain::CreateForm() {
-    const std::wstring caption = std::wstring(L"Korvane远程端口修改软件 - ") + HostName(kMakerAddress);
+    const std::wstring caption = std::wstring(common::kProgramTitle) + L" - " + HostName(kMakerAddress);
     const UINT dpi = toolkit::WindowDpi(nullptr);
     const RECT rect{0, 0, toolkit::TwipsToPixels(kMainWidthTw, dpi), toolkit::TwipsToPixels(kMainHeightTw, dpi)};
     if (!CreateTopLevel(MainClass(), caption, kMainStyle, 0, rect)) {

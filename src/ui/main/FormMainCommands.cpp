@@ -5,6 +5,7 @@
 #include "guard/Guard.h"
 #include "registry/RegTable.h"
 #include "ui/main/FormMain.h"
+#include "ui/main/GuardPrompt.h"
 #include "ui/toolkit/MessageBox.h"
 #include "base/PendingError.h"
 
@@ -32,16 +33,17 @@ std::optional<std::uint16_t> PortOf(const std::wstring& text) {
 }  // namespace
 
 void FormMain::Cmd_Change_Click() {
+    const base::ErrorClearedAtEnd clearAtEnd;
     const std::wstring newPort = common::TrimSpaces(Ctl(Text_NewPort).Text());
     // Not a plain number, or outside 0 to 65535: one warning for both.
     if (!common::AcceptedPort(newPort)) {
         toolkit::ShowMessage(kPortRefused, toolkit::kStyleWarning);
-        return base::ClearError();
+        return;
     }
-    if (newPort == LastAppliedPort) return base::ClearError();
-    if (!guard::ProceedDespite(guard::CheckPortChange(*PortOf(newPort), PortOf(CurrentPort))))
-        return base::ClearError();
-    if (!Confirmed(ChangeConfirmation(OriginalPort, newPort), toolkit::kStyleConfirm)) return base::ClearError();
+    if (newPort == LastAppliedPort) return;
+    if (!ProceedDespite(guard::CheckPortChange(*PortOf(newPort), PortOf(CurrentPort))))
+        return;
+    if (!Confirmed(ChangeConfirmation(OriginalPort, newPort), toolkit::kStyleConfirm)) return;
 
     LastAppliedPort = newPort;  // remembered whatever the write's outcome
     std::wstring portText = newPort;
@@ -51,7 +53,6 @@ void FormMain::Cmd_Change_Click() {
         ReportChangeFailure();
     }
     RefreshAll();
-    base::ClearError();
 }
 
 void FormMain::ReportChangeFailure() {
@@ -64,7 +65,8 @@ void FormMain::ReportChangeFailure() {
 }
 
 void FormMain::Cmd_Revert_Click() {
-    if (OriginalPort.size() < 2) return base::ClearError();
+    const base::ErrorClearedAtEnd clearAtEnd;
+    if (OriginalPort.size() < 2) return;
     std::wstring portText = OriginalPort;
     // A failed restore must not read as done: the admin relies on this command to recover.
     if (RegTable::SetRemotePort(portText)) {
@@ -73,22 +75,23 @@ void FormMain::Cmd_Revert_Click() {
         ReportChangeFailure();
     }
     RefreshAll();
-    base::ClearError();
 }
 
 void FormMain::Cmd_Open_Click() {
-    if (RemoteEnabled) return base::ClearError();
-    if (!guard::ProceedDespite(guard::CheckTurnOn(PortOf(CurrentPort)))) return base::ClearError();
-    if (!Confirmed(L"确定要打开远程连接吗？", toolkit::kStylePlainConfirm)) return base::ClearError();
+    const base::ErrorClearedAtEnd clearAtEnd;
+    if (RemoteEnabled) return;
+    if (!ProceedDespite(guard::CheckTurnOn(PortOf(CurrentPort)))) return;
+    if (!Confirmed(L"确定要打开远程连接吗？", toolkit::kStylePlainConfirm)) return;
     SetRemoteAccess(true);
 }
 
 void FormMain::Cmd_Close_Click() {
-    if (!RemoteEnabled) return base::ClearError();
-    if (!guard::ProceedDespite(guard::CheckTurnOff())) return base::ClearError();
+    const base::ErrorClearedAtEnd clearAtEnd;
+    if (!RemoteEnabled) return;
+    if (!ProceedDespite(guard::CheckTurnOff())) return;
     const std::wstring question = std::wstring(L"您确定要关闭远程连接吗？") + kLineBreak + kLineBreak +
                                   L"注意：关闭后，您将不能通过远程连接进入服务器。";
-    if (!Confirmed(question, toolkit::kStyleConfirm)) return base::ClearError();
+    if (!Confirmed(question, toolkit::kStyleConfirm)) return;
     SetRemoteAccess(false);
 }
 
@@ -101,7 +104,6 @@ void FormMain::SetRemoteAccess(bool allow) {
         toolkit::ShowMessage(L"操作失败！错误 未知。", toolkit::kStyleWarning);
     }
     RefreshAll();
-    base::ClearError();
 }
 
 }  // namespace ui

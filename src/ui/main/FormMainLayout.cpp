@@ -1,7 +1,10 @@
 #include "ui/main/FormMainLayout.h"
 
+#include "base/PendingError.h"
 #include "resource.h"
+#include "ui/main/FormMain.h"
 #include "ui/main/MakerAddress.h"
+#include "ui/toolkit/Dpi.h"
 
 namespace ui {
 namespace {
@@ -57,5 +60,14 @@ const std::array<toolkit::ControlSpec, 19> kMainLayout = {{
     {.id = Label3, .kind = ControlKind::Label, .container = FrameCurr, .text = L"<-->",
      .rectTw = {2640, 720, 375, 255}, .tabIndex = 11},
 }};
+
+// The window is held at one size, at its DPI.
+void FormMain::Form_Resize() {
+    const base::ErrorClearedAtEnd clearAtEnd;
+    if (!Hwnd()) return;
+    const UINT dpi = m_controls.Dpi();
+    // Refused while minimised: the pending error is cleared at the end, so no message appears.
+    SetOuterSize(toolkit::TwipsToPixels(kMainWidthTw, dpi), toolkit::TwipsToPixels(kMainHeightTw, dpi));
+}
 
 }  // namespace ui

@@ -9,6 +9,7 @@
 namespace ui {
 
 void FormMain::RefreshRemoteStatus() {
+    const base::ErrorClearedAtEnd clearAtEnd;
     base::ClearError();
     RemoteEnabled = RegTable::IsRemoteEnabled();
     toolkit::Control& status = Ctl(Label_RemoteStatus);
@@ -17,21 +18,20 @@ void FormMain::RefreshRemoteStatus() {
     Ctl(Image_Status).SetPicture(Ctl(RemoteEnabled ? Image_OK : Image_NG).Picture());
     Ctl(Cmd_Open).SetVisible(!RemoteEnabled);
     Ctl(Cmd_Close).SetVisible(RemoteEnabled);
-    base::ClearError();
 }
 
 void FormMain::RefreshPort() {
+    const base::ErrorClearedAtEnd clearAtEnd;
     base::ClearError();
     CurrentPort = RegTable::GetRemotePort();
     if (OriginalPort.empty()) OriginalPort = CurrentPort;
     Ctl(Text_CurrPort).SetText(CurrentPort);
-    base::ClearError();
 }
 
 void FormMain::RefreshAll() {
+    const base::ErrorClearedAtEnd clearAtEnd;
     RefreshRemoteStatus();
     RefreshPort();
-    base::ClearError();
 }
 
 void FormMain::Form_Load() {
@@ -42,6 +42,7 @@ void FormMain::Form_Load() {
 
 // Runs once per program: reads the registry while the splash's bar grows, before the window is shown.
 void FormMain::OneTimeLoadBody() {
+    const base::ErrorClearedAtEnd clearAtEnd;
     common::StartupPending = false;
     Ctl(Cmd_Open).SetLeft(Ctl(Cmd_Close).Left());
     common::ShowStartupProgress(1800);
@@ -63,7 +64,6 @@ void FormMain::OneTimeLoadBody() {
     toolkit::Pause(50);
     toolkit::DoEvents();
     common::ShowStartupProgress(5000);
-    base::ClearError();
 }
 
 }  // namespace ui

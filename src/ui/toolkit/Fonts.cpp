@@ -2,15 +2,16 @@
 
 #include <cwchar>
 
+#include "base/SystemLibrary.h"
+
 namespace toolkit {
 namespace {
 
 NONCLIENTMETRICSW MetricsForDpi(UINT dpi) {
     NONCLIENTMETRICSW metrics{};
     metrics.cbSize = sizeof(metrics);
-    using ForDpiFn = BOOL(WINAPI*)(UINT, UINT, PVOID, UINT, UINT);
-    static const auto forDpi = reinterpret_cast<ForDpiFn>(
-        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"user32.dll"), "SystemParametersInfoForDpi")));
+    using ForDpiFn = BOOL WINAPI(UINT, UINT, PVOID, UINT, UINT);
+    static const auto forDpi = base::SystemFunctionAs<ForDpiFn>(L"user32.dll", "SystemParametersInfoForDpi");
     if (forDpi && forDpi(SPI_GETNONCLIENTMETRICS, sizeof(metrics), &metrics, 0, dpi)) return metrics;
     SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof(metrics), &metrics, 0);
     // Older systems report the metrics at the screen's DPI: scale them to the window's.

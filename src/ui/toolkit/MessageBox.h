@@ -7,10 +7,11 @@
 #include <string>
 
 #include "base/Seam.h"
+#include "common/ProgramTitle.h"
 
 namespace toolkit {
 
-inline constexpr const wchar_t* kAppTitle = L"Korvane远程端口修改软件";
+inline constexpr const wchar_t* kAppTitle = common::kProgramTitle;
 
 // The four kinds of box the program shows, pinned to the style values it has always used.
 inline constexpr UINT kStyleWarning = MB_OK | MB_ICONEXCLAMATION;

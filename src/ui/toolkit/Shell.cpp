@@ -2,6 +2,8 @@
 
 #include <shellapi.h>
 
+#include "base/SystemLibrary.h"
+
 namespace toolkit {
 
 namespace {
@@ -10,12 +12,7 @@ namespace {
 // only from System32.
 HINSTANCE ShellExecuteFromSystem32(HWND owner, LPCSTR verb, LPCSTR file, LPCSTR parameters, LPCSTR directory,
                                    INT show) {
-    static const auto shellExecute = [] {
-        HMODULE shell = LoadLibraryExW(L"shell32.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
-        return shell ? reinterpret_cast<decltype(&ShellExecuteA)>(
-                           reinterpret_cast<void*>(GetProcAddress(shell, "ShellExecuteA")))
-                     : nullptr;
-    }();
+    static const auto shellExecute = base::SystemFunctionAs<decltype(ShellExecuteA)>(L"shell32.dll", "ShellExecuteA");
     if (!shellExecute) return reinterpret_cast<HINSTANCE>(static_cast<INT_PTR>(SE_ERR_DLLNOTFOUND));
     return shellExecute(owner, verb, file, parameters, directory, show);
 }

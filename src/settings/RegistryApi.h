@@ -8,7 +8,7 @@
 
 #include "base/Handles.h"
 
-namespace RegTable {
+namespace settings {
 
 struct RegistryApi {
     std::function<LONG(HKEY, LPCSTR, DWORD, LPSTR, DWORD, REGSAM, LPSECURITY_ATTRIBUTES, PHKEY, LPDWORD)> CreateKeyEx;
@@ -24,8 +24,12 @@ RegistryApi RealRegistryApi();
 // The table in use; tests assign to it and put RealRegistryApi() back.
 RegistryApi& Registry();
 
-// Keys are closed through the table too, so a recorder sees every close.
-inline void CloseKeyThroughTable(HKEY key) noexcept { Registry().CloseKey(key); }
-using ScopedKey = base::UniqueHandle<HKEY, &CloseKeyThroughTable>;
+// A key is closed through the table it was opened with, so a recorder sees every close, and a read made
+// through another table (the guard's, with the real functions) closes through that one.
+struct KeyCloser {
+    const RegistryApi* api = &Registry();
+    void operator()(HKEY key) const noexcept { api->CloseKey(key); }
+};
+using ScopedKey = base::OwnedHandle<HKEY, KeyCloser>;
 
-}  // namespace RegTable
+}  // namespace settings

@@ -1,4 +1,4 @@
-#include "registry/SettingsCore.h"
+#include "settings/SettingsCore.h"
 
 #include <algorithm>
 #include <new>
@@ -6,13 +6,10 @@
 
 #include "base/AnsiText.h"
 #include "base/DecimalText.h"
-#include "registry/RegistryApi.h"
+#include "settings/RegistryApi.h"
 
 namespace settings {
 namespace {
-
-using RegTable::Registry;
-using RegTable::ScopedKey;
 
 const HKEY kLocalMachine = HKEY_LOCAL_MACHINE;
 
@@ -126,10 +123,19 @@ long QueryValue(HKEY key, std::wstring_view valueName, TypedValue& out) {
 
 std::wstring_view PathOf(PortKey key) { return key == PortKey::RdpTcp ? kRdpTcpKey : kRdpwdTcpKey; }
 
-std::optional<std::int32_t> PortReading::Number() const {
+std::optional<std::int32_t> TypedReading::Number() const {
     if (!Ok()) return std::nullopt;
     if (const auto* number = std::get_if<std::int32_t>(&value)) return *number;
     return std::nullopt;
+}
+
+TypedReading ReadTypedValue(std::wstring_view keyPath, std::wstring_view valueName) {
+    TypedReading read;
+    const std::string path = base::ToAnsi(keyPath);
+    ScopedKey key;
+    read.status = Registry().OpenKeyEx(kLocalMachine, path.c_str(), 0, kKeyAccess, key.Put());
+    if (read.Ok()) read.status = QueryValue(key.Get(), valueName, read.value);
+    return read;
 }
 
 PortReading ReadPort(PortKey which) {
@@ -161,21 +167,19 @@ long WriteDenyFlag(bool deny) {
 
 std::optional<std::uint32_t> ReadPolicyDenyFlag() { return ReadPolicyDenyFlag(Registry()); }
 
-std::optional<std::uint32_t> ReadPolicyDenyFlag(const RegTable::RegistryApi& api) {
+std::optional<std::uint32_t> ReadPolicyDenyFlag(const RegistryApi& api) {
     const std::string path = base::ToAnsi(kPolicyKey);
-    HKEY opened = nullptr;
-    if (api.OpenKeyEx(kLocalMachine, path.c_str(), 0, KEY_QUERY_VALUE, &opened) != ERROR_SUCCESS) return std::nullopt;
-    struct Closer {
-        const RegTable::RegistryApi& api;
-        HKEY key;
-        ~Closer() { api.CloseKey(key); }
-    } closer{api, opened};
+    ScopedKey key{KeyCloser{&api}};
+    if (api.OpenKeyEx(kLocalMachine, path.c_str(), 0, KEY_QUERY_VALUE, key.Put()) != ERROR_SUCCESS) {
+        key.Release();  // a failed open hands back no key to close
+        return std::nullopt;
+    }
     const std::string name = base::ToAnsi(kDenyValue);
     DWORD type = REG_NONE;
     BYTE bytes[4] = {};
     DWORD size = sizeof(bytes);
-    if (api.QueryValueEx(opened, name.c_str(), nullptr, &type, bytes, &size) != ERROR_SUCCESS || type != REG_DWORD ||
-        size != sizeof(bytes))
+    if (api.QueryValueEx(key.Get(), name.c_str(), nullptr, &type, bytes, &size) != ERROR_SUCCESS ||
+        type != REG_DWORD || size != sizeof(bytes))
         return std::nullopt;
     return static_cast<std::uint32_t>(LittleEndianInt32(bytes));
 }

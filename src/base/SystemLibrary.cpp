@@ -1,6 +1,6 @@
-#include "guard/SystemLibrary.h"
+#include "base/SystemLibrary.h"
 
-namespace guard {
+namespace base {
 
 FARPROC SystemFunction(const wchar_t* dll, const char* name) {
     // A module loaded here is never freed: the functions taken from it live in statics.
@@ -8,4 +8,4 @@ FARPROC SystemFunction(const wchar_t* dll, const char* name) {
     return module ? GetProcAddress(module, name) : nullptr;
 }
 
-}  // namespace guard
+}  // namespace base

@@ -1,6 +1,6 @@
-#include "registry/RegistryApi.h"
+#include "settings/RegistryApi.h"
 
-namespace RegTable {
+namespace settings {
 
 RegistryApi RealRegistryApi() {
     return RegistryApi{&RegCreateKeyExA, &RegOpenKeyExA, &RegQueryValueExA, &RegSetValueExA, &RegCloseKey};
@@ -11,4 +11,4 @@ RegistryApi& Registry() {
     return api;
 }
 
-}  // namespace RegTable
+}  // namespace settings

@@ -1,7 +1,7 @@
 #pragma once
 // The Remote Desktop values themselves, read and written with the registry's own status codes and
 // nothing else: no message box, no pending error, no locale. The windows' registry routines (RegTable)
-// are built on it, and so are the lockout guard and the console program. Every call goes through the
+// are built on it, and so are the lockout guard and the console program, which links no window code. Every call goes through the
 // registry table (RegistryApi.h), so tests can record calls and make them fail.
 
 #include <windows.h>
@@ -12,7 +12,7 @@
 #include <string_view>
 #include <variant>
 
-#include "registry/RegistryApi.h"
+#include "settings/RegistryApi.h"
 
 namespace settings {
 
@@ -46,7 +46,7 @@ struct DwordWrite {
     long Status() const { return keyStatus != ERROR_SUCCESS ? keyStatus : valueStatus; }
 };
 // Creates or opens the key (missing keys along the path are created) and writes a REG_DWORD.
-DwordWrite WriteDword(HKEY root, std::wstring_view keyPath, std::wstring_view valueName, std::uint32_t bits);
+[[nodiscard]] DwordWrite WriteDword(HKEY root, std::wstring_view keyPath, std::wstring_view valueName, std::uint32_t bits);
 
 struct ValueText {
     long status = ERROR_SUCCESS;  // 0, the registry's code, or kUnreadType
@@ -54,27 +54,34 @@ struct ValueText {
 };
 // Reads a value into a 1024-byte buffer: REG_SZ and REG_EXPAND_SZ (unexpanded) as their text,
 // REG_DWORD as its decimal digits; other types give kUnreadType.
-ValueText ReadValueText(HKEY root, std::wstring_view keyPath, std::wstring_view valueName);
+[[nodiscard]] ValueText ReadValueText(HKEY root, std::wstring_view keyPath, std::wstring_view valueName);
 
 // Reads a REG_DWORD or REG_SZ value of a key the caller opened. The out value is written only when
 // the read succeeds (or a string read fails, which empties it).
-long QueryValue(HKEY key, std::wstring_view valueName, TypedValue& out);
+[[nodiscard]] long QueryValue(HKEY key, std::wstring_view valueName, TypedValue& out);
 
-// ---- The Remote Desktop settings -------------------------------------------------------------
-
-enum class PortKey { RdpTcp, RdpwdTcp };
-std::wstring_view PathOf(PortKey key);
-
-struct PortReading {
-    long status = ERROR_SUCCESS;
+// A value read with its type kept, so "already set" can mean the exact REG_DWORD.
+struct TypedReading {
+    long status = ERROR_SUCCESS;  // 0, the registry's code, or kUnreadType
     TypedValue value;
     bool Ok() const { return status == ERROR_SUCCESS; }
     std::wstring Text() const { return TextForm(value); }
     // The number when the value is a REG_DWORD that was read.
     std::optional<std::int32_t> Number() const;
 };
-// The port at one of the two keys (the first is the one Remote Desktop listens on).
-PortReading ReadPort(PortKey key = PortKey::RdpTcp);
+// Opens the key and reads the value, keeping the open's own status: a missing key reads as missing (2)
+// rather than as a query on no key. Used by both programs wherever the type matters.
+[[nodiscard]] TypedReading ReadTypedValue(std::wstring_view keyPath, std::wstring_view valueName);
+
+// ---- The Remote Desktop settings -------------------------------------------------------------
+
+enum class PortKey { RdpTcp, RdpwdTcp };
+std::wstring_view PathOf(PortKey key);
+
+using PortReading = TypedReading;
+// The port at one of the two keys (the first is the one Remote Desktop listens on). As the windows have
+// always read it: a key that cannot be opened shows as the failing query on no key.
+[[nodiscard]] PortReading ReadPort(PortKey key = PortKey::RdpTcp);
 
 struct PortWriting {
     long rdpTcp = ERROR_SUCCESS;
@@ -84,7 +91,7 @@ struct PortWriting {
     long FirstFailure() const { return rdpTcp != ERROR_SUCCESS ? rdpTcp : rdpwdTcp; }
 };
 // Writes the port at both keys; the second write is made also when the first failed.
-PortWriting WritePort(std::int32_t port);
+[[nodiscard]] PortWriting WritePort(std::int32_t port);
 
 struct DenyReading {
     long status = ERROR_SUCCESS;
@@ -92,15 +99,15 @@ struct DenyReading {
     // Only a flag that reads exactly "1" refuses: every failure to read counts as allowed.
     bool Allowed() const { return text != L"1"; }
 };
-DenyReading ReadDenyFlag();
+[[nodiscard]] DenyReading ReadDenyFlag();
 // 1 refuses connections, 0 allows them.
-long WriteDenyFlag(bool deny);
+[[nodiscard]] long WriteDenyFlag(bool deny);
 
 // The policy's deny flag when Group Policy sets one (a REG_DWORD under kPolicyKey); nothing when the
 // key or the value is missing or is not a number. Read with query rights only.
 std::optional<std::uint32_t> ReadPolicyDenyFlag();
 // The same read through a registry table of the caller's (the key is closed through it too): the
 // lockout guard reads with the real functions, so its checks never show among the commands' own calls.
-std::optional<std::uint32_t> ReadPolicyDenyFlag(const RegTable::RegistryApi& api);
+std::optional<std::uint32_t> ReadPolicyDenyFlag(const RegistryApi& api);
 
 }  // namespace settings
