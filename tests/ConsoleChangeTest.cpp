@@ -133,7 +133,7 @@ TEST_F(ConsoleChangeTest, WhatIfReportsTheChangeAndEveryHazardButWritesNothing) 
         const JsonValue json = Json(run);
         EXPECT_TRUE(json["whatIf"].boolean);
         EXPECT_EQ(WritesIn(recorder), 0u);
-        EXPECT_TRUE(guard.Of("AllowInboundTcp").empty());
+        EXPECT_TRUE(guard.Of("OpenFirewallPort").empty());
         EXPECT_EQ(Port1(), 3389u);
         EXPECT_EQ(Port2(), 3389u);
         EXPECT_EQ(Deny(), 0u);

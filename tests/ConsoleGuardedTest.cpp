@@ -100,7 +100,8 @@ TEST_F(ConsoleGuardedTest, PolicyHazardsRefuseTheSwitchUnlessForced) {
 TEST_F(ConsoleGuardedTest, OpenFirewallGoesFirstAndAFailureStopsBeforeTheRegistry) {
     RegistryRecorder recorder;
     FakeGuard guard(&recorder);
-    guard.change = {false, static_cast<long>(0x80070005)};
+    guard.opening.failure = guard::OpenFailure::WriteFailed;
+    guard.opening.hresult = static_cast<long>(0x80070005);
     ConsoleRun run = RunConsole({L"set-port", L"3390", L"--open-firewall", L"--json"});
     EXPECT_EQ(run.exitCode, 1);
     auto json = run.Json();
@@ -108,19 +109,23 @@ TEST_F(ConsoleGuardedTest, OpenFirewallGoesFirstAndAFailureStopsBeforeTheRegistr
     EXPECT_EQ((*json)["firewallRule"]["result"].text, L"failed");
     EXPECT_EQ((*json)["firewallRule"]["port"].number, 3390);
     EXPECT_EQ((*json)["error"]["code"].number, 0x80070005);
+    EXPECT_EQ((*json)["error"]["text"].text,
+              L"未能在 Windows 防火墙中放行端口 3390：写入防火墙规则失败，错误 0x80070005；防火墙与注册表均未作修改。");
     EXPECT_FALSE((*json)["changed"].boolean);
     EXPECT_EQ(WritesIn(recorder), 0u);
     EXPECT_EQ(Port1(), 3389u);
 
     // Read back as written: then the registry, after the rule. A closed firewall on the new port is
     // what the option fixes, so it does not refuse.
-    guard.change = {true, 0};
+    guard.opening = {};
+    guard.opening.admitted = true;
+    guard.opening.added = {L"TCP rule", L"UDP rule"};
     guard.portHazards = {{guard::HazardKind::FirewallClosed, 3390}};
     run = RunConsole({L"set-port", L"3390", L"--open-firewall"});
     EXPECT_EQ(run.exitCode, 0);
-    EXPECT_EQ(run.out, L"已在 Windows 防火墙中放行 TCP 3390。\r\n端口已由 3389 改为 3390（两处端口设置均已写入），"
-                       L"重新启动计算机后生效。\r\n");
-    const std::vector<GuardCall> added = guard.Of("AllowInboundTcp");
+    EXPECT_EQ(run.out, L"已在 Windows 防火墙中放行 TCP 和 UDP 3390（所有网络配置文件），并已确认该端口放行。\r\n"
+                       L"端口已由 3389 改为 3390（两处端口设置均已写入），重新启动计算机后生效。\r\n");
+    const std::vector<GuardCall> added = guard.Of("OpenFirewallPort");
     ASSERT_EQ(added.size(), 2u);
     for (size_t i = 0; i < added[1].registryCallsBefore; ++i)
         EXPECT_NE(recorder.calls[i].function, "Set") << "a registry write came before the firewall";
@@ -129,19 +134,21 @@ TEST_F(ConsoleGuardedTest, OpenFirewallGoesFirstAndAFailureStopsBeforeTheRegistr
     // Any other hazard still refuses, before the firewall is touched.
     guard.portHazards = {{guard::HazardKind::PortInUse, 3391}};
     EXPECT_EQ(RunConsole({L"set-port", L"3391", L"--open-firewall"}).exitCode, 3);
-    EXPECT_EQ(guard.Of("AllowInboundTcp").size(), 2u);
+    EXPECT_EQ(guard.Of("OpenFirewallPort").size(), 2u);
 }
 
 TEST_F(ConsoleGuardedTest, OpenFirewallAddsNoRuleWhenAdmittedAndUsesTheCurrentPortForEnable) {
     FakeGuard guard;
-    guard.verdict = guard::FirewallVerdict::Admits;
+    guard.opening.admitted = guard.opening.alreadyAdmitted = true;
     ConsoleRun run = RunConsole({L"enable", L"--open-firewall", L"--json"});
     EXPECT_EQ(run.exitCode, 0);
     auto json = run.Json();
     ASSERT_TRUE(json);
     EXPECT_EQ((*json)["firewallRule"]["result"].text, L"already-admitted");
     EXPECT_EQ((*json)["firewallRule"]["port"].number, 3389);
-    EXPECT_TRUE(guard.Of("AllowInboundTcp").empty());
+    ASSERT_EQ(guard.Of("OpenFirewallPort").size(), 1u);
+    EXPECT_EQ(guard.Of("OpenFirewallPort")[0].port, 3389);
+    EXPECT_TRUE((*json)["firewallRule"]["rules"].items.empty());
     EXPECT_EQ(Deny(), 0u);
 
     // No port to open: a failure, and the flag stays.

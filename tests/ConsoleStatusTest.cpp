@@ -41,6 +41,7 @@ TEST_F(ConsoleStatusTest, JsonHasTheStableKeysAndWhatEachPartOfTheSystemSays) {
     const JsonValue json = StatusJson();
     EXPECT_EQ(json.Keys(), (std::vector<std::string>{"command", "exitCode", "port", "portKeys", "portsAgree", "allowed",
                                                      "policy", "policyValue", "effective", "listening", "firewall",
+                                                     "firewallUdp", "firewallRules", "firewallUnreadableRules",
                                                      "error"}));
     EXPECT_EQ(json["command"].text, L"status");
     EXPECT_EQ(json["port"].number, 3390);
@@ -54,9 +55,11 @@ TEST_F(ConsoleStatusTest, JsonHasTheStableKeysAndWhatEachPartOfTheSystemSays) {
     ASSERT_EQ(json["listening"].items.size(), 1u);
     EXPECT_EQ(json["listening"].items[0].number, 3389);
     EXPECT_EQ(json["firewall"].text, L"yes");
+    EXPECT_EQ(json["firewallUdp"].text, L"yes");
+    EXPECT_TRUE(json["firewallRules"].IsNull()) << "the fake firewall could not be read";
     EXPECT_TRUE(json["error"].IsNull());
-    ASSERT_EQ(guard.Of("FirewallVerdictFor").size(), 1u);
-    EXPECT_EQ(guard.Of("FirewallVerdictFor")[0].port, 3390) << "the firewall is asked about the configured port";
+    ASSERT_EQ(guard.Of("FirewallSummaryFor").size(), 1u);
+    EXPECT_EQ(guard.Of("FirewallSummaryFor")[0].port, 3390) << "the firewall is asked about the configured port";
 }
 
 TEST_F(ConsoleStatusTest, TheLocalFlagThePolicyAndTheEffectiveState) {
@@ -113,7 +116,8 @@ TEST_F(ConsoleStatusTest, PortValuesThatAreNotPortsAndKeysThatCannotBeRead) {
     JsonValue json = StatusJson();
     EXPECT_TRUE(json["port"].IsNull()) << "a REG_SZ is no port Remote Desktop uses";
     EXPECT_EQ(json["portKeys"].items[0]["value"].text, L"3390");
-    EXPECT_TRUE(guard.Of("FirewallVerdictFor").empty()) << "no port, no firewall question";
+    ASSERT_EQ(guard.Of("FirewallSummaryFor").size(), 1u);
+    EXPECT_EQ(guard.Of("FirewallSummaryFor")[0].port, -1) << "no port, no question about one";
     EXPECT_EQ(json["firewall"].text, L"unknown");
 
     WriteDword(kRdpTcp, "PortNumber", 70000);
@@ -141,6 +145,8 @@ TEST_F(ConsoleStatusTest, TextShowsThatTheServiceStillListensOnTheOldPortUntilRe
     FakeGuard guard;
     guard.listening = std::vector<std::uint16_t>{3389};
     guard.verdict = guard::FirewallVerdict::Closed;
+    guard.ownRules = std::vector<guard::firewall::Rule>{guard::firewall::OwnRule(3390, guard::firewall::kProtocolTcp)};
+    guard.ownRules->back().enabled = false;
     const ConsoleRun run = RunConsole({L"status"});
     EXPECT_EQ(run.exitCode, 0);
     EXPECT_EQ(run.out, L"端口（WinStations\\RDP-Tcp）：3390\r\n"
@@ -151,7 +157,10 @@ TEST_F(ConsoleStatusTest, TextShowsThatTheServiceStillListensOnTheOldPortUntilRe
                        L"实际生效：允许远程连接\r\n"
                        L"远程桌面服务正在监听：3389\r\n"
                        L"注意：已配置端口 3390，但服务仍在监听 3389，重新启动计算机后才会改用新端口。\r\n"
-                       L"防火墙是否放行 TCP 3390：否\r\n");
+                       L"防火墙是否放行 TCP 3390：否\r\n"
+                       L"防火墙是否放行 UDP 3390：否\r\n"
+                       L"本程序的防火墙规则：\r\n"
+                       L"  Korvane远程端口修改软件 - 远程桌面 TCP 3390（未启用，域、专用、公用网络）\r\n");
     EXPECT_EQ(run.err, L"");
 }
 

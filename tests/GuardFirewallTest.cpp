@@ -178,11 +178,124 @@ TEST(GuardFirewall, VerdictsForPort3390) {
     for (const Case& c : cases) EXPECT_EQ(VerdictFor(c.state, 3390), c.verdict) << c.name;
 }
 
-TEST(GuardFirewall, TheOwnRuleCountsAsWrittenOnlyWhenWhatAdmitsThePortReadsBack) {
-    const Rule written = OwnRule(3390, kProfilePrivate | kProfilePublic);
-    EXPECT_EQ(written.name, L"Korvane远程端口修改软件 - 远程桌面 TCP");
-    EXPECT_EQ(written.localPorts, L"3390");
-    EXPECT_EQ(VerdictFor(Known({On(kProfilePrivate), On(kProfilePublic)}, {written}), 3390), FirewallVerdict::Admits);
+// Group Policy's firewall values and the local modify state, as Windows applies them over the local
+// settings: an allow rule admits only where local rules take effect.
+TEST(GuardFirewall, PolicyAndModifyStateDecideBeforeLocalRules) {
+    const auto policy = [](PolicyProfile p) {
+        State state = Known({On(kProfilePublic)}, {Allow(L"3390")});
+        state.policy[2] = p;
+        return state;
+    };
+    const auto modify = [](ModifyState m, std::vector<Rule> rules) {
+        State state = Known({On(kProfilePublic)}, std::move(rules));
+        state.modifyState = m;
+        return state;
+    };
+    State offLocally = Known({Off(kProfilePublic)}, {});
+    offLocally.policy[2].firewallOn = true;
+    State domainPolicyOnly = Known({On(kProfilePublic)}, {Allow(L"3390")});
+    domainPolicyOnly.policy[0].localRulesApply = false;
+    struct Case {
+        const char* name;
+        State state;
+        FirewallVerdict verdict;
+        Reason reason;
+    };
+    const Case cases[] = {
+        {"no policy", policy({}), FirewallVerdict::Admits, Reason::None},
+        {"local rules merged", policy({.localRulesApply = true}), FirewallVerdict::Admits, Reason::None},
+        {"local rules ignored", policy({.localRulesApply = false}), FirewallVerdict::Unknown, Reason::PolicyGoverns},
+        {"local rules ignored in another profile", domainPolicyOnly, FirewallVerdict::Admits, Reason::None},
+        {"no exceptions", policy({.blockAllInbound = true}), FirewallVerdict::Closed, Reason::BlockAllInbound},
+        {"off by policy", policy({.firewallOn = false, .blockAllInbound = true}), FirewallVerdict::Admits, Reason::None},
+        {"on by policy, no rule", offLocally, FirewallVerdict::Closed, Reason::NoAllowRule},
+        {"inbound allowed by policy", policy({.inboundAllowedByDefault = true, .localRulesApply = false}),
+         FirewallVerdict::Unknown, Reason::PolicyGoverns},
+        {"modify state: policy overrides", modify(ModifyState::GroupPolicyOverride, {Allow(L"3390")}),
+         FirewallVerdict::Unknown, Reason::PolicyGoverns},
+        {"modify state: inbound blocked", modify(ModifyState::InboundBlocked, {Allow(L"3390")}), FirewallVerdict::Closed,
+         Reason::BlockAllInbound},
+    };
+    for (const Case& c : cases) {
+        const Assessment assessment = Assess(c.state, 3390);
+        EXPECT_EQ(assessment.verdict, c.verdict) << c.name;
+        const ProfileFinding* problem = assessment.FirstProblem();
+        EXPECT_EQ(problem ? problem->reason : Reason::None, c.reason) << c.name;
+    }
+}
+
+TEST(GuardFirewall, NarrowedAllowRulesUnreadableRulesAndUdp) {
+    const auto narrowed = [](void (*narrow)(Rule&)) { return With(Allow(L"", kProtocolAny), narrow); };
+    const auto unreadable = [](std::vector<Rule> rules) {
+        State state = Known({On(kProfilePublic)}, std::move(rules));
+        state.unreadableRules = 2;
+        return state;
+    };
+    struct Case {
+        const char* name;
+        State state;
+        FirewallVerdict tcp;
+        FirewallVerdict udp;
+    };
+    const Case cases[] = {
+        {"a packaged app's rule", Known({On(kProfilePublic)}, {narrowed([](Rule& r) { r.conditionsBeyondModel = true; })}),
+         FirewallVerdict::Closed, FirewallVerdict::Closed},
+        {"LAN interfaces only", Known({On(kProfilePublic)}, {narrowed([](Rule& r) { r.interfaceTypes = L"Lan"; })}),
+         FirewallVerdict::Closed, FirewallVerdict::Closed},
+        {"some interfaces", Known({On(kProfilePublic)}, {narrowed([](Rule& r) { r.limitedToInterfaces = true; })}),
+         FirewallVerdict::Closed, FirewallVerdict::Closed},
+        {"every interface type", Known({On(kProfilePublic)}, {narrowed([](Rule& r) { r.interfaceTypes = L"All"; })}),
+         FirewallVerdict::Admits, FirewallVerdict::Admits},
+        {"allow, some unreadable", unreadable({Allow(L"3390")}), FirewallVerdict::Unknown, FirewallVerdict::Unknown},
+        {"nothing, some unreadable", unreadable({}), FirewallVerdict::Unknown, FirewallVerdict::Unknown},
+        {"block, some unreadable", unreadable({Block(L"3390", kProtocolAny)}), FirewallVerdict::Closed,
+         FirewallVerdict::Closed},
+        {"allow UDP only", Known({On(kProfilePublic)}, {Allow(L"3390", kProtocolUdp)}), FirewallVerdict::Closed,
+         FirewallVerdict::Admits},
+        {"block UDP, allow TCP", Known({On(kProfilePublic)}, {Allow(L"3390"), Block(L"3390", kProtocolUdp)}),
+         FirewallVerdict::Admits, FirewallVerdict::Closed},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(VerdictFor(c.state, 3390, kProtocolTcp), c.tcp) << c.name;
+        EXPECT_EQ(VerdictFor(c.state, 3390, kProtocolUdp), c.udp) << c.name;
+    }
+}
+
+TEST(GuardFirewall, TheAssessmentNamesTheProfilesAndTheRuleThatCloseThePort) {
+    Rule blocking = Block(L"3000-4000");
+    blocking.name = L"Block RDP range";
+    blocking.profiles = kProfilePublic;
+    const State state = Known({{kProfileDomain, true, false, true}, On(kProfilePrivate), On(kProfilePublic)},
+                              {With(Allow(L"3390"), [](Rule& r) { r.profiles = kProfilePrivate | kProfilePublic; }),
+                               blocking});
+    const Assessment assessment = Assess(state, 3390);
+    EXPECT_EQ(assessment.verdict, FirewallVerdict::Closed);
+    EXPECT_EQ(assessment.ClosedProfiles(), kProfilePublic);
+    ASSERT_NE(assessment.FirstProblem(), nullptr);
+    EXPECT_EQ(assessment.FirstProblem()->reason, Reason::BlockRule);
+    EXPECT_EQ(assessment.FirstProblem()->rule, L"Block RDP range");
+    EXPECT_EQ(Assess(Known({On(kProfileDomain), On(kProfilePublic)}, {}), 3390).ClosedProfiles(),
+              kProfileDomain | kProfilePublic);
+}
+
+TEST(GuardFirewall, OwnRulesArePerPortAndProtocolAndCountAsWrittenOnlyWhenEveryFieldReadsBack) {
+    const Rule tcp = OwnRule(3390, kProtocolTcp);
+    const Rule udp = OwnRule(3390, kProtocolUdp);
+    EXPECT_EQ(tcp.name, L"Korvane远程端口修改软件 - 远程桌面 TCP 3390");
+    EXPECT_EQ(udp.name, L"Korvane远程端口修改软件 - 远程桌面 UDP 3390");
+    EXPECT_EQ(tcp.grouping, L"Korvane远程端口修改软件");
+    EXPECT_EQ(tcp.profiles, kProfileAll) << "every profile, as Windows' own Remote Desktop rules";
+    EXPECT_EQ(tcp.localPorts, L"3390");
+    EXPECT_EQ(udp.protocol, kProtocolUdp);
+    EXPECT_EQ(VerdictFor(Known({On(kProfileDomain), On(kProfilePrivate), On(kProfilePublic)}, {tcp}), 3390),
+              FirewallVerdict::Admits);
+
+    Rule legacy = Allow(L"3389");
+    legacy.name = L"Korvane远程端口修改软件 - 远程桌面 TCP";
+    EXPECT_TRUE(IsOwnRule(legacy)) << "the single rule of earlier versions";
+    EXPECT_EQ(OwnRulePort(legacy), 3389);
+    EXPECT_FALSE(IsOwnRule(With(Allow(L"3389"), [](Rule& r) { r.name = L"远程桌面 - 用户模式(TCP-In)"; })));
+    EXPECT_EQ(OwnRulePort(With(tcp, [](Rule& r) { r.localPorts = L"3389,3390"; })), std::nullopt);
 
     struct Case {
         const char* name;
@@ -191,7 +304,7 @@ TEST(GuardFirewall, TheOwnRuleCountsAsWrittenOnlyWhenWhatAdmitsThePortReadsBack)
     };
     const Case cases[] = {
         {"identical", [](Rule&) {}, true},
-        {"in every profile", [](Rule& r) { r.profiles = kProfileAll; }, true},
+        {"all profiles as three bits", [](Rule& r) { r.profiles = 7; }, true},
         {"in one profile only", [](Rule& r) { r.profiles = kProfilePublic; }, false},
         {"another port", [](Rule& r) { r.localPorts = L"3389"; }, false},
         {"disabled", [](Rule& r) { r.enabled = false; }, false},
@@ -199,9 +312,16 @@ TEST(GuardFirewall, TheOwnRuleCountsAsWrittenOnlyWhenWhatAdmitsThePortReadsBack)
         {"blocking", [](Rule& r) { r.action = Action::Block; }, false},
         {"UDP", [](Rule& r) { r.protocol = kProtocolUdp; }, false},
         {"another rule's name", [](Rule& r) { r.name = L"Remote Desktop"; }, false},
+        {"another group", [](Rule& r) { r.grouping = L"@FirewallAPI.dll,-28752"; }, false},
         {"for another program", [](Rule& r) { r.applicationName = L"C:\\web.exe"; }, false},
+        {"for a service", [](Rule& r) { r.serviceName = L"TermService"; }, false},
+        {"from some addresses", [](Rule& r) { r.remoteAddresses = L"10.0.0.0/8"; }, false},
+        {"to one local address", [](Rule& r) { r.localAddresses = L"192.0.2.1"; }, false},
+        {"on LAN interfaces", [](Rule& r) { r.interfaceTypes = L"Lan"; }, false},
+        {"on some interfaces", [](Rule& r) { r.limitedToInterfaces = true; }, false},
+        {"for one user", [](Rule& r) { r.conditionsBeyondModel = true; }, false},
     };
-    for (const Case& c : cases) EXPECT_EQ(ReadsBackAsWritten(written, With(written, c.change)), c.asWritten) << c.name;
+    for (const Case& c : cases) EXPECT_EQ(ReadsBackAsWritten(tcp, With(tcp, c.change)), c.asWritten) << c.name;
 }
 
 }  // namespace

@@ -12,6 +12,8 @@
 #include "support/PolicyValue.h"
 #include "support/RegistryKit.h"
 #include "support/Seams.h"
+#include "support/TaskDialogScript.h"
+#include "ui/main/GuardPrompt.h"
 #include "ui/toolkit/MessageBox.h"
 
 namespace {
@@ -33,11 +35,11 @@ const std::wstring kChanged = L"端口修改成功，您需要重新启动服务
 constexpr UINT kWarningStyle = 0x131;  // MB_OKCANCEL | MB_ICONWARNING | MB_DEFBUTTON2
 
 std::wstring FirewallNewPort(const std::wstring& port) {
-    return L"Windows 防火墙没有放行 TCP " + port +
+    return L"Windows 防火墙在公用网络中没有放行 TCP " + port +
            L" 端口的入站连接，重启后将无法通过新端口远程连接。请先在防火墙（以及云服务器的安全组）中放行该端口。";
 }
-std::wstring FirewallTurnOn(const std::wstring& port) {
-    return L"Windows 防火墙没有放行 TCP " + port +
+std::wstring FirewallTurnOn(const std::wstring& port, const std::wstring& profile = L"公用") {
+    return L"Windows 防火墙在" + profile + L"网络中没有放行 TCP " + port +
            L" 端口的入站连接，开启后仍将无法远程连接。请先在防火墙（以及云服务器的安全组）中放行该端口。";
 }
 std::wstring InUse(const std::wstring& port, const std::wstring& owner) {
@@ -76,6 +78,7 @@ protected:
         Script().Reset();
     }
     static MessageBoxScript& Script() { return MessageBoxScript::Instance(); }
+    static TaskDialogScript& Dialogs() { return TaskDialogScript::Instance(); }
     static ui::FormMain& Form() { return ui::FormMain::Instance(); }
     static void Change(const std::wstring& typed) {
         Form().Ctl(ui::Text_NewPort).SetText(typed);
@@ -94,27 +97,27 @@ protected:
 
 // ---- The box in the commands ---------------------------------------------------------------------
 
-TEST_F(GuardTest, AFirewallClosedToTheNewPortWarnsFirstCancelEndsTheCommandOkLeadsToTheConfirmation) {
+TEST_F(GuardTest, AFirewallClosedToTheNewPortAsksFirstCancelEndsTheCommandContinueLeadsToTheConfirmation) {
     ScopedSeam firewall(guard::FirewallReadCall(), &StandardPortOnly);
-    Script().Answer(IDCANCEL);
     {
         RegistryRecorder recorder;
-        Change(L"3390");
-        ASSERT_EQ(Script().Shown().size(), 1u);
-        EXPECT_TRUE(IsWarning(Script().Shown()[0], FirewallNewPort(L"3390")));
+        Change(L"3390");  // the dialog's default: Cancel
+        ASSERT_EQ(Dialogs().Shown().size(), 1u);
+        EXPECT_EQ(Dialogs().Shown()[0].dialog.content, FirewallNewPort(L"3390"));
+        EXPECT_TRUE(Script().Shown().empty()) << "the dialog takes the place of the warning box";
         EXPECT_TRUE(recorder.calls.empty()) << "no write and no refresh";
     }
     EXPECT_EQ(Probe::LastAppliedPort(), L"");
     EXPECT_EQ(Port1(), 3389u);
 
-    Script().Reset();  // OK to everything
+    Dialogs().Reset();
+    Dialogs().Answer(ui::kChoiceContinue);
     Change(L"3390");
-    ASSERT_EQ(Script().Shown().size(), 3u);
-    EXPECT_TRUE(IsWarning(Script().Shown()[0], FirewallNewPort(L"3390")));
-    EXPECT_EQ(Script().Shown()[1].text, Confirmation(L"3389", L"3390"));
-    EXPECT_EQ(Script().Shown()[1].style, 289u);
-    EXPECT_EQ(Script().Shown()[0].owner, Script().Shown()[1].owner) << "owned like the confirmation";
-    EXPECT_EQ(Script().Shown()[2].text, kChanged);
+    ASSERT_EQ(Script().Shown().size(), 2u);
+    EXPECT_EQ(Script().Shown()[0].text, Confirmation(L"3389", L"3390"));
+    EXPECT_EQ(Script().Shown()[0].style, 289u);
+    EXPECT_EQ(Dialogs().Shown()[0].owner, Script().Shown()[0].owner) << "owned like the confirmation";
+    EXPECT_EQ(Script().Shown()[1].text, kChanged);
     EXPECT_EQ(Port1(), 3390u);
 
     // Back to the port the firewall admits: the designed boxes only.
@@ -129,19 +132,19 @@ TEST_F(GuardTest, TurningOnWarnsWhenTheFirewallDoesNotAdmitTheCurrentPort) {
         state.rules[0].localPorts = L"3390";
         return state;
     });
-    Script().Answer(IDCANCEL);
     Form().Cmd_Open_Click();
-    ASSERT_EQ(Script().Shown().size(), 1u);
-    EXPECT_TRUE(IsWarning(Script().Shown()[0], FirewallTurnOn(L"3389")));
+    ASSERT_EQ(Dialogs().Shown().size(), 1u);
+    EXPECT_EQ(Dialogs().Shown()[0].dialog.content, FirewallTurnOn(L"3389"));
+    EXPECT_TRUE(Script().Shown().empty());
     EXPECT_EQ(Deny(), 1u);
     EXPECT_FALSE(Probe::RemoteEnabled());
 
-    Script().Reset();
+    Dialogs().Answer(ui::kChoiceContinue);
     Form().Cmd_Open_Click();
-    ASSERT_EQ(Script().Shown().size(), 3u);
-    EXPECT_EQ(Script().Shown()[1].text, kTurnOnQuestion);
-    EXPECT_EQ(Script().Shown()[1].style, 1u);
-    EXPECT_EQ(Script().Shown()[2].text, kDone);
+    ASSERT_EQ(Script().Shown().size(), 2u);
+    EXPECT_EQ(Script().Shown()[0].text, kTurnOnQuestion);
+    EXPECT_EQ(Script().Shown()[0].style, 1u);
+    EXPECT_EQ(Script().Shown()[1].text, kDone);
     EXPECT_EQ(Deny(), 0u);
 }
 
@@ -191,15 +194,15 @@ TEST_F(GuardTest, APolicyThatAllowsWarnsBeforeTurningOffOnlyAndOtherValuesSayNot
     EXPECT_EQ(Script().Texts(), (std::vector<std::wstring>{kTurnOffQuestion, kDone, kTurnOnQuestion, kDone}));
 }
 
-TEST_F(GuardTest, SeveralHazardsShareOneBoxOneLineEach) {
+TEST_F(GuardTest, SeveralHazardsShareOneDialogOneLineEach) {
     ScopedPolicyFlag policy(1);
     ScopedSeam firewall(guard::FirewallReadCall(), [] {
         return fw::State{true, {{fw::kProfileDomain, true, true, false}}, {}};
     });
-    Script().Answer(IDCANCEL);
     Form().Cmd_Open_Click();
-    ASSERT_EQ(Script().Shown().size(), 1u);
-    EXPECT_TRUE(IsWarning(Script().Shown()[0], kPolicyDenies + L"\r\n" + FirewallTurnOn(L"3389")));
+    EXPECT_TRUE(Script().Shown().empty());
+    ASSERT_EQ(Dialogs().Shown().size(), 1u);
+    EXPECT_EQ(Dialogs().Shown()[0].dialog.content, kPolicyDenies + L"\r\n" + FirewallTurnOn(L"3389", L"域"));
 }
 
 // ---- Wine's real checks ----------------------------------------------------------------------------
@@ -210,9 +213,10 @@ TEST_F(GuardTest, WinesFirewallCannotBeReadSoItNeverWarnsAndNoRuleCountsAsAdded)
     Form().Cmd_Open_Click();
     EXPECT_EQ(Script().Texts(),
               (std::vector<std::wstring>{Confirmation(L"3389", L"3390"), kChanged, kTurnOnQuestion, kDone}));
-    const guard::FirewallChange change = guard::AllowInboundTcp(3390);
-    EXPECT_FALSE(change.done);
-    EXPECT_TRUE(FAILED(change.hresult)) << std::hex << change.hresult;
+    const guard::FirewallOpening opening = guard::OpenFirewallPort(3390);
+    EXPECT_FALSE(opening.admitted);
+    EXPECT_EQ(opening.failure, guard::OpenFailure::Unreadable);
+    EXPECT_TRUE(opening.added.empty());
 }
 
 // A listening socket of this process on a port the system picks, so nothing else can hold it.
@@ -327,43 +331,6 @@ TEST_F(GuardTest, TheServicesListeningPortsAreThoseOfItsProcess) {
     }
     ScopedSeam otherService(guard::RemoteDesktopPidCall(), [] { return std::optional<DWORD>(901); });
     EXPECT_EQ(guard::RemoteDesktopListeningPorts(), std::nullopt) << "a process without listeners tells nothing";
-}
-
-TEST_F(GuardTest, AnAddedRuleIsDoneOnlyWhenItReadsBackAsWritten) {
-    std::vector<std::uint16_t> asked;
-    std::function<void(guard::OwnRuleAttempt&)> outcome;
-    ScopedSeam write(guard::FirewallWriteCall(), [&](std::uint16_t port) {
-        asked.push_back(port);
-        guard::OwnRuleAttempt attempt{S_OK, fw::OwnRule(port, fw::kProfilePublic),
-                                      fw::OwnRule(port, fw::kProfilePublic)};
-        outcome(attempt);
-        return attempt;
-    });
-    struct Case {
-        const char* name;
-        std::function<void(guard::OwnRuleAttempt&)> outcome;
-        bool done;
-        long hresult;
-    };
-    const Case cases[] = {
-        {"read back as written", [](guard::OwnRuleAttempt&) {}, true, 0},
-        {"read back another port", [](guard::OwnRuleAttempt& a) { a.readBack->localPorts = L"3389"; }, false, 0},
-        {"read back disabled", [](guard::OwnRuleAttempt& a) { a.readBack->enabled = false; }, false, 0},
-        {"nothing read back", [](guard::OwnRuleAttempt& a) { a.readBack.reset(); }, false, 0},
-        {"a call failed",
-         [](guard::OwnRuleAttempt& a) {
-             a.hresult = E_ACCESSDENIED;
-             a.readBack.reset();
-         },
-         false, E_ACCESSDENIED},
-    };
-    for (const Case& c : cases) {
-        outcome = c.outcome;
-        const guard::FirewallChange change = guard::AllowInboundTcp(3390);
-        EXPECT_EQ(change.done, c.done) << c.name;
-        EXPECT_EQ(change.hresult, c.hresult) << c.name;
-    }
-    EXPECT_EQ(asked, std::vector<std::uint16_t>(std::size(cases), 3390));
 }
 
 }  // namespace

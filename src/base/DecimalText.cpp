@@ -18,4 +18,10 @@ std::wstring DecimalText64(std::int64_t value) {
 
 std::wstring DecimalText(std::int32_t value) { return DecimalText64(value); }
 
+std::wstring HexText(std::uint32_t value) {
+    std::wstring text = L"0x00000000";
+    for (size_t i = text.size(); value != 0; value >>= 4) text[--i] = L"0123456789ABCDEF"[value & 0xF];
+    return text;
+}
+
 }  // namespace base

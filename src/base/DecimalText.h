@@ -10,5 +10,7 @@ namespace base {
 std::wstring DecimalText(std::int32_t value);
 // The same for every value a DWORD, a port or a 64-bit count can hold.
 std::wstring DecimalText64(std::int64_t value);
+// "0x80004005": how HRESULTs are shown.
+std::wstring HexText(std::uint32_t value);
 
 }  // namespace base

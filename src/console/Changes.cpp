@@ -49,23 +49,22 @@ bool OpenFirewall(ChangeReport& report, std::optional<std::uint16_t> port) {
         return false;
     }
     report.firewall.port = *port;
-    if (Guard().FirewallVerdictFor(*port) == guard::FirewallVerdict::Admits) {
-        report.firewall.step = FirewallStep::AlreadyAdmitted;
-        return true;
-    }
     if (report.options.whatIf) {
-        report.firewall.step = FirewallStep::WouldAdd;
-        report.changed = true;
+        const guard::FirewallSummary now = Guard().FirewallSummaryFor(*port);
+        const bool admitted = now.tcp == guard::FirewallVerdict::Admits && now.udp == guard::FirewallVerdict::Admits;
+        report.firewall.step = admitted ? FirewallStep::AlreadyAdmitted : FirewallStep::WouldAdd;
+        report.changed = report.changed || !admitted;
         return true;
     }
-    const guard::FirewallChange change = Guard().AllowInboundTcp(*port);
-    if (!change.done) {
+    const guard::FirewallOpening opening = Guard().OpenFirewallPort(*port);
+    if (!opening.admitted) {
         report.firewall.step = FirewallStep::Failed;
-        Fail(report, {change.hresult, FirewallFailureText(*port, change.hresult)});
+        Fail(report, {opening.hresult, FirewallFailureText(*port, opening)});
         return false;
     }
-    report.firewall.step = FirewallStep::Added;
-    report.changed = true;
+    report.firewall.step = opening.alreadyAdmitted ? FirewallStep::AlreadyAdmitted : FirewallStep::Added;
+    report.firewall.rules = opening.added;
+    report.changed = report.changed || !opening.added.empty();
     return true;
 }
 

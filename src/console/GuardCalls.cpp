@@ -3,8 +3,9 @@
 namespace console {
 
 GuardApi RealGuardApi() {
-    return {&guard::CheckPortChange, &guard::CheckTurnOn,  &guard::CheckTurnOff, &guard::FirewallVerdictFor,
-            &guard::RemoteDesktopListeningPorts, &guard::AllowInboundTcp};
+    return {&guard::CheckPortChange,    &guard::CheckTurnOn,
+            &guard::CheckTurnOff,       &guard::FirewallSummaryFor,
+            &guard::RemoteDesktopListeningPorts, &guard::OpenFirewallPort};
 }
 
 GuardApi& Guard() {

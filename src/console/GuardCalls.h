@@ -15,9 +15,9 @@ struct GuardApi {
     std::function<std::vector<guard::Hazard>(std::uint16_t, std::optional<std::uint16_t>)> CheckPortChange;
     std::function<std::vector<guard::Hazard>(std::optional<std::uint16_t>)> CheckTurnOn;
     std::function<std::vector<guard::Hazard>()> CheckTurnOff;
-    std::function<guard::FirewallVerdict(std::uint16_t)> FirewallVerdictFor;
+    std::function<guard::FirewallSummary(std::optional<std::uint16_t>)> FirewallSummaryFor;
     std::function<std::optional<std::vector<std::uint16_t>>()> RemoteDesktopListeningPorts;
-    std::function<guard::FirewallChange(std::uint16_t)> AllowInboundTcp;
+    std::function<guard::FirewallOpening(std::uint16_t)> OpenFirewallPort;
 };
 
 // The guard's own functions.

@@ -105,7 +105,37 @@ void WriteFirewallRule(JsonWriter& json, const FirewallOutcome& firewall) {
         json.Null();
         return;
     }
-    json.BeginObject().Key("port").Number(firewall.port).Key("result").String(StepName(firewall.step)).EndObject();
+    json.BeginObject().Key("port").Number(firewall.port).Key("result").String(StepName(firewall.step));
+    json.Key("rules").BeginArray();
+    for (const std::wstring& name : firewall.rules) json.String(name);
+    json.EndArray().EndObject();
+}
+
+// The program's own rules: {name, port, protocol, enabled, profiles}; port null when the rule names no
+// single port (edited by hand).
+void WriteOwnRules(JsonWriter& json, const StatusReport& report) {
+    json.Key("firewallRules");
+    if (!report.firewallRules) {
+        json.Null();
+        return;
+    }
+    namespace fw = guard::firewall;
+    constexpr struct {
+        long bit;
+        const wchar_t* name;
+    } kProfiles[] = {{fw::kProfileDomain, L"domain"}, {fw::kProfilePrivate, L"private"}, {fw::kProfilePublic, L"public"}};
+    json.BeginArray();
+    for (const fw::Rule& rule : *report.firewallRules) {
+        json.BeginObject().Key("name").String(rule.name).Key("port").NumberOrNull(fw::OwnRulePort(rule));
+        json.Key("protocol").String(rule.protocol == fw::kProtocolTcp   ? L"TCP"
+                                    : rule.protocol == fw::kProtocolUdp ? L"UDP"
+                                                                        : L"other");
+        json.Key("enabled").Bool(rule.enabled).Key("profiles").BeginArray();
+        for (const auto& profile : kProfiles)
+            if (rule.profiles & profile.bit) json.String(profile.name);
+        json.EndArray().EndObject();
+    }
+    json.EndArray();
 }
 
 std::wstring Finished(JsonWriter& json) {
@@ -141,6 +171,9 @@ std::wstring StatusJson(const StatusReport& report) {
         json.Null();
     }
     json.Key("firewall").String(VerdictName(report.firewall));
+    json.Key("firewallUdp").String(VerdictName(report.firewallUdp));
+    WriteOwnRules(json, report);
+    json.Key("firewallUnreadableRules").Number(report.unreadableFirewallRules);
     json.Key("error");
     WriteFailure(json, report.error);
     return Finished(json);

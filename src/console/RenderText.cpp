@@ -42,14 +42,31 @@ std::wstring ListeningLine(const StatusReport& report) {
     return line;
 }
 
-std::wstring FirewallLine(const StatusReport& report) {
-    const std::optional<std::uint16_t> port = report.ConfiguredPort();
-    std::wstring line = port ? L"防火墙是否放行 TCP " + Number(*port) + L"：" : std::wstring(L"防火墙是否放行所配置的端口：");
-    switch (report.firewall) {
-        case guard::FirewallVerdict::Admits: return line + L"是\r\n";
-        case guard::FirewallVerdict::Closed: return line + L"否\r\n";
-        default: return line + L"无法确定\r\n";
+std::wstring VerdictText(guard::FirewallVerdict verdict) {
+    switch (verdict) {
+        case guard::FirewallVerdict::Admits: return L"是";
+        case guard::FirewallVerdict::Closed: return L"否";
+        default: return L"无法确定";
     }
+}
+
+std::wstring FirewallLine(const StatusReport& report, const wchar_t* protocol, guard::FirewallVerdict verdict) {
+    const std::optional<std::uint16_t> port = report.ConfiguredPort();
+    const std::wstring what =
+        port ? std::wstring(protocol) + L" " + Number(*port) : std::wstring(L"所配置的端口（") + protocol + L"）";
+    return L"防火墙是否放行 " + what + L"：" + VerdictText(verdict) + L"\r\n";
+}
+
+std::wstring OwnRulesLines(const StatusReport& report) {
+    if (!report.firewallRules) return L"本程序的防火墙规则：无法读取\r\n";
+    std::wstring text = L"本程序的防火墙规则：" + std::wstring(report.firewallRules->empty() ? L"无" : L"") + L"\r\n";
+    for (const guard::firewall::Rule& rule : *report.firewallRules) {
+        text += L"  " + rule.name + (rule.enabled ? L"（已启用，" : L"（未启用，") +
+                guard::ProfileNames(rule.profiles) + L"网络）\r\n";
+    }
+    if (report.unreadableFirewallRules > 0)
+        text += L"有 " + Number(report.unreadableFirewallRules) + L" 条防火墙规则无法读取，以上判断可能不完整。\r\n";
+    return text;
 }
 
 void PrintHazards(const ChangeReport& report, OutputSink& sink) {
@@ -71,11 +88,12 @@ std::wstring Outcome(const ChangeReport& report) {
 }
 
 std::wstring FirewallLine(const ChangeReport& report) {
-    const std::wstring port = L"TCP " + Number(report.firewall.port);
+    const std::wstring port = L"TCP 和 UDP " + Number(report.firewall.port);
     switch (report.firewall.step) {
         case FirewallStep::AlreadyAdmitted: return L"Windows 防火墙已放行 " + port + L"，未添加规则。\r\n";
-        case FirewallStep::WouldAdd: return L"将在 Windows 防火墙中放行 " + port + L"。\r\n";
-        case FirewallStep::Added: return L"已在 Windows 防火墙中放行 " + port + L"。\r\n";
+        case FirewallStep::WouldAdd: return L"将在 Windows 防火墙中放行 " + port + L"（所有网络配置文件）。\r\n";
+        case FirewallStep::Added:
+            return L"已在 Windows 防火墙中放行 " + port + L"（所有网络配置文件），并已确认该端口放行。\r\n";
         default: return {};
     }
 }
@@ -98,7 +116,8 @@ void PrintStatusText(const StatusReport& report, OutputSink& sink) {
         text += L"值为 " + Number(*report.policyValue) + L"，由 Windows 解释";
     }
     text += L"\r\n实际生效：" + (report.effective ? AllowedText(report.effective) + L"远程连接" : L"无法确定") + L"\r\n";
-    text += ListeningLine(report) + FirewallLine(report);
+    text += ListeningLine(report) + FirewallLine(report, L"TCP", report.firewall) +
+            FirewallLine(report, L"UDP", report.firewallUdp) + OwnRulesLines(report);
     sink.Out(text);
     if (report.error) sink.Err(L"错误：" + report.error->text + L"\r\n");
 }

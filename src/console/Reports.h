@@ -42,7 +42,11 @@ struct StatusReport {
     std::optional<std::uint32_t> policyValue;
     std::optional<bool> effective;     // connections allowed in effect; nothing when it cannot be told
     std::optional<std::vector<std::uint16_t>> listening;
-    guard::FirewallVerdict firewall = guard::FirewallVerdict::Unknown;
+    guard::FirewallVerdict firewall = guard::FirewallVerdict::Unknown;  // TCP on the configured port
+    guard::FirewallVerdict firewallUdp = guard::FirewallVerdict::Unknown;
+    // The program's own firewall rules; nothing when the firewall cannot be read.
+    std::optional<std::vector<guard::firewall::Rule>> firewallRules;
+    int unreadableFirewallRules = 0;
     std::optional<Failure> error;      // the first read that failed for a reason other than "missing"
     int exitCode = kExitDone;
 
@@ -59,15 +63,16 @@ struct StatusReport {
 
 enum class FirewallStep {
     NotAsked,         // no --open-firewall
-    AlreadyAdmitted,  // the firewall admitted the port before: nothing added
+    AlreadyAdmitted,  // the firewall admitted the port (TCP and UDP) before: nothing added
     WouldAdd,         // --what-if
-    Added,            // the rule was added and read back
-    Failed,           // the rule could not be added, or not read back
+    Added,            // the rules were added, and the port was then seen admitted
+    Failed,           // nothing is left added: the port could not be seen admitted
 };
 
 struct FirewallOutcome {
     FirewallStep step = FirewallStep::NotAsked;
     std::uint16_t port = 0;
+    std::vector<std::wstring> rules;  // Added: the rules written
 };
 
 // set-port, enable and disable.

@@ -36,8 +36,11 @@ StatusReport RunStatus() {
     }
 
     report.listening = Guard().RemoteDesktopListeningPorts();
-    if (const std::optional<std::uint16_t> port = report.ConfiguredPort())
-        report.firewall = Guard().FirewallVerdictFor(*port);
+    const guard::FirewallSummary firewall = Guard().FirewallSummaryFor(report.ConfiguredPort());
+    report.firewall = firewall.tcp;
+    report.firewallUdp = firewall.udp;
+    report.firewallRules = firewall.ownRules;
+    report.unreadableFirewallRules = firewall.unreadableRules;
     return report;
 }
 

@@ -13,22 +13,15 @@ std::wstring ShortKeyName(settings::PortKey key) {
 
 std::wstring FullKeyName(settings::PortKey key) { return L"HKLM\\" + std::wstring(settings::PathOf(key)); }
 
-std::wstring HexText(std::uint32_t value) {
-    std::wstring text = L"0x00000000";
-    for (size_t i = text.size(); value != 0; value >>= 4) text[--i] = L"0123456789ABCDEF"[value & 0xF];
-    return text;
-}
 
 std::wstring FirewallPortUnknownText() {
     return L"无法确定当前端口（" + ShortKeyName(settings::PortKey::RdpTcp) +
            L" 中没有 0 到 65535 之间的 REG_DWORD 端口值），因此无法修改防火墙；未作任何修改。";
 }
 
-std::wstring FirewallFailureText(std::uint16_t port, long hresult) {
-    std::wstring why = hresult != 0 ? L"（" + HexText(static_cast<std::uint32_t>(hresult)) + L"：" +
-                                          SystemErrorText(hresult) + L"）"
-                                    : L"（规则写入后未能按原样读回）";
-    return L"未能在 Windows 防火墙中放行 TCP " + base::DecimalText64(port) + why + L"；注册表未作修改。";
+std::wstring FirewallFailureText(std::uint16_t port, const guard::FirewallOpening& opening) {
+    return L"未能在 Windows 防火墙中放行端口 " + base::DecimalText64(port) + L"：" + guard::OpenFailureText(opening) +
+           L"；防火墙与注册表均未作修改。";
 }
 
 std::wstring PortWriteFailureText(std::int32_t port, const settings::PortWriting& writing) {

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <string>
 
+#include "guard/Guard.h"
 #include "settings/SettingsCore.h"
 
 namespace console {
@@ -13,10 +14,9 @@ std::wstring ShortKeyName(settings::PortKey key);
 // The whole path, as "HKLM\SYSTEM\...".
 std::wstring FullKeyName(settings::PortKey key);
 
-std::wstring HexText(std::uint32_t value);  // "0x80004005"
 
 std::wstring FirewallPortUnknownText();
-std::wstring FirewallFailureText(std::uint16_t port, long hresult);
+std::wstring FirewallFailureText(std::uint16_t port, const guard::FirewallOpening& opening);
 std::wstring PortWriteFailureText(std::int32_t port, const settings::PortWriting& writing);
 
 // What `help` prints.

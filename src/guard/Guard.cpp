@@ -32,6 +32,17 @@ std::optional<Hazard> InUseHazard(std::uint16_t port) {
     return hazard;
 }
 
+// The firewall-closed hazard for the port, naming the profiles that do not admit it; nothing when the
+// firewall admits it or cannot tell.
+std::optional<Hazard> FirewallHazard(std::uint16_t port, bool isCurrentPort) {
+    const firewall::Assessment assessment = firewall::Assess(FirewallReadCall()(), port);
+    if (assessment.verdict != FirewallVerdict::Closed) return std::nullopt;
+    Hazard closed{HazardKind::FirewallClosed, port};
+    closed.isCurrentPort = isCurrentPort;
+    closed.closedProfiles = assessment.ClosedProfiles();
+    return closed;
+}
+
 // Group Policy's flag, read with the real registry functions: the windows' registry table records
 // what the commands themselves read and write, and a check made before them is not part of that.
 std::optional<std::uint32_t> PolicyDenyFlag() {
@@ -57,8 +68,7 @@ std::vector<Hazard> CheckPortChange(std::uint16_t newPort, std::optional<std::ui
         case BindOutcome::Unknown:
             break;
     }
-    if (FirewallVerdictFor(newPort) == FirewallVerdict::Closed)
-        hazards.push_back({HazardKind::FirewallClosed, newPort});
+    if (std::optional<Hazard> closed = FirewallHazard(newPort, false)) hazards.push_back(std::move(*closed));
     return hazards;
 }
 
@@ -66,11 +76,8 @@ std::vector<Hazard> CheckTurnOn(std::optional<std::uint16_t> currentPort) {
     std::vector<Hazard> hazards;
     // Only a flag of exactly 1 certainly refuses; any other value is left to Windows to interpret.
     if (PolicyDenyFlag() == 1u) hazards.push_back({HazardKind::PolicyDenies});
-    if (currentPort && FirewallVerdictFor(*currentPort) == FirewallVerdict::Closed) {
-        Hazard closed{HazardKind::FirewallClosed, *currentPort};
-        closed.isCurrentPort = true;
-        hazards.push_back(std::move(closed));
-    }
+    if (!currentPort) return hazards;
+    if (std::optional<Hazard> closed = FirewallHazard(*currentPort, true)) hazards.push_back(std::move(*closed));
     return hazards;
 }
 
@@ -96,11 +103,19 @@ std::optional<std::vector<std::uint16_t>> RemoteDesktopListeningPorts() {
     return ports;
 }
 
-FirewallChange AllowInboundTcp(std::uint16_t port) {
-    const OwnRuleAttempt attempt = FirewallWriteCall()(port);
-    if (FAILED(attempt.hresult)) return {false, attempt.hresult};
-    const bool done = attempt.readBack && firewall::ReadsBackAsWritten(attempt.written, *attempt.readBack);
-    return {done, 0};
+FirewallSummary FirewallSummaryFor(std::optional<std::uint16_t> port) {
+    const firewall::State state = FirewallReadCall()();
+    FirewallSummary summary;
+    if (!state.known) return summary;
+    if (port) {
+        summary.tcp = firewall::VerdictFor(state, *port, firewall::kProtocolTcp);
+        summary.udp = firewall::VerdictFor(state, *port, firewall::kProtocolUdp);
+    }
+    summary.ownRules.emplace();
+    for (const firewall::Rule& rule : state.rules)
+        if (firewall::IsOwnRule(rule)) summary.ownRules->push_back(rule);
+    summary.unreadableRules = state.unreadableRules;
+    return summary;
 }
 
 }  // namespace guard

@@ -34,12 +34,40 @@ FirewallVerdict FirewallVerdictFor(std::uint16_t port);
 // service is not running, or its process or its listeners cannot be found).
 std::optional<std::vector<std::uint16_t>> RemoteDesktopListeningPorts();
 
-// Adds (or updates) the program's own inbound allow rule for TCP on the port in the current profiles,
-// then reads it back. done is true only when the rule was read back as written.
-struct FirewallChange {
-    bool done = false;
-    long hresult = 0;  // the first failing call's HRESULT when not done (0 when it read back wrong)
+// What the console's status reports of the firewall for the configured port.
+struct FirewallSummary {
+    FirewallVerdict tcp = FirewallVerdict::Unknown;
+    FirewallVerdict udp = FirewallVerdict::Unknown;
+    // The program's own rules; nothing when the firewall cannot be read.
+    std::optional<std::vector<firewall::Rule>> ownRules;
+    int unreadableRules = 0;
 };
-[[nodiscard]] FirewallChange AllowInboundTcp(std::uint16_t port);
+FirewallSummary FirewallSummaryFor(std::optional<std::uint16_t> port);
+
+// Opening a port in the Windows Firewall for Remote Desktop: the program's own inbound allow rules for
+// TCP and UDP on the port in every profile, then the firewall read again. Done only when the port is then
+// seen admitted over TCP; otherwise the rules just added are taken away again. Nothing is written when a
+// local rule could not take effect (Group Policy governs, inbound traffic is blocked, a block rule covers
+// the port). Rules of other ports are never changed.
+enum class OpenFailure {
+    None,
+    Unreadable,        // the firewall could not be read
+    PolicyGoverns,     // Group Policy makes local rules ineffective
+    Blocked,           // blocked however the rules stand: see `problem` (block all inbound, a block rule)
+    WriteFailed,       // a call failed: see `hresult`
+    ReadBackDiffers,   // a rule did not read back as written
+    StillNotAdmitted,  // written, but the port is still not seen admitted: see `problem`
+};
+struct FirewallOpening {
+    bool admitted = false;
+    bool alreadyAdmitted = false;     // TCP and UDP were admitted before: nothing was written
+    std::vector<std::wstring> added;  // the rules written (left in place only when admitted)
+    OpenFailure failure = OpenFailure::None;
+    long hresult = 0;
+    firewall::ProfileFinding problem;  // Blocked and StillNotAdmitted: the profile and rule concerned
+};
+[[nodiscard]] FirewallOpening OpenFirewallPort(std::uint16_t port);
+// Why the port could not be opened, as one clause without a full stop (Simplified Chinese).
+std::wstring OpenFailureText(const FirewallOpening& opening);
 
 }  // namespace guard

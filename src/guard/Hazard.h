@@ -24,10 +24,19 @@ struct Hazard {
     // FirewallClosed: the port Remote Desktop uses now (connections are being turned on), not one it
     // is about to move to; the consequence then reads differently.
     bool isCurrentPort = false;
+    // FirewallClosed: the NET_FW_PROFILE_TYPE2 bits of the current profiles that do not admit the port
+    // (0 when no one profile can be named).
+    long closedProfiles = 0;
 };
+
+// Windows' own names of the firewall profiles that the bits name, in Windows' order ("域、公用").
+std::wstring ProfileNames(long profileBits);
 
 // The line that names the hazard to the user (Simplified Chinese, one line, names the port).
 std::wstring Describe(const Hazard& hazard);
+
+// The hazard lines, one per hazard, each ended by a line break.
+std::wstring HazardLines(const std::vector<Hazard>& hazards);
 
 // The warning box's text: one line per hazard, a blank line, then "仍要继续吗？" (empty for no hazard).
 std::wstring WarningText(const std::vector<Hazard>& hazards);

@@ -20,8 +20,9 @@ std::wstring PortInUse(const Hazard& hazard) {
 std::wstring FirewallClosed(const Hazard& hazard) {
     const wchar_t* consequence =
         hazard.isCurrentPort ? L"开启后仍将无法远程连接。" : L"重启后将无法通过新端口远程连接。";
-    return L"Windows 防火墙没有放行 TCP " + base::DecimalText64(hazard.port) + L" 端口的入站连接，" + consequence +
-           L"请先在防火墙（以及云服务器的安全组）中放行该端口。";
+    const std::wstring where = hazard.closedProfiles ? L"在" + ProfileNames(hazard.closedProfiles) + L"网络中" : L"";
+    return L"Windows 防火墙" + where + L"没有放行 TCP " + base::DecimalText64(hazard.port) + L" 端口的入站连接，" +
+           consequence + L"请先在防火墙（以及云服务器的安全组）中放行该端口。";
 }
 
 }  // namespace
@@ -43,11 +44,30 @@ std::wstring Describe(const Hazard& hazard) {
     return {};
 }
 
-std::wstring WarningText(const std::vector<Hazard>& hazards) {
-    if (hazards.empty()) return {};
+std::wstring ProfileNames(long profileBits) {
+    // NET_FW_PROFILE2_DOMAIN, _PRIVATE, _PUBLIC, as Windows names them in Chinese.
+    constexpr struct {
+        long bit;
+        const wchar_t* name;
+    } kNames[] = {{0x1, L"域"}, {0x2, L"专用"}, {0x4, L"公用"}};
+    std::wstring names;
+    for (const auto& profile : kNames) {
+        if ((profileBits & profile.bit) == 0) continue;
+        if (!names.empty()) names += L"、";
+        names += profile.name;
+    }
+    return names;
+}
+
+std::wstring HazardLines(const std::vector<Hazard>& hazards) {
     std::wstring text;
     for (const Hazard& hazard : hazards) text += Describe(hazard) + kLineBreak;
-    return text + kLineBreak + L"仍要继续吗？";
+    return text;
+}
+
+std::wstring WarningText(const std::vector<Hazard>& hazards) {
+    if (hazards.empty()) return {};
+    return HazardLines(hazards) + kLineBreak + L"仍要继续吗？";
 }
 
 }  // namespace guard

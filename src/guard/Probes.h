@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -42,17 +43,23 @@ ProcessImageSeam& ProcessImageCall();
 using ServicePidSeam = base::Seam<std::optional<DWORD>()>;
 ServicePidSeam& RemoteDesktopPidCall();
 
-// The firewall's profiles and the rules that can matter for inbound TCP.
+// The firewall's profiles, Group Policy's firewall values, whether a local rule would take effect, and
+// the rules that can matter for inbound TCP or UDP (and the program's own).
 using FirewallReadSeam = base::Seam<firewall::State()>;
 FirewallReadSeam& FirewallReadCall();
 
-// Adds or updates the program's own rule for the port, then reads it back.
-struct OwnRuleAttempt {
-    long hresult = 0;  // S_OK, or the first failing call's HRESULT
-    firewall::Rule written;
-    std::optional<firewall::Rule> readBack;
+// Writing the firewall's rules (INetFwRules), one small table like the registry's: tests put a fake
+// store behind it that the read seam above then reads, so "write, read again, decide" runs for real.
+// Every call returns the HRESULT of the firewall.
+struct FirewallStore {
+    std::function<long(const firewall::Rule& rule)> Add;
+    std::function<long(const std::wstring& name)> Remove;
+    std::function<long(const std::wstring& name, const std::wstring& newName)> Rename;
+    // Copies every field the model knows of the rule of that name.
+    std::function<long(const std::wstring& name, firewall::Rule& out)> Read;
 };
-using FirewallWriteSeam = base::Seam<OwnRuleAttempt(std::uint16_t port)>;
-FirewallWriteSeam& FirewallWriteCall();
+FirewallStore RealFirewallStore();
+// The table in use; tests assign to it and put RealFirewallStore() back.
+FirewallStore& FirewallStoreCalls();
 
 }  // namespace guard

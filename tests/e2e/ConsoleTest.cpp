@@ -120,7 +120,7 @@ TEST_F(E2EConsole, APortAnotherProgramListensOnIsRefusedWithThreeAndForceGoesThr
 
 TEST_F(E2EConsole, OpenFirewallUnderWineFailsAndChangesNothing) {
     ConsoleOutcome outcome = Run({L"set-port", L"3390", L"--open-firewall"}, 1);
-    EXPECT_NE(outcome.err.find(Utf8(L"未能在 Windows 防火墙中放行 TCP 3390")), std::string::npos) << outcome.err;
+    EXPECT_NE(outcome.err.find(Utf8(L"未能在 Windows 防火墙中放行端口 3390：无法读取 Windows 防火墙的设置")), std::string::npos) << outcome.err;
     EXPECT_EQ(outcome.out.find(Utf8(L"已")), std::string::npos) << "nothing may read as done: " << outcome.out;
     EXPECT_TRUE(BothPortKeysHold(3389));
 

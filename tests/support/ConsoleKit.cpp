@@ -18,17 +18,20 @@ FakeGuard::FakeGuard(const RegistryRecorder* recorder) : m_recorder(recorder) {
         Log("CheckTurnOff", -1);
         return turnOffHazards;
     };
-    api.FirewallVerdictFor = [this](std::uint16_t port) {
-        Log("FirewallVerdictFor", port);
-        return verdict;
+    api.FirewallSummaryFor = [this](std::optional<std::uint16_t> port) {
+        Log("FirewallSummaryFor", port ? *port : -1);
+        guard::FirewallSummary summary;
+        if (port) summary.tcp = summary.udp = verdict;
+        summary.ownRules = ownRules;
+        return summary;
     };
     api.RemoteDesktopListeningPorts = [this] {
         Log("RemoteDesktopListeningPorts", -1);
         return listening;
     };
-    api.AllowInboundTcp = [this](std::uint16_t port) {
-        Log("AllowInboundTcp", port);
-        return change;
+    api.OpenFirewallPort = [this](std::uint16_t port) {
+        Log("OpenFirewallPort", port);
+        return opening;
     };
 }
 

@@ -41,9 +41,11 @@ public:
     std::vector<guard::Hazard> portHazards;
     std::vector<guard::Hazard> turnOnHazards;
     std::vector<guard::Hazard> turnOffHazards;
+    // The firewall's verdict for TCP and UDP on the port asked about, and the program's own rules.
     guard::FirewallVerdict verdict = guard::FirewallVerdict::Unknown;
+    std::optional<std::vector<guard::firewall::Rule>> ownRules;
     std::optional<std::vector<std::uint16_t>> listening;
-    guard::FirewallChange change{};
+    guard::FirewallOpening opening{};
     std::vector<GuardCall> calls;
 
     std::vector<GuardCall> Of(const std::string& function) const;

@@ -1,4 +1,5 @@
 #include "support/Seams.h"
+#include "support/TaskDialogScript.h"
 
 #include <gtest/gtest.h>
 
@@ -42,6 +43,10 @@ EffectLog& EffectLog::Instance() {
 
 void InstallTestSeams() {
     MessageBoxScript::Instance().Reset();
+    TaskDialogScript::Instance().Reset();
+    toolkit::TaskDialogCall().Set([](HWND owner, const std::wstring& caption, const toolkit::CommandDialog& dialog) {
+        return TaskDialogScript::Instance().Show(owner, caption, dialog);
+    });
     EffectLog::Instance().Reset();
     base::ClearError();
     toolkit::MessageBoxCall().Set([](HWND owner, const std::wstring& text, const std::wstring& caption, UINT style) {

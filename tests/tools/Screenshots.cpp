@@ -1,5 +1,6 @@
-// Renders the pictures the README shows: the splash half-way through start-up, and the main window
-// with remote access on and off. Runs the real windows in-process under Wine, registry seeded, and
+// Renders the pictures the README shows: the splash half-way through start-up, the main window with
+// remote access on and off, and the task dialog that offers to open the firewall (Wine's firewall cannot
+// be read, so a closed one is put behind the guard's read seam). Runs the real windows in-process under Wine, registry seeded, and
 // grabs each window's pixels from the screen into a 24-bit BMP in the folder given as argument.
 
 #include <windows.h>
@@ -9,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "guard/Probes.h"
 #include "registry/RegTable.h"
 #include "ui/main/FormMain.h"
 #include "ui/start/FormStart.h"
@@ -64,6 +66,32 @@ void Seed(const wchar_t* port, bool allowed) {
     }
 }
 
+// The firewall of a server that admits only Remote Desktop's standard port, on a public network.
+guard::firewall::State StandardPortOnly() {
+    guard::firewall::Rule rule;
+    rule.protocol = guard::firewall::kProtocolTcp;
+    rule.localPorts = L"3389";
+    rule.enabled = true;
+    guard::firewall::State state;
+    state.known = true;
+    state.current = {{guard::firewall::kProfilePublic, true, false, false}};
+    state.rules = {rule};
+    return state;
+}
+
+std::wstring g_dialogPath;
+bool g_dialogSaved = false;
+
+// Runs inside the task dialog's own message loop: saves the dialog, then cancels it.
+void CALLBACK SaveTaskDialog(HWND, UINT, UINT_PTR timer, DWORD) {
+    HWND dialog = FindWindowW(L"#32770", toolkit::kAppTitle);
+    if (!dialog || !IsWindowVisible(dialog)) return;
+    KillTimer(nullptr, timer);
+    Settle();
+    g_dialogSaved = SaveWindowBmp(dialog, g_dialogPath);
+    PostMessageW(dialog, WM_CLOSE, 0, 0);
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
@@ -92,7 +120,12 @@ int wmain(int argc, wchar_t** argv) {
     main.Cmd_Close_Click();  // confirmed by the box stand-in above
     Settle();
     const bool offSaved = SaveWindowBmp(main.Hwnd(), folder + L"\\main-off.bmp");
+    guard::FirewallReadCall().Set(&StandardPortOnly);
+    g_dialogPath = folder + L"\\firewall-dialog.bmp";
+    SetTimer(nullptr, 0, 300, &SaveTaskDialog);
+    main.Ctl(ui::Text_NewPort).SetText(L"3390");
+    main.Cmd_Change_Click();  // the dialog, cancelled by the timer above
     Seed(L"3389", false);
-    std::printf("splash %d, on %d, off %d\n", splashSaved, onSaved, offSaved);
-    return splashSaved && onSaved && offSaved ? 0 : 1;
+    std::printf("splash %d, on %d, off %d, firewall dialog %d\n", splashSaved, onSaved, offSaved, g_dialogSaved);
+    return splashSaved && onSaved && offSaved && g_dialogSaved ? 0 : 1;
 }

@@ -41,9 +41,14 @@ void FormMain::Cmd_Change_Click() {
         return;
     }
     if (newPort == LastAppliedPort) return;
-    if (!ProceedDespite(guard::CheckPortChange(*PortOf(newPort), PortOf(CurrentPort))))
-        return;
+    const std::vector<guard::Hazard> hazards = guard::CheckPortChange(*PortOf(newPort), PortOf(CurrentPort));
+    const GuardChoice choice = AskDespite(hazards, GuardedCommand::PortChange);
+    if (choice == GuardChoice::Cancel) return;
     if (!Confirmed(ChangeConfirmation(OriginalPort, newPort), toolkit::kStyleConfirm)) return;
+    // The firewall first, and the port only once the firewall is seen to admit it.
+    if (choice == GuardChoice::OpenFirewall &&
+        !OpenFirewallOrWarn(FirewallClosedPort(hazards), GuardedCommand::PortChange))
+        return;
 
     LastAppliedPort = newPort;  // remembered whatever the write's outcome
     std::wstring portText = newPort;
@@ -80,8 +85,12 @@ void FormMain::Cmd_Revert_Click() {
 void FormMain::Cmd_Open_Click() {
     const base::ErrorClearedAtEnd clearAtEnd;
     if (RemoteEnabled) return;
-    if (!ProceedDespite(guard::CheckTurnOn(PortOf(CurrentPort)))) return;
+    const std::vector<guard::Hazard> hazards = guard::CheckTurnOn(PortOf(CurrentPort));
+    const GuardChoice choice = AskDespite(hazards, GuardedCommand::TurnOn);
+    if (choice == GuardChoice::Cancel) return;
     if (!Confirmed(L"确定要打开远程连接吗？", toolkit::kStylePlainConfirm)) return;
+    if (choice == GuardChoice::OpenFirewall && !OpenFirewallOrWarn(FirewallClosedPort(hazards), GuardedCommand::TurnOn))
+        return;
     SetRemoteAccess(true);
 }
 

@@ -1,8 +1,11 @@
 #pragma once
-// The windows' extra box before a command's own confirmation, when the lockout guard saw a hazard.
+// What the windows show when the lockout guard saw a hazard before a command's own confirmation: the
+// OK/Cancel warning box, or, when the firewall does not admit the port, a task dialog that offers to
+// open it.
 
 #include <windows.h>
 
+#include <cstdint>
 #include <vector>
 
 #include "guard/Hazard.h"
@@ -12,8 +15,27 @@ namespace ui {
 // Cancel is the default: Enter refuses.
 inline constexpr UINT kStyleLockoutWarning = MB_OKCANCEL | MB_ICONWARNING | MB_DEFBUTTON2;
 
+// The command links of the task dialog (Cancel carries IDCANCEL, so Esc and closing choose it).
+inline constexpr int kChoiceOpenFirewall = 1001;
+inline constexpr int kChoiceContinue = 1002;
+
+enum class GuardedCommand { PortChange, TurnOn };
+
+enum class GuardChoice { Cancel, Continue, OpenFirewall };
+
 // Shows the guard's warning text with the program's title and returns true when there was nothing to
 // show or the user pressed OK.
 bool ProceedDespite(const std::vector<guard::Hazard>& hazards);
+
+// Nothing seen: Continue. A firewall-closed hazard: the task dialog (open the port and continue, continue
+// without the firewall, or cancel). Other hazards only: the OK/Cancel box.
+GuardChoice AskDespite(const std::vector<guard::Hazard>& hazards, GuardedCommand command);
+
+// The port of the firewall-closed hazard (0 when there is none).
+std::uint16_t FirewallClosedPort(const std::vector<guard::Hazard>& hazards);
+
+// Opens the port in the firewall; when it cannot be seen admitted afterwards, says why in a warning box
+// and returns false (nothing is left written to the firewall, and the caller writes nothing).
+bool OpenFirewallOrWarn(std::uint16_t port, GuardedCommand command);
 
 }  // namespace ui
