@@ -62,6 +62,10 @@ def imported_dlls(data, table, import_rva):
         off += 20
 
 
+# The console program (a .com) links no window code: none of these may be among its imports.
+WINDOW_DLLS = ("user32.dll", "gdi32.dll", "comctl32.dll", "windowscodecs.dll")
+
+
 def check(exe, map_file):
     print(exe)
     data = open(exe, "rb").read()
@@ -89,6 +93,11 @@ def check(exe, map_file):
     print("%-24s %s" % ("imports", ", ".join(dlls)))
     if foreign:
         problems.append("imports DLLs that are not Windows' own: " + ", ".join(foreign))
+    if exe.lower().endswith(".com"):
+        window = [d for d in dlls if d in WINDOW_DLLS]
+        print("%-24s %s" % ("window DLLs", ", ".join(window) if window else "none"))
+        if window:
+            problems.append("the console program imports window DLLs: " + ", ".join(window))
     for p in problems:
         print("MISSING: " + p)
     return problems
