@@ -19,4 +19,10 @@ std::wstring SystemErrorText(unsigned long code) {
     return text;
 }
 
+std::wstring SystemErrorClause(unsigned long code) {
+    std::wstring text = SystemErrorText(code);
+    while (!text.empty() && (text.back() == L'。' || text.back() == L'.')) text.pop_back();
+    return text;
+}
+
 }  // namespace base

@@ -2,7 +2,7 @@
 //   1. read what is there; "already set" when the registry holds exactly what was asked for;
 //   2. the guard's checks; a hazard refuses the change (exit 3) unless --force, but only when a write
 //      would be made: a command that has nothing to write reports its hazards as warnings;
-//   3. --open-firewall: the firewall first, so that when it cannot be changed nothing else is, and the
+//   3. under the machine-wide write lock, --open-firewall: the firewall first, so that when it cannot be changed nothing else is, and the
 //      registry never points at a port the program failed to open;
 //   4. --what-if stops here, having reported what would change;
 //   5. the registry write.
@@ -13,6 +13,7 @@
 #include "console/GuardCalls.h"
 #include "console/LocalSettings.h"
 #include "console/Texts.h"
+#include "settings/WriteLock.h"
 
 namespace console {
 namespace {
@@ -72,6 +73,16 @@ bool OpenFirewall(ChangeReport& report, std::optional<std::uint16_t> port) {
 void Carry(ChangeReport& report, std::optional<std::uint16_t> firewallPort,
            const std::function<std::optional<Failure>(bool& wroteSomething)>& write) {
     if (Refuses(report, firewallPort)) return;
+    // Every write below (firewall and registry) under the one lock both programs take.
+    std::optional<settings::WriteLock> lock;
+    if (!report.options.whatIf && (report.options.openFirewall || !report.alreadySet)) {
+        lock.emplace(settings::WriteLock::Acquire());
+        if (!lock->Held()) {
+            const long code = lock->Error() == WAIT_TIMEOUT ? 0 : static_cast<long>(lock->Error());
+            Fail(report, {code, lock->FailureText() + L"；未作任何修改。"});
+            return;
+        }
+    }
     if (!OpenFirewall(report, firewallPort)) return;
     if (report.options.whatIf) {
         report.changed = report.changed || !report.alreadySet;

@@ -1,9 +1,11 @@
 #pragma once
 // The main window: the Remote Desktop status frame, the port frame, the link, and the commands.
 
+#include <cstdint>
 #include <string>
 
 #include "ui/main/FormMainLayout.h"
+#include "ui/main/GuardPrompt.h"
 #include "ui/toolkit/Form.h"
 
 namespace ui {
@@ -33,7 +35,7 @@ private:
     void RefreshPort();
     void RefreshAll();
     void OneTimeLoadBody();
-    void SetRemoteAccess(bool allow);
+    void SetRemoteAccess(bool allow, GuardChoice choice, std::uint16_t firewallPort);
     void ReportChangeFailure();
 
     bool CreateForm() override;

@@ -45,14 +45,15 @@ void FormMain::Cmd_Change_Click() {
     const GuardChoice choice = AskDespite(hazards, GuardedCommand::PortChange);
     if (choice == GuardChoice::Cancel) return;
     if (!Confirmed(ChangeConfirmation(OriginalPort, newPort), toolkit::kStyleConfirm)) return;
-    // The firewall first, and the port only once the firewall is seen to admit it.
-    if (choice == GuardChoice::OpenFirewall &&
-        !OpenFirewallOrWarn(FirewallClosedPort(hazards), GuardedCommand::PortChange))
-        return;
 
-    LastAppliedPort = newPort;  // remembered whatever the write's outcome
-    std::wstring portText = newPort;
-    if (RegTable::SetRemotePort(portText)) {
+    const std::optional<bool> written =
+        WriteGuarded(choice, FirewallClosedPort(hazards), GuardedCommand::PortChange, [&] {
+            LastAppliedPort = newPort;  // remembered whatever the write's outcome
+            std::wstring portText = newPort;
+            return RegTable::SetRemotePort(portText);
+        });
+    if (!written) return;
+    if (*written) {
         toolkit::ShowMessage(L"端口修改成功，您需要重新启动服务器才能生效。", toolkit::kStyleInformation);
     } else {
         ReportChangeFailure();
@@ -72,9 +73,13 @@ void FormMain::ReportChangeFailure() {
 void FormMain::Cmd_Revert_Click() {
     const base::ErrorClearedAtEnd clearAtEnd;
     if (OriginalPort.size() < 2) return;
-    std::wstring portText = OriginalPort;
+    const std::optional<bool> written = WriteGuarded(GuardChoice::Continue, 0, GuardedCommand::PortChange, [&] {
+        std::wstring portText = OriginalPort;
+        return RegTable::SetRemotePort(portText);
+    });
+    if (!written) return;
     // A failed restore must not read as done: the admin relies on this command to recover.
-    if (RegTable::SetRemotePort(portText)) {
+    if (*written) {
         toolkit::ShowMessage(L"设置完成！复原端口：" + OriginalPort, toolkit::kStyleInformation);
     } else {
         ReportChangeFailure();
@@ -89,9 +94,7 @@ void FormMain::Cmd_Open_Click() {
     const GuardChoice choice = AskDespite(hazards, GuardedCommand::TurnOn);
     if (choice == GuardChoice::Cancel) return;
     if (!Confirmed(L"确定要打开远程连接吗？", toolkit::kStylePlainConfirm)) return;
-    if (choice == GuardChoice::OpenFirewall && !OpenFirewallOrWarn(FirewallClosedPort(hazards), GuardedCommand::TurnOn))
-        return;
-    SetRemoteAccess(true);
+    SetRemoteAccess(true, choice, FirewallClosedPort(hazards));
 }
 
 void FormMain::Cmd_Close_Click() {
@@ -101,11 +104,14 @@ void FormMain::Cmd_Close_Click() {
     const std::wstring question = std::wstring(L"您确定要关闭远程连接吗？") + kLineBreak + kLineBreak +
                                   L"注意：关闭后，您将不能通过远程连接进入服务器。";
     if (!Confirmed(question, toolkit::kStyleConfirm)) return;
-    SetRemoteAccess(false);
+    SetRemoteAccess(false, GuardChoice::Continue, 0);
 }
 
-void FormMain::SetRemoteAccess(bool allow) {
-    if (RegTable::SetRemoteEnabled(allow)) {
+void FormMain::SetRemoteAccess(bool allow, GuardChoice choice, std::uint16_t firewallPort) {
+    const std::optional<bool> written = WriteGuarded(choice, firewallPort, GuardedCommand::TurnOn,
+                                                     [allow] { return RegTable::SetRemoteEnabled(allow); });
+    if (!written) return;
+    if (*written) {
         toolkit::ShowMessage(L"操作完成！", toolkit::kStyleInformation);
     } else if (base::ErrorPending()) {
         toolkit::ShowMessage(L"操作失败！错误信息：" + base::ErrorDescription(), toolkit::kStyleWarning);

@@ -2,6 +2,7 @@
 
 #include "base/DecimalText.h"
 #include "guard/Guard.h"
+#include "settings/WriteLock.h"
 #include "ui/toolkit/MessageBox.h"
 #include "ui/toolkit/TaskDialog.h"
 
@@ -58,14 +59,27 @@ GuardChoice AskDespite(const std::vector<guard::Hazard>& hazards, GuardedCommand
     }
 }
 
-bool OpenFirewallOrWarn(std::uint16_t port, GuardedCommand command) {
-    const guard::FirewallOpening opening = guard::OpenFirewallPort(port);
-    if (opening.admitted) return true;
-    const wchar_t* outcome = command == GuardedCommand::TurnOn ? L"。远程连接未开启。" : L"。端口未修改。";
-    toolkit::ShowMessage(L"未能在 Windows 防火墙中放行端口 " + base::DecimalText64(port) + L"：" +
-                             guard::OpenFailureText(opening) + outcome,
-                         toolkit::kStyleWarning);
-    return false;
+std::optional<bool> WriteGuarded(GuardChoice choice, std::uint16_t firewallPort, GuardedCommand command,
+                                 const std::function<bool()>& write) {
+    std::optional<bool> written;
+    guard::FirewallOpening opening;
+    opening.admitted = true;
+    {
+        const settings::WriteLock lock = settings::WriteLock::Acquire();
+        if (!lock.Held()) {
+            toolkit::ShowMessage(lock.FailureText() + L"。未作任何修改。", toolkit::kStyleWarning);
+            return std::nullopt;
+        }
+        if (choice == GuardChoice::OpenFirewall) opening = guard::OpenFirewallPort(firewallPort);
+        if (opening.admitted) written = write();
+    }
+    if (!opening.admitted) {
+        const wchar_t* outcome = command == GuardedCommand::TurnOn ? L"。远程连接未开启。" : L"。端口未修改。";
+        toolkit::ShowMessage(L"未能在 Windows 防火墙中放行端口 " + base::DecimalText64(firewallPort) + L"：" +
+                                 guard::OpenFailureText(opening) + outcome,
+                             toolkit::kStyleWarning);
+    }
+    return written;
 }
 
 }  // namespace ui

@@ -6,6 +6,8 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <functional>
+#include <optional>
 #include <vector>
 
 #include "guard/Hazard.h"
@@ -34,8 +36,11 @@ GuardChoice AskDespite(const std::vector<guard::Hazard>& hazards, GuardedCommand
 // The port of the firewall-closed hazard (0 when there is none).
 std::uint16_t FirewallClosedPort(const std::vector<guard::Hazard>& hazards);
 
-// Opens the port in the firewall; when it cannot be seen admitted afterwards, says why in a warning box
-// and returns false (nothing is left written to the firewall, and the caller writes nothing).
-bool OpenFirewallOrWarn(std::uint16_t port, GuardedCommand command);
+// Makes a command's writes under the machine-wide write lock, the firewall first when the user chose to
+// open it, and the registry (`write`) only once the firewall is seen to admit the port. Returns what
+// `write` returned, or nothing when nothing was written, after a warning box that says why (the lock
+// could not be had, or the firewall could not be opened). The boxes come after the lock is released.
+std::optional<bool> WriteGuarded(GuardChoice choice, std::uint16_t firewallPort, GuardedCommand command,
+                                 const std::function<bool()>& write);
 
 }  // namespace ui

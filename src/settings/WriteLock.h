@@ -1,0 +1,46 @@
+#pragma once
+// One machine-wide lock around every write sequence of both programs (the window's commands and the
+// console's), so two writers can never interleave and leave the two port keys disagreeing while both
+// report success. It is a named mutex in the global namespace, which only administrators may create
+// objects in (SeCreateGlobalPrivilege), so no ordinary user can hold it to block the writers. An
+// abandoned mutex (its holder ended mid-way) counts as acquired: the new holder writes its whole
+// sequence anyway.
+
+#include <windows.h>
+
+#include <string>
+
+#include "base/Handles.h"
+
+namespace settings {
+
+inline constexpr const wchar_t* kWriteLockName = L"Global\\Korvane.RdpPort.Write";
+inline constexpr DWORD kWriteLockWaitMs = 10000;
+
+// How long a writer waits for the lock (kWriteLockWaitMs); tests shorten it.
+DWORD& WriteLockWaitMs();
+
+class WriteLock {
+public:
+    // Waits for the lock, at most WriteLockWaitMs().
+    static WriteLock Acquire();
+    ~WriteLock();
+    WriteLock(WriteLock&& other) noexcept;
+    WriteLock& operator=(WriteLock&&) = delete;
+    WriteLock(const WriteLock&) = delete;
+    WriteLock& operator=(const WriteLock&) = delete;
+
+    bool Held() const { return m_held; }
+    // Why it is not held: WAIT_TIMEOUT when another writer kept it, else the Windows error code.
+    DWORD Error() const { return m_error; }
+    // Why the lock could not be taken, as one clause without a full stop (Simplified Chinese).
+    std::wstring FailureText() const;
+
+private:
+    WriteLock() = default;
+    base::UniqueKernelHandle m_mutex;
+    bool m_held = false;
+    DWORD m_error = ERROR_SUCCESS;
+};
+
+}  // namespace settings

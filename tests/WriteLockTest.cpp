@@ -1,0 +1,119 @@
+// The machine-wide write lock: a writer that cannot have it within its wait writes nothing and says
+// so, in the window and in rdpport.com; an abandoned lock counts as had.
+
+#include <gtest/gtest.h>
+
+#include <thread>
+
+#include "settings/WriteLock.h"
+#include "support/ConsoleKit.h"
+#include "support/FormProbes.h"
+#include "support/RegistryKit.h"
+#include "support/Seams.h"
+
+namespace {
+
+using namespace testkit;
+
+// Holds the lock from another thread (a mutex is re-entrant for the thread that owns it) until the
+// object ends; `abandon` ends the thread while it still owns the lock.
+class OtherHolder {
+public:
+    explicit OtherHolder(bool abandon = false) {
+        m_release.Reset(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+        base::UniqueKernelHandle held(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+        m_thread = std::thread([this, abandon, heldEvent = held.Get()] {
+            HANDLE mutex = CreateMutexW(nullptr, FALSE, settings::kWriteLockName);
+            WaitForSingleObject(mutex, INFINITE);
+            SetEvent(heldEvent);
+            if (!abandon) {
+                WaitForSingleObject(m_release.Get(), 10000);
+                ReleaseMutex(mutex);
+            }
+            CloseHandle(mutex);
+        });
+        WaitForSingleObject(held.Get(), 10000);
+        if (abandon) m_thread.join();
+    }
+    ~OtherHolder() {
+        SetEvent(m_release.Get());
+        if (m_thread.joinable()) m_thread.join();
+    }
+
+private:
+    base::UniqueKernelHandle m_release;
+    std::thread m_thread;
+};
+
+class WriteLockTest : public testing::Test {
+protected:
+    void SetUp() override {
+        settings::WriteLockWaitMs() = 1000;
+        SeedRemoteDesktop(3389, 1);
+    }
+    void TearDown() override {
+        settings::WriteLockWaitMs() = settings::kWriteLockWaitMs;
+        ResetWindows();
+        SeedRemoteDesktop(3389, 1);
+    }
+    static std::optional<DWORD> Port(const char* key) { return ReadDword(key, "PortNumber"); }
+};
+
+const std::wstring kBusy = L"另一个修改（rdpport.exe 或 rdpport.com）正在进行，等待 1 秒后仍未结束";
+
+TEST_F(WriteLockTest, TheConsoleWaitsBoundedThenFailsWritingNothing) {
+    {
+        OtherHolder other;
+        const DWORD started = GetTickCount();
+        const ConsoleRun run = RunConsole({L"set-port", L"3390", L"--json"});
+        const DWORD waited = GetTickCount() - started;
+        EXPECT_EQ(run.exitCode, 1);
+        const std::optional<JsonValue> json = run.Json();
+        ASSERT_TRUE(json);
+        EXPECT_EQ((*json)["error"]["text"].text, kBusy + L"；未作任何修改。");
+        EXPECT_FALSE((*json)["changed"].boolean);
+        EXPECT_GE(waited, 900u);
+        EXPECT_LT(waited, 5000u);
+        EXPECT_EQ(Port(kRdpTcp), 3389u);
+        EXPECT_EQ(Port(kRdpwdTcp), 3389u);
+        // Reading needs no lock, and neither does a change that only reports (--what-if).
+        EXPECT_EQ(RunConsole({L"status", L"--json"}).exitCode, 0);
+        EXPECT_EQ(RunConsole({L"set-port", L"3390", L"--what-if"}).exitCode, 0);
+    }
+    EXPECT_EQ(RunConsole({L"set-port", L"3390"}).exitCode, 0) << "free again";
+    EXPECT_EQ(Port(kRdpwdTcp), 3390u);
+}
+
+TEST_F(WriteLockTest, AnAbandonedLockIsHadByTheNextWriter) {
+    OtherHolder abandoned(/*abandon=*/true);
+    const settings::WriteLock lock = settings::WriteLock::Acquire();
+    EXPECT_TRUE(lock.Held());
+}
+
+TEST_F(WriteLockTest, TheWindowSaysSoAndChangesNothingWhileAnotherWriterHoldsIt) {
+    LoadMainAsAtStartup();
+    MessageBoxScript& boxes = MessageBoxScript::Instance();
+    boxes.Reset();
+    ui::FormMain& form = ui::FormMain::Instance();
+    {
+        OtherHolder other;
+        form.Ctl(ui::Text_NewPort).SetText(L"3390");
+        form.Cmd_Change_Click();
+        ASSERT_EQ(boxes.Shown().size(), 2u);
+        EXPECT_EQ(boxes.Shown()[1].text, kBusy + L"。未作任何修改。");
+        EXPECT_EQ(boxes.Shown()[1].style, 48u);
+        EXPECT_EQ(Port(kRdpTcp), 3389u);
+        EXPECT_EQ(ui::FormMainProbe::LastAppliedPort(), L"") << "not applied";
+
+        boxes.Reset();
+        form.Cmd_Open_Click();
+        EXPECT_EQ(boxes.Texts(), (std::vector<std::wstring>{L"确定要打开远程连接吗？", kBusy + L"。未作任何修改。"}));
+        EXPECT_EQ(ReadDword(kTerminalServer, "fDenyTSConnections"), 1u);
+    }
+    boxes.Reset();
+    form.Cmd_Change_Click();
+    EXPECT_EQ(boxes.Texts().back(), L"端口修改成功，您需要重新启动服务器才能生效。");
+    EXPECT_EQ(Port(kRdpTcp), 3390u);
+}
+
+}  // namespace
