@@ -3,10 +3,11 @@
 
 #include <gtest/gtest.h>
 
+#include "base/PendingError.h"
 #include "support/FormProbes.h"
 #include "support/RegistryKit.h"
+#include "support/RegistryRecorder.h"
 #include "support/Seams.h"
-#include "base/PendingError.h"
 
 namespace {
 
@@ -43,9 +44,9 @@ protected:
         Ctl(ui::Text_NewPort).SetText(typed);
         Form().Cmd_Change_Click();
     }
-    static std::optional<DWORD> Port1() { return ReadDword(kRdpTcp, "PortNumber"); }
-    static std::optional<DWORD> Port2() { return ReadDword(kRdpwdTcp, "PortNumber"); }
-    static std::optional<DWORD> Deny() { return ReadDword(kTerminalServer, "fDenyTSConnections"); }
+    static std::optional<DWORD> Port1() { return ReadDword(kRdpTcp, kPortValue); }
+    static std::optional<DWORD> Port2() { return ReadDword(kRdpwdTcp, kPortValue); }
+    static std::optional<DWORD> Deny() { return ReadDword(kTerminalServer, kDenyValue); }
 };
 
 // ---- Port change -----------------------------------------------------------------------------
@@ -198,9 +199,9 @@ TEST_F(CommandsTest, RevertDoesNothingWithoutATwoCharacterStartPort) {
         ResetWindows();
         SeedRemoteDesktop(3389, 1);
         if (std::string(value) == "7") {
-            WriteDword(kRdpTcp, "PortNumber", 7);
+            WriteDword(kRdpTcp, kPortValue, 7);
         } else {
-            RegDeleteKeyValueA(HKEY_LOCAL_MACHINE, kRdpTcp, "PortNumber");
+            DeleteValue(kRdpTcp, kPortValue);
         }
         LoadMainAsAtStartup();
         Script().Reset();
@@ -216,7 +217,7 @@ TEST_F(CommandsTest, AFailedRevertIsReportedAsAFailure) {
     recorder.fail = [](const RegCall& call) -> LONG {
         return call.function == "Create" && call.path == kRdpTcp ? ERROR_ACCESS_DENIED : 0;
     };
-    WriteDword(kRdpTcp, "PortNumber", 4000);
+    WriteDword(kRdpTcp, kPortValue, 4000);
     Form().Cmd_Revert_Click();
     EXPECT_EQ(Script().Texts(), std::vector<std::wstring>{kChangeFailed});
     EXPECT_EQ(Ctl(ui::Text_CurrPort).Text(), L"4000") << "the refresh shows what the registry holds";
@@ -262,7 +263,7 @@ TEST_F(CommandsTest, GuardsAndCancelLeaveEverythingAlone) {
 }
 
 TEST_F(CommandsTest, TheGuardUsesTheStateLastReadNotTheRegistry) {
-    WriteDword(kTerminalServer, "fDenyTSConnections", 0);  // changed by someone else
+    WriteDword(kTerminalServer, kDenyValue, 0);  // changed by someone else
     Form().Cmd_Close_Click();
     EXPECT_TRUE(Script().Shown().empty()) << "the window still shows remote access off";
     Form().Cmd_Open_Click();

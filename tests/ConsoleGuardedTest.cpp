@@ -30,8 +30,8 @@ class ConsoleGuardedTest : public testing::Test {
 protected:
     void SetUp() override { SeedRemoteDesktop(3389, 1); }
     void TearDown() override { SeedRemoteDesktop(3389, 1); }
-    static std::optional<DWORD> Port1() { return ReadDword(kRdpTcp, "PortNumber"); }
-    static std::optional<DWORD> Deny() { return ReadDword(kTerminalServer, "fDenyTSConnections"); }
+    static std::optional<DWORD> Port1() { return ReadDword(kRdpTcp, kPortValue); }
+    static std::optional<DWORD> Deny() { return ReadDword(kTerminalServer, kDenyValue); }
 };
 
 TEST_F(ConsoleGuardedTest, AHazardRefusesWithExitThreeAndForceGoesAhead) {
@@ -86,7 +86,7 @@ TEST_F(ConsoleGuardedTest, PolicyHazardsRefuseTheSwitchUnlessForced) {
     };
     for (const Case& c : {Case{L"enable", 1, 0}, Case{L"disable", 0, 1}}) {
         SCOPED_TRACE(console::Utf8(c.command));
-        WriteDword(kTerminalServer, "fDenyTSConnections", c.before);
+        WriteDword(kTerminalServer, kDenyValue, c.before);
         FakeGuard guard;
         guard.turnOnHazards = {{guard::HazardKind::PolicyDenies}};
         guard.turnOffHazards = {{guard::HazardKind::PolicyAllows}};
@@ -145,8 +145,8 @@ TEST_F(ConsoleGuardedTest, OpenFirewallAddsNoRuleWhenAdmittedAndUsesTheCurrentPo
     EXPECT_EQ(Deny(), 0u);
 
     // No port to open: a failure, and the flag stays.
-    WriteDword(kTerminalServer, "fDenyTSConnections", 1);
-    WriteString(kRdpTcp, "PortNumber", "3389");
+    WriteDword(kTerminalServer, kDenyValue, 1);
+    WriteString(kRdpTcp, kPortValue, "3389");
     run = RunConsole({L"enable", L"--open-firewall"});
     EXPECT_EQ(run.exitCode, 1);
     EXPECT_EQ(run.err, L"失败：" + console::FirewallPortUnknownText() + L"\r\n");

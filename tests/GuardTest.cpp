@@ -9,8 +9,8 @@
 #include "guard/Guard.h"
 #include "guard/Probes.h"
 #include "support/FormProbes.h"
-#include "support/PolicyValue.h"
 #include "support/RegistryKit.h"
+#include "support/RegistryRecorder.h"
 #include "support/Seams.h"
 #include "ui/toolkit/MessageBox.h"
 
@@ -88,8 +88,8 @@ protected:
         if (box.style != kWarningStyle) return testing::AssertionFailure() << "style " << box.style;
         return testing::AssertionSuccess();
     }
-    static std::optional<DWORD> Port1() { return ReadDword(kRdpTcp, "PortNumber"); }
-    static std::optional<DWORD> Deny() { return ReadDword(kTerminalServer, "fDenyTSConnections"); }
+    static std::optional<DWORD> Port1() { return ReadDword(kRdpTcp, kPortValue); }
+    static std::optional<DWORD> Deny() { return ReadDword(kTerminalServer, kDenyValue); }
 };
 
 // ---- The box in the commands ---------------------------------------------------------------------

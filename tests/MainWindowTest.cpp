@@ -3,11 +3,12 @@
 
 #include <gtest/gtest.h>
 
+#include "base/PendingError.h"
 #include "support/FormProbes.h"
 #include "support/RegistryKit.h"
+#include "support/RegistryRecorder.h"
 #include "support/Seams.h"
 #include "ui/toolkit/Events.h"
-#include "base/PendingError.h"
 
 namespace {
 
@@ -62,7 +63,7 @@ TEST_F(MainWindowTest, PortBoxShowsTheRegistryAndTheStartPortIsKept) {
     LoadMainAsAtStartup();
     EXPECT_EQ(Ctl(ui::Text_CurrPort).Text(), L"3389");
     EXPECT_EQ(Probe::OriginalPort(), L"3389");
-    WriteDword(kRdpTcp, "PortNumber", 3390);
+    WriteDword(kRdpTcp, kPortValue, 3390);
     Probe::RefreshAll();
     EXPECT_EQ(Probe::CurrentPort(), L"3390");
     EXPECT_EQ(Ctl(ui::Text_CurrPort).Text(), L"3390");
@@ -73,12 +74,12 @@ TEST_F(MainWindowTest, PortBoxShowsTheRegistryAndTheStartPortIsKept) {
 }
 
 TEST_F(MainWindowTest, AFailedPortReadWarnsOnceAndALaterReadFillsTheBox) {
-    RegDeleteKeyValueA(HKEY_LOCAL_MACHINE, kRdpTcp, "PortNumber");
+    DeleteValue(kRdpTcp, kPortValue);
     LoadMainAsAtStartup();
     EXPECT_EQ(MessageBoxScript::Instance().Texts(), std::vector<std::wstring>{L"远程端口获取失败！"});
     EXPECT_EQ(Ctl(ui::Text_CurrPort).Text(), L"") << "the design text 338 is replaced";
     EXPECT_EQ(Probe::OriginalPort(), L"");
-    WriteDword(kRdpTcp, "PortNumber", 3389);
+    WriteDword(kRdpTcp, kPortValue, 3389);
     Probe::RefreshAll();
     EXPECT_EQ(Ctl(ui::Text_CurrPort).Text(), L"3389");
     EXPECT_EQ(Probe::OriginalPort(), L"3389");

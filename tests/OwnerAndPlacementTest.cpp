@@ -42,7 +42,7 @@ protected:
 
 TEST_F(OwnerAndPlacementTest, BoxesBelongToTheSplashDuringStartupAndToTheMainWindowAfterIt) {
     ForeignWindow other;
-    RegDeleteKeyValueA(HKEY_LOCAL_MACHINE, kRdpTcp, "PortNumber");
+    DeleteValue(kRdpTcp, kPortValue);
     // The first pause of the load body comes before the port is read: another program becomes active.
     bool activated = false;
     base::ScopedSeam pauses(toolkit::PauseCall(), [&](unsigned) {

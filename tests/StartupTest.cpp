@@ -9,6 +9,7 @@
 #include "common/Startup.h"
 #include "support/FormProbes.h"
 #include "support/RegistryKit.h"
+#include "support/RegistryRecorder.h"
 #include "support/Seams.h"
 #include "ui/toolkit/Events.h"
 
@@ -74,7 +75,7 @@ TEST_F(StartupTest, TheTickLoadsTheMainWindowOnceWhileTheBarGrowsThenSwapsTheWin
 }
 
 TEST_F(StartupTest, APortReadFailureWarnsWhileTheSplashIsUpAndStartupFinishes) {
-    RegDeleteKeyValueA(HKEY_LOCAL_MACHINE, kRdpTcp, "PortNumber");
+    DeleteValue(kRdpTcp, kPortValue);
     bool splashUp = false;
     bool mainHidden = false;
     MessageBoxScript::Instance().OnShow([&](const ShownBox&) {

@@ -5,14 +5,14 @@
 
 #include <gtest/gtest.h>
 
-#include "driver/PolicyRegistry.h"
 #include "driver/PortListener.h"
 #include "driver/ProgramCase.h"
-#include "driver/RemoteDesktopRegistry.h"
+#include "support/RegistryKit.h"
 
 namespace {
 
 using namespace e2e;
+using namespace testkit;
 
 // OK and Cancel, exclamation (MB_ICONWARNING), Cancel the default (MB_DEFBUTTON2).
 const BoxKind kLockoutWarningBox{"lockout warning", {IDOK, IDCANCEL}, IDCANCEL, BoxIcon::Exclamation};
@@ -32,11 +32,6 @@ std::wstring ChangeQuestion(const std::wstring& from, const std::wstring& to) {
 
 std::wstring InUseWarning(const std::wstring& port, const std::wstring& owner) {
     return L"端口 " + port + L" 已被其他程序" + owner + L"占用，重启后远程桌面将无法在此端口监听。" + kTail;
-}
-
-testing::AssertionResult BothPortKeysHold(DWORD port) {
-    if (auto first = DwordAt(kRdpTcpKey, kPortValue, port); !first) return first;
-    return DwordAt(kRdpwdTcpKey, kPortValue, port);
 }
 
 class E2EGuard : public ProgramCase {
@@ -71,7 +66,7 @@ TEST_F(E2EGuard, APortAnotherProgramListensOnWarnsFirstCancelChangesNothingOkGoe
     const std::wstring named = L"（rdpport_e2e.exe，PID " + std::to_wstring(GetCurrentProcessId()) + L"）";
     const testing::AssertionResult unnamed = BoxIs(*warning, Main(), InUseWarning(port, L""), kLockoutWarningBox);
     EXPECT_TRUE(unnamed || BoxIs(*warning, Main(), InUseWarning(port, named), kLockoutWarningBox)) << unnamed.message();
-    ASSERT_EQ(WriteDword(kTerminalServerKey, kDenyValue, 1), ERROR_SUCCESS);  // shown only if refreshed
+    ASSERT_EQ(WriteDword(kTerminalServer, kDenyValue, 1), ERROR_SUCCESS);  // shown only if refreshed
     ASSERT_TRUE(Answer(*warning, IDCANCEL));
     EXPECT_TRUE(SettledWithoutBox());
     EXPECT_TRUE(BothPortKeysHold(3389));
@@ -111,14 +106,14 @@ TEST_F(E2EGuard, APolicyThatRefusesConnectionsWarnsBeforeTurningOn) {
     ASSERT_TRUE(Press(kOpenButton));
     ASSERT_TRUE(Expect(kPolicyDenies + kTail, kLockoutWarningBox, IDCANCEL));
     EXPECT_TRUE(SettledWithoutBox());
-    EXPECT_TRUE(DwordAt(kTerminalServerKey, kDenyValue, 1));
+    EXPECT_TRUE(DwordAt(kTerminalServer, kDenyValue, 1));
     EXPECT_TRUE(OnOffButtonIs(kOpenButton));
 
     ASSERT_TRUE(Press(kOpenButton));
     ASSERT_TRUE(Expect(kPolicyDenies + kTail, kLockoutWarningBox, IDOK));
     ASSERT_TRUE(Expect(kTurnOnQuestion, kPlainConfirmationBox, IDOK));
     ASSERT_TRUE(Expect(kDone, kInformationBox, IDOK));
-    EXPECT_TRUE(DwordAt(kTerminalServerKey, kDenyValue, 0));
+    EXPECT_TRUE(DwordAt(kTerminalServer, kDenyValue, 0));
     EXPECT_TRUE(OnOffButtonIs(kCloseButton));
     EXPECT_TRUE(SettledWithoutBox());
 }
@@ -134,14 +129,14 @@ TEST_F(E2EGuard, APolicyThatAllowsConnectionsWarnsBeforeTurningOffAndClosingTheW
     EXPECT_TRUE(BoxIs(*warning, Main(), kPolicyAllows + kTail, kLockoutWarningBox));
     PostMessageW(warning->hwnd, WM_CLOSE, 0, 0);
     EXPECT_TRUE(SettledWithoutBox());
-    EXPECT_TRUE(DwordAt(kTerminalServerKey, kDenyValue, 0));
+    EXPECT_TRUE(DwordAt(kTerminalServer, kDenyValue, 0));
     EXPECT_TRUE(OnOffButtonIs(kCloseButton));
 
     ASSERT_TRUE(Press(kCloseButton));
     ASSERT_TRUE(Expect(kPolicyAllows + kTail, kLockoutWarningBox, IDOK));
     ASSERT_TRUE(Expect(kTurnOffQuestion, kConfirmationBox, IDOK));
     ASSERT_TRUE(Expect(kDone, kInformationBox, IDOK));
-    EXPECT_TRUE(DwordAt(kTerminalServerKey, kDenyValue, 1));
+    EXPECT_TRUE(DwordAt(kTerminalServer, kDenyValue, 1));
     EXPECT_TRUE(SettledWithoutBox());
 }
 
@@ -157,7 +152,7 @@ TEST_F(E2EGuard, WithoutAPolicyTurningOffAndOnShowsExactlyTheDesignedBoxes) {
     ASSERT_TRUE(Expect(kTurnOnQuestion, kPlainConfirmationBox, IDOK));
     ASSERT_TRUE(Expect(kDone, kInformationBox, IDOK));
     EXPECT_TRUE(SettledWithoutBox());
-    EXPECT_TRUE(DwordAt(kTerminalServerKey, kDenyValue, 0));
+    EXPECT_TRUE(DwordAt(kTerminalServer, kDenyValue, 0));
 }
 
 }  // namespace

@@ -6,13 +6,14 @@
 #include <string>
 
 #include "driver/ProgramCase.h"
-#include "driver/RemoteDesktopRegistry.h"
 #include "driver/Wait.h"
 #include "driver/WindowFinder.h"
+#include "support/RegistryKit.h"
 
 namespace {
 
 using namespace e2e;
+using namespace testkit;
 
 const std::wstring kPortRefused = L"端口必须为数字，并且建议在1025与65534之间！";
 
@@ -113,7 +114,7 @@ TEST_F(E2EKeyboard, APastedTextIsNeverCutSoATrailingRefusalStillCounts) {
     ASSERT_TRUE(box) << "no box after Enter";
     EXPECT_TRUE(BoxIs(*box, Main(), kPortRefused, kWarningBox));
     ASSERT_TRUE(Answer(*box, box->buttons.size() == 1 ? IDOK : IDCANCEL));
-    EXPECT_TRUE(DwordAt(kRdpTcpKey, kPortValue, 3389));
+    EXPECT_TRUE(DwordAt(kRdpTcp, kPortValue, 3389));
 }
 
 }  // namespace

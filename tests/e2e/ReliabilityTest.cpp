@@ -18,13 +18,14 @@
 #include "driver/ProcessResources.h"
 #include "driver/ProgramCase.h"
 #include "driver/ProgramProcess.h"
-#include "driver/RemoteDesktopRegistry.h"
 #include "driver/Wait.h"
 #include "driver/WindowFinder.h"
+#include "support/RegistryKit.h"
 
 namespace {
 
 using namespace e2e;
+using namespace testkit;
 
 constexpr std::chrono::milliseconds kQuitTimeout = 10s;
 
@@ -163,9 +164,9 @@ protected:
     }
 
     testing::AssertionResult RegistryHolds(const Model& m) const {
-        if (auto r = DwordAt(kRdpTcpKey, kPortValue, m.port); !r) return r;
-        if (auto r = DwordAt(kRdpwdTcpKey, kPortValue, m.port); !r) return r;
-        return DwordAt(kTerminalServerKey, kDenyValue, m.deny);
+        if (auto r = DwordAt(kRdpTcp, kPortValue, m.port); !r) return r;
+        if (auto r = DwordAt(kRdpwdTcp, kPortValue, m.port); !r) return r;
+        return DwordAt(kTerminalServer, kDenyValue, m.deny);
     }
 
     testing::AssertionResult WindowShows(const Model& m) const {
@@ -325,12 +326,12 @@ TEST_F(E2EReliability, TwoHundredRandomCommands) {
             std::string written;
             if (pick(2) == 0) {
                 m.port = 1025 + pick(64510);
-                ASSERT_EQ(WriteDword(kRdpTcpKey, kPortValue, m.port), ERROR_SUCCESS);
-                ASSERT_EQ(WriteDword(kRdpwdTcpKey, kPortValue, m.port), ERROR_SUCCESS);
+                ASSERT_EQ(WriteDword(kRdpTcp, kPortValue, m.port), ERROR_SUCCESS);
+                ASSERT_EQ(WriteDword(kRdpwdTcp, kPortValue, m.port), ERROR_SUCCESS);
                 written = "port " + std::to_string(m.port);
             } else {
                 m.deny = pick(3);  // 2 is no refusal either
-                ASSERT_EQ(WriteDword(kTerminalServerKey, kDenyValue, m.deny), ERROR_SUCCESS);
+                ASSERT_EQ(WriteDword(kTerminalServer, kDenyValue, m.deny), ERROR_SUCCESS);
                 written = "deny flag " + std::to_string(m.deny);
             }
             ++outsideWrites;
