@@ -5,6 +5,7 @@
 
 #include "driver/ProgramCase.h"
 #include "driver/WindowFinder.h"
+#include "support/ProgramTexts.h"
 #include "support/RegistryKit.h"
 
 namespace {
@@ -13,16 +14,6 @@ using namespace e2e;
 using namespace testkit;
 
 class E2EChange : public ProgramCase {};
-
-const std::wstring kPortRefused = L"端口必须为数字，并且建议在1025与65534之间！";
-const std::wstring kPortChanged = L"端口修改成功，您需要重新启动服务器才能生效。";
-const std::wstring kRegistryRefused = L"修改失败，可能是系统禁止了注册表修改。";
-
-// The confirmation names the port read at start and the new port text exactly as it was taken.
-std::wstring ChangeQuestion(const std::wstring& from, const std::wstring& to) {
-    return L"您确定要将远程连接端口由 " + from + L" 修改为 " + to +
-           L" 吗？\r\n\r\n修改后，需要重启计算机才能生效。\r\n\r\n请务必注意未禁用" + to + L"端口。";
-}
 
 TEST_F(E2EChange, ConfirmedChangeWritesBothKeysAndShowsTheNewPort) {
     ASSERT_TRUE(Seed(/*deny=*/0));

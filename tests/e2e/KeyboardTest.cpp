@@ -8,14 +8,13 @@
 #include "driver/ProgramCase.h"
 #include "driver/Wait.h"
 #include "driver/WindowFinder.h"
+#include "support/ProgramTexts.h"
 #include "support/RegistryKit.h"
 
 namespace {
 
 using namespace e2e;
 using namespace testkit;
-
-const std::wstring kPortRefused = L"端口必须为数字，并且建议在1025与65534之间！";
 
 class E2EKeyboard : public ProgramCase {
 protected:

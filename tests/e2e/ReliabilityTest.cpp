@@ -20,6 +20,7 @@
 #include "driver/ProgramProcess.h"
 #include "driver/Wait.h"
 #include "driver/WindowFinder.h"
+#include "support/ProgramTexts.h"
 #include "support/RegistryKit.h"
 
 namespace {
@@ -29,17 +30,7 @@ using namespace testkit;
 
 constexpr std::chrono::milliseconds kQuitTimeout = 10s;
 
-const std::wstring kPortRefused = L"端口必须为数字，并且建议在1025与65534之间！";
-const std::wstring kPortChanged = L"端口修改成功，您需要重新启动服务器才能生效。";
 const std::wstring kRestored = L"设置完成！复原端口：";
-const std::wstring kTurnOnQuestion = L"确定要打开远程连接吗？";
-const std::wstring kTurnOffQuestion = L"您确定要关闭远程连接吗？\r\n\r\n注意：关闭后，您将不能通过远程连接进入服务器。";
-const std::wstring kDone = L"操作完成！";
-
-std::wstring ChangeQuestion(const std::wstring& from, const std::wstring& to) {
-    return L"您确定要将远程连接端口由 " + from + L" 修改为 " + to +
-           L" 吗？\r\n\r\n修改后，需要重启计算机才能生效。\r\n\r\n请务必注意未禁用" + to + L"端口。";
-}
 
 std::string Quoted(const std::wstring& text) { return "\"" + Utf8(text) + "\""; }
 

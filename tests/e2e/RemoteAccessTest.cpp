@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "driver/ProgramCase.h"
+#include "support/ProgramTexts.h"
 #include "support/RegistryKit.h"
 
 namespace {
@@ -34,11 +35,6 @@ protected:
         EXPECT_TRUE(OnOffButtonIs(button));
     }
 };
-
-const std::wstring kTurnOnQuestion = L"确定要打开远程连接吗？";
-const std::wstring kTurnOffQuestion = L"您确定要关闭远程连接吗？\r\n\r\n注意：关闭后，您将不能通过远程连接进入服务器。";
-const std::wstring kDone = L"操作完成！";
-const std::wstring kFailedUnknown = L"操作失败！错误 未知。";
 
 TEST_F(E2ERemoteAccess, TurningOnAsksPlainlyClearsTheFlagAndOffersOff) {
     ASSERT_TRUE(Seed(/*deny=*/1));
@@ -114,7 +110,7 @@ TEST_F(E2ERemoteAccess, AccessDeniedReportsAnUnknownFailureAndKeepsTheWindowStat
 
     const auto failed = NextBox();
     ASSERT_TRUE(failed) << "no message after the refused write";
-    EXPECT_TRUE(BoxIs(*failed, Main(), kFailedUnknown, kWarningBox));
+    EXPECT_TRUE(BoxIs(*failed, Main(), kUnknownFailure, kWarningBox));
     ASSERT_TRUE(Answer(*failed, IDOK));
 
     EXPECT_TRUE(SettledWithoutBox());

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "driver/ProgramCase.h"
+#include "support/ProgramTexts.h"
 #include "support/RegistryKit.h"
 
 namespace {
@@ -49,7 +50,7 @@ TEST_F(E2ERevert, ARevertThatCannotWriteTheSecondKeyIsReportedAsAFailure) {
     const auto done = NextBox();
     ASSERT_TRUE(done) << "no message after the revert";
     // The admin relies on the revert to recover: a restore that failed must not read as done.
-    EXPECT_TRUE(BoxIs(*done, Main(), L"修改失败，可能是系统禁止了注册表修改。", kWarningBox));
+    EXPECT_TRUE(BoxIs(*done, Main(), kRegistryRefused, kWarningBox));
     EXPECT_TRUE(DwordAt(kRdpTcp, kPortValue, 3389));
     ASSERT_TRUE(Answer(*done, IDOK));
     EXPECT_TRUE(ShowsText(CurrentPortBox(), L"3389"));

@@ -5,6 +5,7 @@
 
 #include "driver/Wait.h"
 #include "driver/WindowFinder.h"
+#include "support/ProgramTexts.h"
 #include "support/RegistryKit.h"
 
 namespace e2e {
@@ -249,8 +250,7 @@ testing::AssertionResult ProgramCase::ConfirmChange(const std::wstring& port) {
     if (auto answered = Answer(*question, IDOK); !answered) return answered;
     std::optional<MessageBoxView> done = NextBox();
     if (!done) return testing::AssertionFailure() << "no message after confirming " << Utf8(port);
-    if (auto same = BoxIs(*done, m_main, L"端口修改成功，您需要重新启动服务器才能生效。", kInformationBox); !same)
-        return same;
+    if (auto same = BoxIs(*done, m_main, testkit::kPortChanged, kInformationBox); !same) return same;
     if (auto answered = Answer(*done, IDOK); !answered) return answered;
     return ShowsText(CurrentPortBox(), port) << " (current port after the change)";
 }
