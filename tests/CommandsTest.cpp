@@ -9,34 +9,23 @@
 #include "support/RegistryKit.h"
 #include "support/RegistryRecorder.h"
 #include "support/Seams.h"
+#include "support/SeededTest.h"
 
 namespace {
 
 using namespace testkit;
 using Probe = ui::FormMainProbe;
 
-class CommandsTest : public testing::Test {
+class CommandsTest : public SeededTest {
 protected:
     void SetUp() override {
-        ResetWindows();
-        SeedRemoteDesktop(3389, 1);
-        LoadMainAsAtStartup();
-        Script().Reset();
+        SeededTest::SetUp();
+        StartMain();
     }
-    void TearDown() override {
-        ResetWindows();
-        SeedRemoteDesktop(3389, 1);
-    }
-    static MessageBoxScript& Script() { return MessageBoxScript::Instance(); }
-    static ui::FormMain& Form() { return ui::FormMain::Instance(); }
-    static toolkit::Control& Ctl(ui::MainControl id) { return Form().Ctl(id); }
     static void Change(const std::wstring& typed) {
         Ctl(ui::Text_NewPort).SetText(typed);
         Form().Cmd_Change_Click();
     }
-    static std::optional<DWORD> Port1() { return ReadDword(kRdpTcp, kPortValue); }
-    static std::optional<DWORD> Port2() { return ReadDword(kRdpwdTcp, kPortValue); }
-    static std::optional<DWORD> Deny() { return ReadDword(kTerminalServer, kDenyValue); }
 };
 
 // ---- Port change -----------------------------------------------------------------------------
@@ -187,7 +176,7 @@ TEST_F(CommandsTest, RevertDoesNothingWithoutATwoCharacterStartPort) {
     for (const char* value : {"missing", "7"}) {
         SCOPED_TRACE(value);
         ResetWindows();
-        SeedRemoteDesktop(3389, 1);
+        ASSERT_EQ(SeedRemoteDesktop(3389, 1), ERROR_SUCCESS);
         if (std::string(value) == "7") {
             WriteDword(kRdpTcp, kPortValue, 7);
         } else {

@@ -5,6 +5,7 @@
 
 #include "console/Output.h"
 #include "support/ConsoleKit.h"
+#include "support/SeededTest.h"
 
 namespace {
 
@@ -17,20 +18,14 @@ std::string Joined(const Args& args) {
     return text;
 }
 
-class ConsoleChangeTest : public testing::Test {
+class ConsoleChangeTest : public SeededTest {
 protected:
-    void SetUp() override { SeedRemoteDesktop(3389, 1); }
-    void TearDown() override { SeedRemoteDesktop(3389, 1); }
-
     static JsonValue Json(const ConsoleRun& run) {
         EXPECT_EQ(run.err, L"") << "nothing on stderr under --json";
         const auto json = run.Json();
         EXPECT_TRUE(json) << console::Utf8(run.out);
         return json ? *json : JsonValue{};
     }
-    static std::optional<DWORD> Port1() { return ReadDword(kRdpTcp, kPortValue); }
-    static std::optional<DWORD> Port2() { return ReadDword(kRdpwdTcp, kPortValue); }
-    static std::optional<DWORD> Deny() { return ReadDword(kTerminalServer, kDenyValue); }
 };
 
 TEST_F(ConsoleChangeTest, SetPortWritesBothKeysAfterAskingTheGuardAboutTheNewAndCurrentPort) {

@@ -8,6 +8,7 @@
 #include "console/Output.h"
 #include "console/Texts.h"
 #include "support/ConsoleKit.h"
+#include "support/SeededTest.h"
 
 namespace {
 
@@ -26,13 +27,7 @@ std::wstring SystemText(DWORD code) {
 
 bool Contains(const std::wstring& text, const std::wstring& part) { return text.find(part) != std::wstring::npos; }
 
-class ConsoleGuardedTest : public testing::Test {
-protected:
-    void SetUp() override { SeedRemoteDesktop(3389, 1); }
-    void TearDown() override { SeedRemoteDesktop(3389, 1); }
-    static std::optional<DWORD> Port1() { return ReadDword(kRdpTcp, kPortValue); }
-    static std::optional<DWORD> Deny() { return ReadDword(kTerminalServer, kDenyValue); }
-};
+class ConsoleGuardedTest : public SeededTest {};
 
 TEST_F(ConsoleGuardedTest, AHazardRefusesWithExitThreeAndForceGoesAhead) {
     const guard::Hazard inUse{guard::HazardKind::PortInUse, 3390, L"nginx.exe", 4242};

@@ -6,16 +6,14 @@
 #include "console/Output.h"
 #include "support/ConsoleKit.h"
 #include "support/RegistryKit.h"
+#include "support/SeededTest.h"
 
 namespace {
 
 using namespace testkit;
 
-class ConsoleStatusTest : public testing::Test {
+class ConsoleStatusTest : public SeededTest {
 protected:
-    void SetUp() override { SeedRemoteDesktop(3389, 1); }
-    void TearDown() override { SeedRemoteDesktop(3389, 1); }
-
     static JsonValue StatusJson(int expectedExit = 0) {
         const ConsoleRun run = RunConsole({L"status", L"--json"});
         EXPECT_EQ(run.exitCode, expectedExit);

@@ -13,6 +13,7 @@
 #include "support/RegistryKit.h"
 #include "support/RegistryRecorder.h"
 #include "support/Seams.h"
+#include "support/SeededTest.h"
 #include "ui/toolkit/MessageBox.h"
 
 namespace {
@@ -50,21 +51,12 @@ fw::State StandardPortOnly() {
     return {true, {{fw::kProfilePublic, true, false, false}}, {rule}};
 }
 
-class GuardTest : public testing::Test {
+class GuardTest : public SeededTest {
 protected:
-    void SetUp() override { Start(/*deny=*/1); }
-    void TearDown() override {
-        ResetWindows();
-        SeedRemoteDesktop(3389, 1);
+    void SetUp() override {
+        SeededTest::SetUp();
+        StartMain(/*deny=*/1);
     }
-    static void Start(DWORD deny) {
-        ResetWindows();
-        SeedRemoteDesktop(3389, deny);
-        LoadMainAsAtStartup();
-        Script().Reset();
-    }
-    static MessageBoxScript& Script() { return MessageBoxScript::Instance(); }
-    static ui::FormMain& Form() { return ui::FormMain::Instance(); }
     static void Change(const std::wstring& typed) {
         Form().Ctl(ui::Text_NewPort).SetText(typed);
         Form().Cmd_Change_Click();
@@ -76,8 +68,6 @@ protected:
         if (box.style != kWarningStyle) return testing::AssertionFailure() << "style " << box.style;
         return testing::AssertionSuccess();
     }
-    static std::optional<DWORD> Port1() { return ReadDword(kRdpTcp, kPortValue); }
-    static std::optional<DWORD> Deny() { return ReadDword(kTerminalServer, kDenyValue); }
 };
 
 // ---- The box in the commands ---------------------------------------------------------------------
@@ -157,7 +147,7 @@ TEST_F(GuardTest, APolicyThatRefusesWarnsBeforeTurningOnAndCancelWritesNothing) 
 }
 
 TEST_F(GuardTest, APolicyThatAllowsWarnsBeforeTurningOffOnlyAndOtherValuesSayNothing) {
-    Start(/*deny=*/0);
+    StartMain(/*deny=*/0);
     {
         ScopedPolicyFlag policy(0);
         Script().Answer(IDCANCEL);

@@ -8,6 +8,7 @@
 #include "support/RegistryKit.h"
 #include "support/RegistryRecorder.h"
 #include "support/Seams.h"
+#include "support/SeededTest.h"
 #include "ui/toolkit/Events.h"
 
 namespace {
@@ -16,18 +17,8 @@ using namespace testkit;
 using ui::FormMainProbe;
 using Probe = ui::FormMainProbe;
 
-class MainWindowTest : public testing::Test {
+class MainWindowTest : public SeededTest {
 protected:
-    void SetUp() override {
-        ResetWindows();
-        SeedRemoteDesktop(3389, 1);
-    }
-    void TearDown() override {
-        ResetWindows();
-        SeedRemoteDesktop(3389, 1);
-    }
-    static ui::FormMain& Form() { return ui::FormMain::Instance(); }
-    static toolkit::Control& Ctl(ui::MainControl id) { return Form().Ctl(id); }
     static RECT ClientRectOf(ui::MainControl id) {
         RECT r{};
         GetWindowRect(Ctl(id).Hwnd(), &r);
@@ -41,9 +32,7 @@ TEST_F(MainWindowTest, StatusRowFollowsTheDenyFlag) {
     for (const Case c : {Case{1, L"系统远程状态：已关闭", 0xFF, ui::Image_NG, ui::Cmd_Open, ui::Cmd_Close},
                          Case{0, L"系统远程状态：已开启", 0x8000, ui::Image_OK, ui::Cmd_Close, ui::Cmd_Open}}) {
         SCOPED_TRACE(c.deny);
-        ResetWindows();
-        SeedRemoteDesktop(3389, c.deny);
-        LoadMainAsAtStartup();
+        StartMain(c.deny);
         EXPECT_EQ(Probe::RemoteEnabled(), c.deny == 0);
         EXPECT_EQ(Ctl(ui::Label_RemoteStatus).Text(), c.caption);
         EXPECT_EQ(Ctl(ui::Label_RemoteStatus).ForeColor(), c.color);
@@ -213,9 +202,7 @@ void PressKey(WPARAM key) {
 TEST_F(MainWindowTest, TabWalksTheTabOrderAndSkipsTheHiddenButton) {
     for (DWORD deny : {1u, 0u}) {
         SCOPED_TRACE(deny);
-        ResetWindows();
-        SeedRemoteDesktop(3389, deny);
-        LoadMainAsAtStartup();
+        StartMain(deny);
         Form().Show();
         Pump();
         ASSERT_EQ(GetFocus(), Ctl(ui::Text_CurrPort).Hwnd()) << "the focus starts in the current-port box";

@@ -6,6 +6,7 @@
 #include "support/RegistryKit.h"
 #include "support/RegistryRecorder.h"
 #include "support/Seams.h"
+#include "support/SeededTest.h"
 
 namespace {
 
@@ -198,10 +199,8 @@ TEST_F(RegistryTest, InjectedFailuresGiveFalseOrEmptyAndLeaveNoKeyOpen) {
 
 // ---- Remote Desktop settings -------------------------------------------------------------------
 
-class RemoteSettingsTest : public testing::Test {
+class RemoteSettingsTest : public SeededTest {
 protected:
-    void SetUp() override { SeedRemoteDesktop(3389, 1); }
-    void TearDown() override { SeedRemoteDesktop(3389, 1); }
     std::vector<std::wstring> Boxes() const { return MessageBoxScript::Instance().Texts(); }
 };
 

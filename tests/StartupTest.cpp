@@ -11,22 +11,18 @@
 #include "support/RegistryKit.h"
 #include "support/RegistryRecorder.h"
 #include "support/Seams.h"
+#include "support/SeededTest.h"
 #include "ui/toolkit/Events.h"
 
 namespace {
 
 using namespace testkit;
 
-class StartupTest : public testing::Test {
+class StartupTest : public SeededTest {
 protected:
     void SetUp() override {
-        ResetWindows();
-        SeedRemoteDesktop(3389, 1);
+        SeededTest::SetUp();
         common::HandCursor = nullptr;
-    }
-    void TearDown() override {
-        ResetWindows();
-        SeedRemoteDesktop(3389, 1);
     }
     static ui::FormStart& Splash() { return ui::FormStart::Instance(); }
     static ui::FormMain& Main() { return ui::FormMain::Instance(); }
