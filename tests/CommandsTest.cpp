@@ -3,49 +3,29 @@
 
 #include <gtest/gtest.h>
 
-#include "support/FormProbes.h"
-#include "support/RegistryKit.h"
-#include "support/Seams.h"
 #include "base/PendingError.h"
+#include "support/FormProbes.h"
+#include "support/ProgramTexts.h"
+#include "support/RegistryKit.h"
+#include "support/RegistryRecorder.h"
+#include "support/Seams.h"
+#include "support/SeededTest.h"
 
 namespace {
 
 using namespace testkit;
 using Probe = ui::FormMainProbe;
 
-const std::wstring kRefused = L"端口必须为数字，并且建议在1025与65534之间！";
-const std::wstring kChanged = L"端口修改成功，您需要重新启动服务器才能生效。";
-const std::wstring kChangeFailed = L"修改失败，可能是系统禁止了注册表修改。";
-const std::wstring kDone = L"操作完成！";
-const std::wstring kUnknownFailure = L"操作失败！错误 未知。";
-
-std::wstring Confirmation(const std::wstring& from, const std::wstring& to) {
-    return L"您确定要将远程连接端口由 " + from + L" 修改为 " + to + L" 吗？\r\n\r\n修改后，需要重启计算机才能生效。\r\n\r\n"
-           L"请务必注意未禁用" + to + L"端口。";
-}
-
-class CommandsTest : public testing::Test {
+class CommandsTest : public SeededTest {
 protected:
     void SetUp() override {
-        ResetWindows();
-        SeedRemoteDesktop(3389, 1);
-        LoadMainAsAtStartup();
-        Script().Reset();
+        SeededTest::SetUp();
+        StartMain();
     }
-    void TearDown() override {
-        ResetWindows();
-        SeedRemoteDesktop(3389, 1);
-    }
-    static MessageBoxScript& Script() { return MessageBoxScript::Instance(); }
-    static ui::FormMain& Form() { return ui::FormMain::Instance(); }
-    static toolkit::Control& Ctl(ui::MainControl id) { return Form().Ctl(id); }
     static void Change(const std::wstring& typed) {
         Ctl(ui::Text_NewPort).SetText(typed);
         Form().Cmd_Change_Click();
     }
-    static std::optional<DWORD> Port1() { return ReadDword(kRdpTcp, "PortNumber"); }
-    static std::optional<DWORD> Port2() { return ReadDword(kRdpwdTcp, "PortNumber"); }
-    static std::optional<DWORD> Deny() { return ReadDword(kTerminalServer, "fDenyTSConnections"); }
 };
 
 // ---- Port change -----------------------------------------------------------------------------
@@ -58,7 +38,7 @@ TEST_F(CommandsTest, ChangeRefusesTextsThatAreNotPortsWithOneWarningAndTouchesNo
         RegistryRecorder recorder;
         Change(typed);
         ASSERT_EQ(Script().Shown().size(), 1u);
-        EXPECT_EQ(Script().Shown()[0].text, kRefused);
+        EXPECT_EQ(Script().Shown()[0].text, kPortRefused);
         EXPECT_EQ(Script().Shown()[0].style, 48u);
         EXPECT_TRUE(recorder.calls.empty()) << "no write and no refresh";
         EXPECT_EQ(Probe::LastAppliedPort(), L"");
@@ -74,9 +54,9 @@ TEST_F(CommandsTest, ChangeConfirmsTheTrimmedTextAsTypedAndWritesItsRoundedValue
         Script().Reset();
         Change(c.typed);
         ASSERT_EQ(Script().Shown().size(), 2u);
-        EXPECT_EQ(Script().Shown()[0].text, Confirmation(L"3389", c.shown)) << "always names the port seen at start";
+        EXPECT_EQ(Script().Shown()[0].text, ChangeQuestion(L"3389", c.shown)) << "always names the port seen at start";
         EXPECT_EQ(Script().Shown()[0].style, 289u);
-        EXPECT_EQ(Script().Shown()[1].text, kChanged);
+        EXPECT_EQ(Script().Shown()[1].text, kPortChanged);
         EXPECT_EQ(Script().Shown()[1].style, 64u);
         EXPECT_EQ(Probe::LastAppliedPort(), c.shown);
         EXPECT_EQ(Port1(), c.written);
@@ -97,7 +77,7 @@ TEST_F(CommandsTest, ConfirmingTheSameTextAgainDoesNothingButAnotherSpellingAsks
     EXPECT_TRUE(recorder.calls.empty());
     Change(L"03390");
     ASSERT_EQ(Script().Shown().size(), 2u);
-    EXPECT_EQ(Script().Shown()[0].text, Confirmation(L"3389", L"03390"));
+    EXPECT_EQ(Script().Shown()[0].text, ChangeQuestion(L"3389", L"03390"));
 }
 
 TEST_F(CommandsTest, CancelWritesNothingAndTheSameTextCanBeTriedAgain) {
@@ -121,7 +101,7 @@ TEST_F(CommandsTest, AFailedSecondKeyIsReportedTheFirstShowsAndTheTextIsNotTried
         };
         Change(L"3390");
     }
-    EXPECT_EQ(Script().Texts(), (std::vector<std::wstring>{Confirmation(L"3389", L"3390"), kChangeFailed}));
+    EXPECT_EQ(Script().Texts(), (std::vector<std::wstring>{ChangeQuestion(L"3389", L"3390"), kRegistryRefused}));
     EXPECT_EQ(Script().Shown()[1].style, 48u);
     EXPECT_EQ(Port1(), 3390u);
     EXPECT_EQ(Port2(), 3389u);
@@ -138,13 +118,13 @@ TEST_F(CommandsTest, ARefusedValueWriteIsNeverReportedAsSuccess) {
     Form().Cmd_Revert_Click();
     Form().Cmd_Open_Click();
     for (const std::wstring& text : Script().Texts()) {
-        EXPECT_NE(text, kChanged);
+        EXPECT_NE(text, kPortChanged);
         EXPECT_NE(text, kDone);
         EXPECT_EQ(text.find(L"设置完成"), std::wstring::npos);
     }
     EXPECT_EQ(Script().Texts(),
-              (std::vector<std::wstring>{Confirmation(L"3389", L"3390"), kChangeFailed, kChangeFailed,
-                                         L"确定要打开远程连接吗？", kUnknownFailure}));
+              (std::vector<std::wstring>{ChangeQuestion(L"3389", L"3390"), kRegistryRefused, kRegistryRefused,
+                                         kTurnOnQuestion, kUnknownFailure}));
     EXPECT_EQ(Port1(), 3389u);
     EXPECT_EQ(Deny(), 1u);
 }
@@ -196,11 +176,11 @@ TEST_F(CommandsTest, RevertDoesNothingWithoutATwoCharacterStartPort) {
     for (const char* value : {"missing", "7"}) {
         SCOPED_TRACE(value);
         ResetWindows();
-        SeedRemoteDesktop(3389, 1);
+        ASSERT_EQ(SeedRemoteDesktop(3389, 1), ERROR_SUCCESS);
         if (std::string(value) == "7") {
-            WriteDword(kRdpTcp, "PortNumber", 7);
+            WriteDword(kRdpTcp, kPortValue, 7);
         } else {
-            RegDeleteKeyValueA(HKEY_LOCAL_MACHINE, kRdpTcp, "PortNumber");
+            DeleteValue(kRdpTcp, kPortValue);
         }
         LoadMainAsAtStartup();
         Script().Reset();
@@ -216,9 +196,9 @@ TEST_F(CommandsTest, AFailedRevertIsReportedAsAFailure) {
     recorder.fail = [](const RegCall& call) -> LONG {
         return call.function == "Create" && call.path == kRdpTcp ? ERROR_ACCESS_DENIED : 0;
     };
-    WriteDword(kRdpTcp, "PortNumber", 4000);
+    WriteDword(kRdpTcp, kPortValue, 4000);
     Form().Cmd_Revert_Click();
-    EXPECT_EQ(Script().Texts(), std::vector<std::wstring>{kChangeFailed});
+    EXPECT_EQ(Script().Texts(), std::vector<std::wstring>{kRegistryRefused});
     EXPECT_EQ(Ctl(ui::Text_CurrPort).Text(), L"4000") << "the refresh shows what the registry holds";
 }
 
@@ -227,7 +207,7 @@ TEST_F(CommandsTest, AFailedRevertIsReportedAsAFailure) {
 TEST_F(CommandsTest, OpenAndCloseAskWriteReportAndRefresh) {
     Form().Cmd_Open_Click();
     ASSERT_EQ(Script().Shown().size(), 2u);
-    EXPECT_EQ(Script().Shown()[0].text, L"确定要打开远程连接吗？");
+    EXPECT_EQ(Script().Shown()[0].text, kTurnOnQuestion);
     EXPECT_EQ(Script().Shown()[0].style, 1u);
     EXPECT_EQ(Script().Shown()[1].text, kDone);
     EXPECT_EQ(Script().Shown()[1].style, 64u);
@@ -241,7 +221,7 @@ TEST_F(CommandsTest, OpenAndCloseAskWriteReportAndRefresh) {
     Form().Cmd_Close_Click();
     ASSERT_EQ(Script().Shown().size(), 2u);
     EXPECT_EQ(Script().Shown()[0].text,
-              L"您确定要关闭远程连接吗？\r\n\r\n注意：关闭后，您将不能通过远程连接进入服务器。");
+              kTurnOffQuestion);
     EXPECT_EQ(Script().Shown()[0].style, 289u);
     EXPECT_EQ(Script().Shown()[1].text, kDone);
     EXPECT_EQ(Deny(), 1u);
@@ -262,11 +242,11 @@ TEST_F(CommandsTest, GuardsAndCancelLeaveEverythingAlone) {
 }
 
 TEST_F(CommandsTest, TheGuardUsesTheStateLastReadNotTheRegistry) {
-    WriteDword(kTerminalServer, "fDenyTSConnections", 0);  // changed by someone else
+    WriteDword(kTerminalServer, kDenyValue, 0);  // changed by someone else
     Form().Cmd_Close_Click();
     EXPECT_TRUE(Script().Shown().empty()) << "the window still shows remote access off";
     Form().Cmd_Open_Click();
-    EXPECT_EQ(Script().Texts(), (std::vector<std::wstring>{L"确定要打开远程连接吗？", kDone}));
+    EXPECT_EQ(Script().Texts(), (std::vector<std::wstring>{kTurnOnQuestion, kDone}));
     EXPECT_EQ(Deny(), 0u);
 }
 

@@ -5,6 +5,7 @@
 
 #include "console/Output.h"
 #include "support/ConsoleKit.h"
+#include "support/SeededTest.h"
 
 namespace {
 
@@ -17,20 +18,14 @@ std::string Joined(const Args& args) {
     return text;
 }
 
-class ConsoleChangeTest : public testing::Test {
+class ConsoleChangeTest : public SeededTest {
 protected:
-    void SetUp() override { SeedRemoteDesktop(3389, 1); }
-    void TearDown() override { SeedRemoteDesktop(3389, 1); }
-
     static JsonValue Json(const ConsoleRun& run) {
         EXPECT_EQ(run.err, L"") << "nothing on stderr under --json";
         const auto json = run.Json();
         EXPECT_TRUE(json) << console::Utf8(run.out);
         return json ? *json : JsonValue{};
     }
-    static std::optional<DWORD> Port1() { return ReadDword(kRdpTcp, "PortNumber"); }
-    static std::optional<DWORD> Port2() { return ReadDword(kRdpwdTcp, "PortNumber"); }
-    static std::optional<DWORD> Deny() { return ReadDword(kTerminalServer, "fDenyTSConnections"); }
 };
 
 TEST_F(ConsoleChangeTest, SetPortWritesBothKeysAfterAskingTheGuardAboutTheNewAndCurrentPort) {
@@ -69,8 +64,8 @@ TEST_F(ConsoleChangeTest, OnlyBothKeysHoldingTheExactDwordCountsAsAlreadySet) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        WriteRaw(kRdpTcp, "PortNumber", c.first.type, c.first.bytes);
-        WriteRaw(kRdpwdTcp, "PortNumber", c.second.type, c.second.bytes);
+        WriteRaw(kRdpTcp, kPortValue, c.first.type, c.first.bytes);
+        WriteRaw(kRdpwdTcp, kPortValue, c.second.type, c.second.bytes);
         RegistryRecorder recorder;
         FakeGuard guard(&recorder);
         const ConsoleRun run = RunConsole({L"set-port", L"3390", L"--json"});
@@ -102,7 +97,7 @@ TEST_F(ConsoleChangeTest, EnableAndDisableWriteOnlyWhenTheFlagIsNotAlreadyTheExa
     for (const Case& c : cases) {
         SCOPED_TRACE(Joined(c.args) + " from type " + std::to_string(c.before.type) + " " +
                      std::to_string(c.before.bytes[0]));
-        WriteRaw(kTerminalServer, "fDenyTSConnections", c.before.type, c.before.bytes);
+        WriteRaw(kTerminalServer, kDenyValue, c.before.type, c.before.bytes);
         RegistryRecorder recorder;
         FakeGuard guard(&recorder);
         const ConsoleRun run = RunConsole(c.args);
@@ -118,7 +113,7 @@ TEST_F(ConsoleChangeTest, EnableAndDisableWriteOnlyWhenTheFlagIsNotAlreadyTheExa
 }
 
 TEST_F(ConsoleChangeTest, WhatIfReportsTheChangeAndEveryHazardButWritesNothing) {
-    WriteDword(kTerminalServer, "fDenyTSConnections", 0);
+    WriteDword(kTerminalServer, kDenyValue, 0);
     const Args commands[] = {{L"set-port", L"3390"}, {L"disable"}, {L"set-port", L"3390", L"--force"},
                              {L"set-port", L"3390", L"--open-firewall"}};
     for (Args args : commands) {

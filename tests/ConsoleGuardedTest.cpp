@@ -8,6 +8,7 @@
 #include "console/Output.h"
 #include "console/Texts.h"
 #include "support/ConsoleKit.h"
+#include "support/SeededTest.h"
 
 namespace {
 
@@ -26,13 +27,7 @@ std::wstring SystemText(DWORD code) {
 
 bool Contains(const std::wstring& text, const std::wstring& part) { return text.find(part) != std::wstring::npos; }
 
-class ConsoleGuardedTest : public testing::Test {
-protected:
-    void SetUp() override { SeedRemoteDesktop(3389, 1); }
-    void TearDown() override { SeedRemoteDesktop(3389, 1); }
-    static std::optional<DWORD> Port1() { return ReadDword(kRdpTcp, "PortNumber"); }
-    static std::optional<DWORD> Deny() { return ReadDword(kTerminalServer, "fDenyTSConnections"); }
-};
+class ConsoleGuardedTest : public SeededTest {};
 
 TEST_F(ConsoleGuardedTest, AHazardRefusesWithExitThreeAndForceGoesAhead) {
     const guard::Hazard inUse{guard::HazardKind::PortInUse, 3390, L"nginx.exe", 4242};
@@ -86,7 +81,7 @@ TEST_F(ConsoleGuardedTest, PolicyHazardsRefuseTheSwitchUnlessForced) {
     };
     for (const Case& c : {Case{L"enable", 1, 0}, Case{L"disable", 0, 1}}) {
         SCOPED_TRACE(console::Utf8(c.command));
-        WriteDword(kTerminalServer, "fDenyTSConnections", c.before);
+        WriteDword(kTerminalServer, kDenyValue, c.before);
         FakeGuard guard;
         guard.turnOnHazards = {{guard::HazardKind::PolicyDenies}};
         guard.turnOffHazards = {{guard::HazardKind::PolicyAllows}};
@@ -152,8 +147,8 @@ TEST_F(ConsoleGuardedTest, OpenFirewallAddsNoRuleWhenAdmittedAndUsesTheCurrentPo
     EXPECT_EQ(Deny(), 0u);
 
     // No port to open: a failure, and the flag stays.
-    WriteDword(kTerminalServer, "fDenyTSConnections", 1);
-    WriteString(kRdpTcp, "PortNumber", "3389");
+    WriteDword(kTerminalServer, kDenyValue, 1);
+    WriteString(kRdpTcp, kPortValue, "3389");
     run = RunConsole({L"enable", L"--open-firewall"});
     EXPECT_EQ(run.exitCode, 1);
     EXPECT_EQ(run.err, L"失败：" + console::FirewallPortUnknownText() + L"\r\n");
@@ -208,16 +203,44 @@ TEST_F(ConsoleGuardedTest, NoArgumentsStartsTheWindowNextToTheProgramAndSaysWhen
     EXPECT_EQ(run.err, L"无法启动 " + folder + L"rdpport.exe：" + SystemText(ERROR_CANCELLED) + L"\r\n");
 }
 
+// The entries the help lists under a heading: the first word of each line indented by two spaces (a
+// deeper indent continues the entry above), up to the blank line that ends the list. An entry without
+// a description after it is listed with "" so the comparison shows it.
+std::vector<std::wstring> EntriesUnder(const std::wstring& help, const std::wstring& heading) {
+    std::vector<std::wstring> entries;
+    size_t at = help.find(L"\r\n" + heading + L"\r\n");
+    if (at == std::wstring::npos) return entries;
+    at += heading.size() + 4;
+    for (size_t end; (end = help.find(L"\r\n", at)) != std::wstring::npos && end > at; at = end + 2) {
+        const std::wstring line = help.substr(at, end - at);
+        if (line.rfind(L"  ", 0) != 0 || line.size() < 3 || line[2] == L' ') continue;
+        const size_t wordEnd = line.find(L' ', 2);
+        const bool described =
+            wordEnd != std::wstring::npos && line.find_first_not_of(L' ', wordEnd) != std::wstring::npos;
+        entries.push_back(described ? line.substr(2, wordEnd - 2) : L"");
+    }
+    return entries;
+}
+
 TEST_F(ConsoleGuardedTest, HelpListsEveryCommandOptionAndExitCode) {
     const ConsoleRun run = RunConsole({L"help"});
     EXPECT_EQ(run.exitCode, 0);
-    EXPECT_EQ(run.out, console::UsageText());
-    for (const wchar_t* word : {L"status", L"set-port", L"enable", L"disable", L"help", L"--json", L"--what-if",
-                                L"--force", L"--open-firewall", L"  0  ", L"  1  ", L"  2  ", L"  3  "})
-        EXPECT_TRUE(Contains(run.out, word)) << console::Utf8(word);
+    EXPECT_EQ(run.err, L"");
+    EXPECT_EQ(EntriesUnder(run.out, L"命令："),
+              (std::vector<std::wstring>{L"（无）", L"status", L"set-port", L"enable", L"disable", L"help"}));
+    EXPECT_EQ(EntriesUnder(run.out, L"选项："),
+              (std::vector<std::wstring>{L"--json", L"--what-if", L"--force", L"--open-firewall"}));
+    EXPECT_EQ(EntriesUnder(run.out, L"退出代码："), (std::vector<std::wstring>{L"0", L"1", L"2", L"3"}));
+
+    // The other spellings the help names give the same text, and --json carries it as "usage".
+    for (const wchar_t* spelling : {L"--help", L"/?"}) {
+        const ConsoleRun again = RunConsole({spelling});
+        EXPECT_EQ(again.exitCode, 0) << console::Utf8(spelling);
+        EXPECT_EQ(again.out, run.out) << console::Utf8(spelling);
+    }
     const auto json = RunConsole({L"--help", L"--json"}).Json();
     ASSERT_TRUE(json);
-    EXPECT_EQ((*json)["usage"].text, console::UsageText());
+    EXPECT_EQ((*json)["usage"].text, run.out);
 }
 
 }  // namespace

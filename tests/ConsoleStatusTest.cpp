@@ -5,24 +5,15 @@
 
 #include "console/Output.h"
 #include "support/ConsoleKit.h"
-#include "support/PolicyValue.h"
+#include "support/RegistryKit.h"
+#include "support/SeededTest.h"
 
 namespace {
 
 using namespace testkit;
 
-void DeleteValue(const char* path, const char* name) {
-    HKEY key = nullptr;
-    ASSERT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, path, 0, KEY_SET_VALUE, &key), ERROR_SUCCESS);
-    EXPECT_EQ(RegDeleteValueA(key, name), ERROR_SUCCESS);
-    RegCloseKey(key);
-}
-
-class ConsoleStatusTest : public testing::Test {
+class ConsoleStatusTest : public SeededTest {
 protected:
-    void SetUp() override { SeedRemoteDesktop(3389, 1); }
-    void TearDown() override { SeedRemoteDesktop(3389, 1); }
-
     static JsonValue StatusJson(int expectedExit = 0) {
         const ConsoleRun run = RunConsole({L"status", L"--json"});
         EXPECT_EQ(run.exitCode, expectedExit);
@@ -34,7 +25,7 @@ protected:
 };
 
 TEST_F(ConsoleStatusTest, JsonHasTheStableKeysAndWhatEachPartOfTheSystemSays) {
-    WriteDword(kRdpTcp, "PortNumber", 3390);
+    WriteDword(kRdpTcp, kPortValue, 3390);
     FakeGuard guard;
     guard.listening = std::vector<std::uint16_t>{3389};
     guard.verdict = guard::FirewallVerdict::Admits;
@@ -87,9 +78,9 @@ TEST_F(ConsoleStatusTest, TheLocalFlagThePolicyAndTheEffectiveState) {
         SCOPED_TRACE(c.name);
         SeedRemoteDesktop(3389, 1);
         if (c.deny) {
-            WriteRaw(kTerminalServer, "fDenyTSConnections", c.deny->type, c.deny->bytes);
+            WriteRaw(kTerminalServer, kDenyValue, c.deny->type, c.deny->bytes);
         } else {
-            DeleteValue(kTerminalServer, "fDenyTSConnections");
+            DeleteValue(kTerminalServer, kDenyValue);
         }
         std::optional<ScopedPolicyFlag> policy;
         if (c.policy) policy.emplace(*c.policy);
@@ -111,7 +102,7 @@ TEST_F(ConsoleStatusTest, TheLocalFlagThePolicyAndTheEffectiveState) {
 }
 
 TEST_F(ConsoleStatusTest, PortValuesThatAreNotPortsAndKeysThatCannotBeRead) {
-    WriteString(kRdpTcp, "PortNumber", "3390");
+    WriteString(kRdpTcp, kPortValue, "3390");
     FakeGuard guard;
     JsonValue json = StatusJson();
     EXPECT_TRUE(json["port"].IsNull()) << "a REG_SZ is no port Remote Desktop uses";
@@ -120,7 +111,7 @@ TEST_F(ConsoleStatusTest, PortValuesThatAreNotPortsAndKeysThatCannotBeRead) {
     EXPECT_EQ(guard.Of("FirewallSummaryFor")[0].port, -1) << "no port, no question about one";
     EXPECT_EQ(json["firewall"].text, L"unknown");
 
-    WriteDword(kRdpTcp, "PortNumber", 70000);
+    WriteDword(kRdpTcp, kPortValue, 70000);
     json = StatusJson();
     EXPECT_TRUE(json["port"].IsNull());
     EXPECT_EQ(json["portKeys"].items[0]["value"].text, L"70000");
@@ -133,15 +124,15 @@ TEST_F(ConsoleStatusTest, PortValuesThatAreNotPortsAndKeysThatCannotBeRead) {
         EXPECT_EQ(json["error"]["code"].number, ERROR_ACCESS_DENIED);
         EXPECT_EQ(json["portKeys"].items[1]["port"].number, 3389) << "the other key is still read";
     }
-    DeleteValue(kRdpwdTcp, "PortNumber");
+    DeleteValue(kRdpwdTcp, kPortValue);
     json = StatusJson(/*expectedExit=*/0);
     EXPECT_EQ(json["portKeys"].items[1]["error"]["code"].number, ERROR_FILE_NOT_FOUND) << "missing is reported, not failed";
 }
 
 TEST_F(ConsoleStatusTest, TextShowsThatTheServiceStillListensOnTheOldPortUntilRestart) {
-    WriteDword(kRdpTcp, "PortNumber", 3390);
-    WriteDword(kRdpwdTcp, "PortNumber", 3390);
-    WriteDword(kTerminalServer, "fDenyTSConnections", 0);
+    WriteDword(kRdpTcp, kPortValue, 3390);
+    WriteDword(kRdpwdTcp, kPortValue, 3390);
+    WriteDword(kTerminalServer, kDenyValue, 0);
     FakeGuard guard;
     guard.listening = std::vector<std::uint16_t>{3389};
     guard.verdict = guard::FirewallVerdict::Closed;

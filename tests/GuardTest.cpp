@@ -9,9 +9,11 @@
 #include "guard/Guard.h"
 #include "guard/Probes.h"
 #include "support/FormProbes.h"
-#include "support/PolicyValue.h"
+#include "support/ProgramTexts.h"
 #include "support/RegistryKit.h"
+#include "support/RegistryRecorder.h"
 #include "support/Seams.h"
+#include "support/SeededTest.h"
 #include "support/TaskDialogScript.h"
 #include "ui/main/GuardPrompt.h"
 #include "ui/toolkit/MessageBox.h"
@@ -25,13 +27,6 @@ using guard::BindOutcome;
 using guard::TcpListener;
 namespace fw = guard::firewall;
 
-const std::wstring kTail = L"\r\n\r\n仍要继续吗？";
-const std::wstring kPolicyDenies = L"组策略已设置为拒绝远程连接，此处的开启不会生效。";
-const std::wstring kPolicyAllows = L"组策略已设置为允许远程连接，此处的关闭不会生效。";
-const std::wstring kTurnOnQuestion = L"确定要打开远程连接吗？";
-const std::wstring kTurnOffQuestion = L"您确定要关闭远程连接吗？\r\n\r\n注意：关闭后，您将不能通过远程连接进入服务器。";
-const std::wstring kDone = L"操作完成！";
-const std::wstring kChanged = L"端口修改成功，您需要重新启动服务器才能生效。";
 constexpr UINT kWarningStyle = 0x131;  // MB_OKCANCEL | MB_ICONWARNING | MB_DEFBUTTON2
 
 std::wstring FirewallNewPort(const std::wstring& port) {
@@ -44,12 +39,6 @@ std::wstring FirewallTurnOn(const std::wstring& port, const std::wstring& profil
 }
 std::wstring InUse(const std::wstring& port, const std::wstring& owner) {
     return L"端口 " + port + L" 已被其他程序" + owner + L"占用，重启后远程桌面将无法在此端口监听。";
-}
-std::wstring Confirmation(const std::wstring& from, const std::wstring& to) {
-    return L"您确定要将远程连接端口由 " + from + L" 修改为 " + to +
-           L" 吗？\r\n\r\n修改后，需要重启计算机才能生效。\r\n\r\n"
-           L"请务必注意未禁用" +
-           to + L"端口。";
 }
 
 // The firewall of a server that only ever admitted Remote Desktop's standard port, in the public
@@ -64,35 +53,24 @@ fw::State StandardPortOnly() {
     return {true, {{fw::kProfilePublic, true, false, false}}, {rule}};
 }
 
-class GuardTest : public testing::Test {
+class GuardTest : public SeededTest {
 protected:
-    void SetUp() override { Start(/*deny=*/1); }
-    void TearDown() override {
-        ResetWindows();
-        SeedRemoteDesktop(3389, 1);
+    void SetUp() override {
+        SeededTest::SetUp();
+        StartMain(/*deny=*/1);
     }
-    static void Start(DWORD deny) {
-        ResetWindows();
-        SeedRemoteDesktop(3389, deny);
-        LoadMainAsAtStartup();
-        Script().Reset();
-    }
-    static MessageBoxScript& Script() { return MessageBoxScript::Instance(); }
     static TaskDialogScript& Dialogs() { return TaskDialogScript::Instance(); }
-    static ui::FormMain& Form() { return ui::FormMain::Instance(); }
     static void Change(const std::wstring& typed) {
         Form().Ctl(ui::Text_NewPort).SetText(typed);
         Form().Cmd_Change_Click();
     }
     static testing::AssertionResult IsWarning(const ShownBox& box, const std::wstring& lines) {
-        if (box.text != lines + kTail)
+        if (box.text != lines + kGuardTail)
             return testing::AssertionFailure() << "text: " << testing::PrintToString(box.text);
         if (box.caption != toolkit::kAppTitle) return testing::AssertionFailure() << "caption";
         if (box.style != kWarningStyle) return testing::AssertionFailure() << "style " << box.style;
         return testing::AssertionSuccess();
     }
-    static std::optional<DWORD> Port1() { return ReadDword(kRdpTcp, "PortNumber"); }
-    static std::optional<DWORD> Deny() { return ReadDword(kTerminalServer, "fDenyTSConnections"); }
 };
 
 // ---- The box in the commands ---------------------------------------------------------------------
@@ -114,16 +92,16 @@ TEST_F(GuardTest, AFirewallClosedToTheNewPortAsksFirstCancelEndsTheCommandContin
     Dialogs().Answer(ui::kChoiceContinue);
     Change(L"3390");
     ASSERT_EQ(Script().Shown().size(), 2u);
-    EXPECT_EQ(Script().Shown()[0].text, Confirmation(L"3389", L"3390"));
+    EXPECT_EQ(Script().Shown()[0].text, ChangeQuestion(L"3389", L"3390"));
     EXPECT_EQ(Script().Shown()[0].style, 289u);
     EXPECT_EQ(Dialogs().Shown()[0].owner, Script().Shown()[0].owner) << "owned like the confirmation";
-    EXPECT_EQ(Script().Shown()[1].text, kChanged);
+    EXPECT_EQ(Script().Shown()[1].text, kPortChanged);
     EXPECT_EQ(Port1(), 3390u);
 
     // Back to the port the firewall admits: the designed boxes only.
     Script().Reset();
     Change(L"3389");
-    EXPECT_EQ(Script().Texts(), (std::vector<std::wstring>{Confirmation(L"3389", L"3389"), kChanged}));
+    EXPECT_EQ(Script().Texts(), (std::vector<std::wstring>{ChangeQuestion(L"3389", L"3389"), kPortChanged}));
 }
 
 TEST_F(GuardTest, TurningOnWarnsWhenTheFirewallDoesNotAdmitTheCurrentPort) {
@@ -162,7 +140,7 @@ TEST_F(GuardTest, APolicyThatRefusesWarnsBeforeTurningOnAndCancelWritesNothing) 
 
     Script().Reset();
     Form().Cmd_Open_Click();
-    EXPECT_EQ(Script().Texts(), (std::vector<std::wstring>{kPolicyDenies + kTail, kTurnOnQuestion, kDone}));
+    EXPECT_EQ(Script().Texts(), (std::vector<std::wstring>{kPolicyDenies + kGuardTail, kTurnOnQuestion, kDone}));
     EXPECT_EQ(Deny(), 0u);
 
     // A refusing policy does not make turning off pointless.
@@ -172,7 +150,7 @@ TEST_F(GuardTest, APolicyThatRefusesWarnsBeforeTurningOnAndCancelWritesNothing) 
 }
 
 TEST_F(GuardTest, APolicyThatAllowsWarnsBeforeTurningOffOnlyAndOtherValuesSayNothing) {
-    Start(/*deny=*/0);
+    StartMain(/*deny=*/0);
     {
         ScopedPolicyFlag policy(0);
         Script().Answer(IDCANCEL);
@@ -182,7 +160,7 @@ TEST_F(GuardTest, APolicyThatAllowsWarnsBeforeTurningOffOnlyAndOtherValuesSayNot
         EXPECT_EQ(Deny(), 0u);
         Script().Reset();
         Form().Cmd_Close_Click();
-        EXPECT_EQ(Script().Texts(), (std::vector<std::wstring>{kPolicyAllows + kTail, kTurnOffQuestion, kDone}));
+        EXPECT_EQ(Script().Texts(), (std::vector<std::wstring>{kPolicyAllows + kGuardTail, kTurnOffQuestion, kDone}));
         Script().Reset();
         Form().Cmd_Open_Click();
         EXPECT_EQ(Script().Texts(), (std::vector<std::wstring>{kTurnOnQuestion, kDone}));
@@ -212,7 +190,7 @@ TEST_F(GuardTest, WinesFirewallCannotBeReadSoItNeverWarnsAndNoRuleCountsAsAdded)
     Change(L"3390");
     Form().Cmd_Open_Click();
     EXPECT_EQ(Script().Texts(),
-              (std::vector<std::wstring>{Confirmation(L"3389", L"3390"), kChanged, kTurnOnQuestion, kDone}));
+              (std::vector<std::wstring>{ChangeQuestion(L"3389", L"3390"), kPortChanged, kTurnOnQuestion, kDone}));
     const guard::FirewallOpening opening = guard::OpenFirewallPort(3390);
     EXPECT_FALSE(opening.admitted);
     EXPECT_EQ(opening.failure, guard::OpenFailure::Unreadable);

@@ -3,11 +3,13 @@
 
 #include <gtest/gtest.h>
 
+#include "base/PendingError.h"
 #include "support/FormProbes.h"
 #include "support/RegistryKit.h"
+#include "support/RegistryRecorder.h"
 #include "support/Seams.h"
+#include "support/SeededTest.h"
 #include "ui/toolkit/Events.h"
-#include "base/PendingError.h"
 
 namespace {
 
@@ -15,18 +17,8 @@ using namespace testkit;
 using ui::FormMainProbe;
 using Probe = ui::FormMainProbe;
 
-class MainWindowTest : public testing::Test {
+class MainWindowTest : public SeededTest {
 protected:
-    void SetUp() override {
-        ResetWindows();
-        SeedRemoteDesktop(3389, 1);
-    }
-    void TearDown() override {
-        ResetWindows();
-        SeedRemoteDesktop(3389, 1);
-    }
-    static ui::FormMain& Form() { return ui::FormMain::Instance(); }
-    static toolkit::Control& Ctl(ui::MainControl id) { return Form().Ctl(id); }
     static RECT ClientRectOf(ui::MainControl id) {
         RECT r{};
         GetWindowRect(Ctl(id).Hwnd(), &r);
@@ -40,9 +32,7 @@ TEST_F(MainWindowTest, StatusRowFollowsTheDenyFlag) {
     for (const Case c : {Case{1, L"系统远程状态：已关闭", 0xFF, ui::Image_NG, ui::Cmd_Open, ui::Cmd_Close},
                          Case{0, L"系统远程状态：已开启", 0x8000, ui::Image_OK, ui::Cmd_Close, ui::Cmd_Open}}) {
         SCOPED_TRACE(c.deny);
-        ResetWindows();
-        SeedRemoteDesktop(3389, c.deny);
-        LoadMainAsAtStartup();
+        StartMain(c.deny);
         EXPECT_EQ(Probe::RemoteEnabled(), c.deny == 0);
         EXPECT_EQ(Ctl(ui::Label_RemoteStatus).Text(), c.caption);
         EXPECT_EQ(Ctl(ui::Label_RemoteStatus).ForeColor(), c.color);
@@ -62,7 +52,7 @@ TEST_F(MainWindowTest, PortBoxShowsTheRegistryAndTheStartPortIsKept) {
     LoadMainAsAtStartup();
     EXPECT_EQ(Ctl(ui::Text_CurrPort).Text(), L"3389");
     EXPECT_EQ(Probe::OriginalPort(), L"3389");
-    WriteDword(kRdpTcp, "PortNumber", 3390);
+    WriteDword(kRdpTcp, kPortValue, 3390);
     Probe::RefreshAll();
     EXPECT_EQ(Probe::CurrentPort(), L"3390");
     EXPECT_EQ(Ctl(ui::Text_CurrPort).Text(), L"3390");
@@ -73,12 +63,12 @@ TEST_F(MainWindowTest, PortBoxShowsTheRegistryAndTheStartPortIsKept) {
 }
 
 TEST_F(MainWindowTest, AFailedPortReadWarnsOnceAndALaterReadFillsTheBox) {
-    RegDeleteKeyValueA(HKEY_LOCAL_MACHINE, kRdpTcp, "PortNumber");
+    DeleteValue(kRdpTcp, kPortValue);
     LoadMainAsAtStartup();
     EXPECT_EQ(MessageBoxScript::Instance().Texts(), std::vector<std::wstring>{L"远程端口获取失败！"});
     EXPECT_EQ(Ctl(ui::Text_CurrPort).Text(), L"") << "the design text 338 is replaced";
     EXPECT_EQ(Probe::OriginalPort(), L"");
-    WriteDword(kRdpTcp, "PortNumber", 3389);
+    WriteDword(kRdpTcp, kPortValue, 3389);
     Probe::RefreshAll();
     EXPECT_EQ(Ctl(ui::Text_CurrPort).Text(), L"3389");
     EXPECT_EQ(Probe::OriginalPort(), L"3389");
@@ -212,9 +202,7 @@ void PressKey(WPARAM key) {
 TEST_F(MainWindowTest, TabWalksTheTabOrderAndSkipsTheHiddenButton) {
     for (DWORD deny : {1u, 0u}) {
         SCOPED_TRACE(deny);
-        ResetWindows();
-        SeedRemoteDesktop(3389, deny);
-        LoadMainAsAtStartup();
+        StartMain(deny);
         Form().Show();
         Pump();
         ASSERT_EQ(GetFocus(), Ctl(ui::Text_CurrPort).Hwnd()) << "the focus starts in the current-port box";

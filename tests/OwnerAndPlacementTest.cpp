@@ -6,6 +6,7 @@
 #include "support/FormProbes.h"
 #include "support/RegistryKit.h"
 #include "support/Seams.h"
+#include "support/SeededTest.h"
 #include "ui/toolkit/Events.h"
 
 namespace {
@@ -28,21 +29,11 @@ private:
     HWND m_hwnd;
 };
 
-class OwnerAndPlacementTest : public testing::Test {
-protected:
-    void SetUp() override {
-        ResetWindows();
-        SeedRemoteDesktop(3389, 1);
-    }
-    void TearDown() override {
-        ResetWindows();
-        SeedRemoteDesktop(3389, 1);
-    }
-};
+class OwnerAndPlacementTest : public SeededTest {};
 
 TEST_F(OwnerAndPlacementTest, BoxesBelongToTheSplashDuringStartupAndToTheMainWindowAfterIt) {
     ForeignWindow other;
-    RegDeleteKeyValueA(HKEY_LOCAL_MACHINE, kRdpTcp, "PortNumber");
+    DeleteValue(kRdpTcp, kPortValue);
     // The first pause of the load body comes before the port is read: another program becomes active.
     bool activated = false;
     base::ScopedSeam pauses(toolkit::PauseCall(), [&](unsigned) {

@@ -4,7 +4,9 @@
 
 #include "registry/RegTable.h"
 #include "support/RegistryKit.h"
+#include "support/RegistryRecorder.h"
 #include "support/Seams.h"
+#include "support/SeededTest.h"
 
 namespace {
 
@@ -113,7 +115,7 @@ TEST_F(RegistryTest, SetDwordValueCreatesAMissingKeyPathWithClassFour) {
     std::wstring text = L"8080";
     ASSERT_FALSE(KeyExists(kKey));
     EXPECT_TRUE(RegTable::SetDwordValue(HKEY_LOCAL_MACHINE, kKeyW + L"\\a\\b", L"PortNumber", text));
-    EXPECT_EQ(ReadDword(deep, "PortNumber"), 8080u);
+    EXPECT_EQ(ReadDword(deep, kPortValue), 8080u);
     EXPECT_EQ(KeyClass(deep), "4");
 }
 
@@ -140,7 +142,7 @@ TEST_F(RegistryTest, EveryCallCarriesTheDocumentedArgumentsAndEveryKeyIsClosed) 
 
     const auto sets = recorder.Of("Set");
     ASSERT_EQ(sets.size(), 1u);
-    EXPECT_EQ(sets[0].path, "PortNumber");
+    EXPECT_EQ(sets[0].path, kPortValue);
     EXPECT_EQ(sets[0].reserved, 0u);
     EXPECT_EQ(sets[0].type, static_cast<DWORD>(REG_DWORD));
     EXPECT_EQ(sets[0].size, 4u);
@@ -197,10 +199,8 @@ TEST_F(RegistryTest, InjectedFailuresGiveFalseOrEmptyAndLeaveNoKeyOpen) {
 
 // ---- Remote Desktop settings -------------------------------------------------------------------
 
-class RemoteSettingsTest : public testing::Test {
+class RemoteSettingsTest : public SeededTest {
 protected:
-    void SetUp() override { SeedRemoteDesktop(3389, 1); }
-    void TearDown() override { SeedRemoteDesktop(3389, 1); }
     std::vector<std::wstring> Boxes() const { return MessageBoxScript::Instance().Texts(); }
 };
 
@@ -208,7 +208,7 @@ TEST_F(RemoteSettingsTest, GetRemotePortReadsThePortOrWarnsOnce) {
     EXPECT_EQ(RegTable::GetRemotePort(), L"3389");
     EXPECT_TRUE(Boxes().empty());
 
-    WriteString(kRdpTcp, "PortNumber", "3390");
+    WriteString(kRdpTcp, kPortValue, "3390");
     EXPECT_EQ(RegTable::GetRemotePort(), L"3390") << "a string value is read as it stands";
     EXPECT_TRUE(Boxes().empty());
 
@@ -220,7 +220,7 @@ TEST_F(RemoteSettingsTest, GetRemotePortReadsThePortOrWarnsOnce) {
     };
     for (const Case& c : unreadable) {
         MessageBoxScript::Instance().Reset();
-        WriteRaw(kRdpTcp, "PortNumber", c.type, c.bytes);
+        WriteRaw(kRdpTcp, kPortValue, c.type, c.bytes);
         EXPECT_EQ(RegTable::GetRemotePort(), L"") << c.what;
         ASSERT_EQ(MessageBoxScript::Instance().Shown().size(), 1u) << c.what;
         EXPECT_EQ(MessageBoxScript::Instance().Shown()[0].text, L"远程端口获取失败！");
@@ -253,14 +253,14 @@ TEST_F(RemoteSettingsTest, GetRemotePortWarnsOnceForEveryInjectedFailure) {
 TEST_F(RemoteSettingsTest, SetRemotePortWritesBothKeysEvenWhenTheFirstFails) {
     std::wstring port = L"8080";
     EXPECT_TRUE(RegTable::SetRemotePort(port));
-    EXPECT_EQ(ReadDword(kRdpTcp, "PortNumber"), 8080u);
-    EXPECT_EQ(ReadDword(kRdpwdTcp, "PortNumber"), 8080u);
+    EXPECT_EQ(ReadDword(kRdpTcp, kPortValue), 8080u);
+    EXPECT_EQ(ReadDword(kRdpwdTcp, kPortValue), 8080u);
 
     std::wstring empty;
     EXPECT_TRUE(RegTable::SetRemotePort(empty));
     EXPECT_EQ(empty, L" ");
-    EXPECT_EQ(ReadDword(kRdpTcp, "PortNumber"), 0u);
-    EXPECT_EQ(ReadDword(kRdpwdTcp, "PortNumber"), 0u);
+    EXPECT_EQ(ReadDword(kRdpTcp, kPortValue), 0u);
+    EXPECT_EQ(ReadDword(kRdpwdTcp, kPortValue), 0u);
 
     RegistryRecorder recorder;
     recorder.fail = [](const RegCall& call) -> LONG {
@@ -268,8 +268,8 @@ TEST_F(RemoteSettingsTest, SetRemotePortWritesBothKeysEvenWhenTheFirstFails) {
     };
     std::wstring next = L"3391";
     EXPECT_FALSE(RegTable::SetRemotePort(next));
-    EXPECT_EQ(ReadDword(kRdpTcp, "PortNumber"), 0u);
-    EXPECT_EQ(ReadDword(kRdpwdTcp, "PortNumber"), 3391u);
+    EXPECT_EQ(ReadDword(kRdpTcp, kPortValue), 0u);
+    EXPECT_EQ(ReadDword(kRdpwdTcp, kPortValue), 3391u);
     EXPECT_TRUE(Boxes().empty()) << "the caller reports";
 }
 
@@ -281,19 +281,19 @@ TEST_F(RemoteSettingsTest, ARefusedValueWriteIsAFailureNotASuccess) {
     EXPECT_EQ(recorder.Of("Set").size(), 2u) << "the second key is written all the same";
     EXPECT_FALSE(RegTable::SetRemoteEnabled(true));
     EXPECT_EQ(recorder.OpenedKeys(), recorder.ClosedKeys());
-    EXPECT_EQ(ReadDword(kRdpTcp, "PortNumber"), 3389u);
-    EXPECT_EQ(ReadDword(kTerminalServer, "fDenyTSConnections"), 1u);
+    EXPECT_EQ(ReadDword(kRdpTcp, kPortValue), 3389u);
+    EXPECT_EQ(ReadDword(kTerminalServer, kDenyValue), 1u);
 }
 
 TEST_F(RemoteSettingsTest, IsRemoteEnabledIsFalseOnlyForExactlyOne) {
     struct Case { const char* what; std::function<void()> arrange; bool enabled; };
     const Case cases[] = {
-        {"1", [] { WriteDword(kTerminalServer, "fDenyTSConnections", 1); }, false},
-        {"0", [] { WriteDword(kTerminalServer, "fDenyTSConnections", 0); }, true},
-        {"2", [] { WriteDword(kTerminalServer, "fDenyTSConnections", 2); }, true},
-        {"string 1", [] { WriteString(kTerminalServer, "fDenyTSConnections", "1"); }, false},
-        {"string ' 1'", [] { WriteString(kTerminalServer, "fDenyTSConnections", " 1"); }, true},
-        {"missing", [] { RegDeleteKeyValueA(HKEY_LOCAL_MACHINE, kTerminalServer, "fDenyTSConnections"); }, true},
+        {"1", [] { WriteDword(kTerminalServer, kDenyValue, 1); }, false},
+        {"0", [] { WriteDword(kTerminalServer, kDenyValue, 0); }, true},
+        {"2", [] { WriteDword(kTerminalServer, kDenyValue, 2); }, true},
+        {"string 1", [] { WriteString(kTerminalServer, kDenyValue, "1"); }, false},
+        {"string ' 1'", [] { WriteString(kTerminalServer, kDenyValue, " 1"); }, true},
+        {"missing", [] { DeleteValue(kTerminalServer, kDenyValue); }, true},
     };
     for (const Case& c : cases) {
         c.arrange();
@@ -303,10 +303,10 @@ TEST_F(RemoteSettingsTest, IsRemoteEnabledIsFalseOnlyForExactlyOne) {
 
 TEST_F(RemoteSettingsTest, SetRemoteEnabledWritesTheDenyFlagAndCreatesItsKey) {
     EXPECT_TRUE(RegTable::SetRemoteEnabled(true));
-    EXPECT_EQ(ReadDword(kTerminalServer, "fDenyTSConnections"), 0u);
+    EXPECT_EQ(ReadDword(kTerminalServer, kDenyValue), 0u);
     EXPECT_TRUE(RegTable::IsRemoteEnabled());
     EXPECT_TRUE(RegTable::SetRemoteEnabled(false));
-    EXPECT_EQ(ReadDword(kTerminalServer, "fDenyTSConnections"), 1u);
+    EXPECT_EQ(ReadDword(kTerminalServer, kDenyValue), 1u);
     EXPECT_FALSE(RegTable::IsRemoteEnabled());
 
     RegistryRecorder recorder;
@@ -319,19 +319,18 @@ TEST_F(RemoteSettingsTest, SetRemoteEnabledWritesTheDenyFlagAndCreatesItsKey) {
 // ---- Real registry failures ----------------------------------------------------------------------
 
 TEST_F(RemoteSettingsTest, AVolatileParentMakesTheSecondPortKeyFailForReal) {
-    const std::string wds = std::string(kTerminalServer) + "\\Wds";
     {
-        ScopedVolatileKey volatileWds(wds);
+        ScopedVolatileKey volatileWds(kWds);
+        ASSERT_EQ(volatileWds.Status(), ERROR_SUCCESS);
         RegistryRecorder recorder;
         std::wstring port = L"3390";
         EXPECT_FALSE(RegTable::SetRemotePort(port));
-        EXPECT_EQ(ReadDword(kRdpTcp, "PortNumber"), 3390u) << "the first key is written";
+        EXPECT_EQ(ReadDword(kRdpTcp, kPortValue), 3390u) << "the first key is written";
         EXPECT_FALSE(KeyExists(kRdpwdTcp));
         const auto creates = recorder.Of("Create");
         ASSERT_EQ(creates.size(), 2u);
         EXPECT_EQ(creates[1].status, ERROR_CHILD_MUST_BE_VOLATILE);
     }
-    DeleteTree(wds);
 }
 
 TEST_F(RemoteSettingsTest, AnEmptyDaclMakesReadsFailForReal) {
@@ -349,7 +348,7 @@ TEST_F(RemoteSettingsTest, AnEmptyDaclMakesReadsFailForReal) {
         ASSERT_FALSE(recorder.Of("Open").empty());
         EXPECT_EQ(recorder.Of("Open")[0].status, ERROR_ACCESS_DENIED);
     }
-    EXPECT_EQ(ReadDword(kTerminalServer, "fDenyTSConnections"), 1u);
+    EXPECT_EQ(ReadDword(kTerminalServer, kDenyValue), 1u);
 }
 
 }  // namespace

@@ -9,23 +9,20 @@
 #include "common/Startup.h"
 #include "support/FormProbes.h"
 #include "support/RegistryKit.h"
+#include "support/RegistryRecorder.h"
 #include "support/Seams.h"
+#include "support/SeededTest.h"
 #include "ui/toolkit/Events.h"
 
 namespace {
 
 using namespace testkit;
 
-class StartupTest : public testing::Test {
+class StartupTest : public SeededTest {
 protected:
     void SetUp() override {
-        ResetWindows();
-        SeedRemoteDesktop(3389, 1);
+        SeededTest::SetUp();
         common::HandCursor = nullptr;
-    }
-    void TearDown() override {
-        ResetWindows();
-        SeedRemoteDesktop(3389, 1);
     }
     static ui::FormStart& Splash() { return ui::FormStart::Instance(); }
     static ui::FormMain& Main() { return ui::FormMain::Instance(); }
@@ -74,7 +71,7 @@ TEST_F(StartupTest, TheTickLoadsTheMainWindowOnceWhileTheBarGrowsThenSwapsTheWin
 }
 
 TEST_F(StartupTest, APortReadFailureWarnsWhileTheSplashIsUpAndStartupFinishes) {
-    RegDeleteKeyValueA(HKEY_LOCAL_MACHINE, kRdpTcp, "PortNumber");
+    DeleteValue(kRdpTcp, kPortValue);
     bool splashUp = false;
     bool mainHidden = false;
     MessageBoxScript::Instance().OnShow([&](const ShownBox&) {

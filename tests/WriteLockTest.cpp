@@ -9,7 +9,9 @@
 #include "support/ConsoleKit.h"
 #include "support/FormProbes.h"
 #include "support/RegistryKit.h"
+#include "support/RegistryRecorder.h"
 #include "support/Seams.h"
+#include "support/SeededTest.h"
 
 namespace {
 
@@ -45,18 +47,16 @@ private:
     std::thread m_thread;
 };
 
-class WriteLockTest : public testing::Test {
+class WriteLockTest : public SeededTest {
 protected:
     void SetUp() override {
+        SeededTest::SetUp();
         settings::WriteLockWaitMs() = 1000;
-        SeedRemoteDesktop(3389, 1);
     }
     void TearDown() override {
         settings::WriteLockWaitMs() = settings::kWriteLockWaitMs;
-        ResetWindows();
-        SeedRemoteDesktop(3389, 1);
+        SeededTest::TearDown();
     }
-    static std::optional<DWORD> Port(const char* key) { return ReadDword(key, "PortNumber"); }
 };
 
 const std::wstring kBusy = L"另一个修改（rdpport.exe 或 rdpport.com）正在进行，等待 1 秒后仍未结束";
@@ -74,14 +74,14 @@ TEST_F(WriteLockTest, TheConsoleWaitsBoundedThenFailsWritingNothing) {
         EXPECT_FALSE((*json)["changed"].boolean);
         EXPECT_GE(waited, 900u);
         EXPECT_LT(waited, 5000u);
-        EXPECT_EQ(Port(kRdpTcp), 3389u);
-        EXPECT_EQ(Port(kRdpwdTcp), 3389u);
+        EXPECT_EQ(Port1(), 3389u);
+        EXPECT_EQ(Port2(), 3389u);
         // Reading needs no lock, and neither does a change that only reports (--what-if).
         EXPECT_EQ(RunConsole({L"status", L"--json"}).exitCode, 0);
         EXPECT_EQ(RunConsole({L"set-port", L"3390", L"--what-if"}).exitCode, 0);
     }
     EXPECT_EQ(RunConsole({L"set-port", L"3390"}).exitCode, 0) << "free again";
-    EXPECT_EQ(Port(kRdpwdTcp), 3390u);
+    EXPECT_EQ(Port2(), 3390u);
 }
 
 TEST_F(WriteLockTest, AnAbandonedLockIsHadByTheNextWriter) {
@@ -91,10 +91,9 @@ TEST_F(WriteLockTest, AnAbandonedLockIsHadByTheNextWriter) {
 }
 
 TEST_F(WriteLockTest, TheWindowSaysSoAndChangesNothingWhileAnotherWriterHoldsIt) {
-    LoadMainAsAtStartup();
-    MessageBoxScript& boxes = MessageBoxScript::Instance();
-    boxes.Reset();
-    ui::FormMain& form = ui::FormMain::Instance();
+    StartMain();
+    MessageBoxScript& boxes = Script();
+    ui::FormMain& form = Form();
     {
         OtherHolder other;
         form.Ctl(ui::Text_NewPort).SetText(L"3390");
@@ -102,18 +101,18 @@ TEST_F(WriteLockTest, TheWindowSaysSoAndChangesNothingWhileAnotherWriterHoldsIt)
         ASSERT_EQ(boxes.Shown().size(), 2u);
         EXPECT_EQ(boxes.Shown()[1].text, kBusy + L"。未作任何修改。");
         EXPECT_EQ(boxes.Shown()[1].style, 48u);
-        EXPECT_EQ(Port(kRdpTcp), 3389u);
+        EXPECT_EQ(Port1(), 3389u);
         EXPECT_EQ(ui::FormMainProbe::LastAppliedPort(), L"") << "not applied";
 
         boxes.Reset();
         form.Cmd_Open_Click();
         EXPECT_EQ(boxes.Texts(), (std::vector<std::wstring>{L"确定要打开远程连接吗？", kBusy + L"。未作任何修改。"}));
-        EXPECT_EQ(ReadDword(kTerminalServer, "fDenyTSConnections"), 1u);
+        EXPECT_EQ(Deny(), 1u);
     }
     boxes.Reset();
     form.Cmd_Change_Click();
     EXPECT_EQ(boxes.Texts().back(), L"端口修改成功，您需要重新启动服务器才能生效。");
-    EXPECT_EQ(Port(kRdpTcp), 3390u);
+    EXPECT_EQ(Port1(), 3390u);
 }
 
 }  // namespace

@@ -4,29 +4,16 @@
 #include <gtest/gtest.h>
 
 #include "driver/ProgramCase.h"
-#include "driver/RemoteDesktopRegistry.h"
 #include "driver/WindowFinder.h"
+#include "support/ProgramTexts.h"
+#include "support/RegistryKit.h"
 
 namespace {
 
 using namespace e2e;
+using namespace testkit;
 
 class E2EChange : public ProgramCase {};
-
-const std::wstring kPortRefused = L"端口必须为数字，并且建议在1025与65534之间！";
-const std::wstring kPortChanged = L"端口修改成功，您需要重新启动服务器才能生效。";
-const std::wstring kRegistryRefused = L"修改失败，可能是系统禁止了注册表修改。";
-
-// The confirmation names the port read at start and the new port text exactly as it was taken.
-std::wstring ChangeQuestion(const std::wstring& from, const std::wstring& to) {
-    return L"您确定要将远程连接端口由 " + from + L" 修改为 " + to +
-           L" 吗？\r\n\r\n修改后，需要重启计算机才能生效。\r\n\r\n请务必注意未禁用" + to + L"端口。";
-}
-
-testing::AssertionResult BothPortKeysHold(DWORD port) {
-    if (auto first = DwordAt(kRdpTcpKey, kPortValue, port); !first) return first;
-    return DwordAt(kRdpwdTcpKey, kPortValue, port);
-}
 
 TEST_F(E2EChange, ConfirmedChangeWritesBothKeysAndShowsTheNewPort) {
     ASSERT_TRUE(Seed(/*deny=*/0));
@@ -81,7 +68,7 @@ TEST_F(E2EChange, RefusedInputsWarnAndWriteNothing) {
     ASSERT_TRUE(Launch());
     // Changed behind the program's back: the window shows it only if the command refreshes, which a
     // refused input must not do.
-    ASSERT_EQ(WriteDword(kTerminalServerKey, kDenyValue, 1), ERROR_SUCCESS);
+    ASSERT_EQ(WriteDword(kTerminalServer, kDenyValue, 1), ERROR_SUCCESS);
 
     for (const wchar_t* input : {L"abc", L"1e3", L"65536", L"-1", L"", L"   ", L"99999999999", L"-99999999999"}) {
         SCOPED_TRACE("input \"" + Utf8(input) + "\"");
@@ -126,7 +113,7 @@ TEST_F(E2EChange, CancelWritesNothingAndTheSameTextIsAskedAgain) {
     const auto question = NextBox();
     ASSERT_TRUE(question);
     EXPECT_TRUE(BoxIs(*question, Main(), ChangeQuestion(L"3389", L"3390"), kConfirmationBox));
-    ASSERT_EQ(WriteDword(kTerminalServerKey, kDenyValue, 1), ERROR_SUCCESS);  // seen only on a refresh
+    ASSERT_EQ(WriteDword(kTerminalServer, kDenyValue, 1), ERROR_SUCCESS);  // seen only on a refresh
     ASSERT_TRUE(Answer(*question, IDCANCEL));
 
     EXPECT_TRUE(SettledWithoutBox());
@@ -146,8 +133,8 @@ TEST_F(E2EChange, PressingAgainWithTheConfirmedTextDoesNothingAtAll) {
     ASSERT_TRUE(Launch());
     ASSERT_TRUE(ConfirmChange(L"3390"));
     // Changed behind the program's back: a write would overwrite 4444, a refresh would show it.
-    ASSERT_EQ(WriteDword(kRdpTcpKey, kPortValue, 4444), ERROR_SUCCESS);
-    ASSERT_EQ(WriteDword(kRdpwdTcpKey, kPortValue, 4444), ERROR_SUCCESS);
+    ASSERT_EQ(WriteDword(kRdpTcp, kPortValue, 4444), ERROR_SUCCESS);
+    ASSERT_EQ(WriteDword(kRdpwdTcp, kPortValue, 4444), ERROR_SUCCESS);
 
     ASSERT_TRUE(Press(kChangeButton));
     EXPECT_TRUE(SettledWithoutBox());
@@ -167,7 +154,7 @@ TEST_F(E2EChange, PressingAgainWithTheConfirmedTextDoesNothingAtAll) {
 
 TEST_F(E2EChange, SecondKeyRefusedReportsTheFailureAndShowsTheFirstKey) {
     ASSERT_TRUE(Seed(/*deny=*/0));
-    ScopedVolatileWdsKey volatileWds;  // rdpwd\Tds\tcp can no longer be created below it
+    ScopedVolatileKey volatileWds(kWds);  // rdpwd\Tds\tcp can no longer be created below it
     ASSERT_EQ(volatileWds.Status(), ERROR_SUCCESS);
     ASSERT_TRUE(Launch());
     ASSERT_TRUE(PutNewPort(L"3390"));
@@ -180,8 +167,8 @@ TEST_F(E2EChange, SecondKeyRefusedReportsTheFailureAndShowsTheFirstKey) {
     const auto failed = NextBox();
     ASSERT_TRUE(failed) << "no message after the failed write";
     EXPECT_TRUE(BoxIs(*failed, Main(), kRegistryRefused, kWarningBox));
-    EXPECT_TRUE(DwordAt(kRdpTcpKey, kPortValue, 3390)) << "the first key is written before the second fails";
-    EXPECT_FALSE(ReadStored(kRdpwdTcpKey, kPortValue).has_value());
+    EXPECT_TRUE(DwordAt(kRdpTcp, kPortValue, 3390)) << "the first key is written before the second fails";
+    EXPECT_FALSE(ReadRaw(kRdpwdTcp, kPortValue).has_value());
     ASSERT_TRUE(Answer(*failed, IDOK));
     EXPECT_TRUE(ShowsText(CurrentPortBox(), L"3390")) << "the window shows the first key after the refresh";
     EXPECT_TRUE(SettledWithoutBox());

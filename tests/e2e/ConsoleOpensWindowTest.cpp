@@ -5,12 +5,13 @@
 
 #include "driver/ConsoleProgram.h"
 #include "driver/ProgramCase.h"
-#include "driver/RemoteDesktopRegistry.h"
 #include "driver/Wait.h"
+#include "support/RegistryKit.h"
 
 namespace {
 
 using namespace e2e;
+using namespace testkit;
 
 // Ends the window's process however the case ends.
 class WindowProcess {

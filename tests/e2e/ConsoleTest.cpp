@@ -4,15 +4,15 @@
 #include <gtest/gtest.h>
 
 #include "driver/ConsoleProgram.h"
-#include "driver/PolicyRegistry.h"
 #include "driver/PortListener.h"
 #include "driver/ProgramCase.h"
-#include "driver/RemoteDesktopRegistry.h"
 #include "support/JsonReader.h"
+#include "support/RegistryKit.h"
 
 namespace {
 
 using namespace e2e;
+using namespace testkit;
 using Args = std::vector<std::wstring>;
 
 bool SameTime(const std::optional<FILETIME>& a, const std::optional<FILETIME>& b) {
@@ -46,10 +46,6 @@ protected:
         EXPECT_EQ(outcome.err, "");
         return json ? *json : testkit::JsonValue{};
     }
-    static testing::AssertionResult BothPortKeysHold(DWORD port) {
-        if (auto first = DwordAt(kRdpTcpKey, kPortValue, port); !first) return first;
-        return DwordAt(kRdpwdTcpKey, kPortValue, port);
-    }
 
 private:
     RemoteDesktopSnapshot m_snapshot;  // taken before SetUp seeds
@@ -82,19 +78,19 @@ TEST_F(E2EConsole, SetPortWritesBothKeysAndTheSameCommandAgainWritesNothing) {
     EXPECT_EQ(status["portKeys"].items.at(1)["port"].number, 3390);
     EXPECT_TRUE(status["portsAgree"].boolean);
 
-    const auto first = LastWriteTime(kRdpTcpKey);
-    const auto second = LastWriteTime(kRdpwdTcpKey);
+    const auto first = LastWriteTime(kRdpTcp);
+    const auto second = LastWriteTime(kRdpwdTcp);
     Sleep(50);  // a write now would carry a later time
     const testkit::JsonValue again = Json(Run({L"set-port", L"3390", L"--json"}, 0));
     EXPECT_TRUE(again["unchanged"].boolean);
     EXPECT_FALSE(again["changed"].boolean);
-    EXPECT_TRUE(SameTime(LastWriteTime(kRdpTcpKey), first));
-    EXPECT_TRUE(SameTime(LastWriteTime(kRdpwdTcpKey), second));
+    EXPECT_TRUE(SameTime(LastWriteTime(kRdpTcp), first));
+    EXPECT_TRUE(SameTime(LastWriteTime(kRdpwdTcp), second));
 
     // The times do move when the program writes: the check above can see a write.
     Run({L"set-port", L"3391"}, 0);
-    EXPECT_FALSE(SameTime(LastWriteTime(kRdpTcpKey), first));
-    EXPECT_FALSE(SameTime(LastWriteTime(kRdpwdTcpKey), second));
+    EXPECT_FALSE(SameTime(LastWriteTime(kRdpTcp), first));
+    EXPECT_FALSE(SameTime(LastWriteTime(kRdpwdTcp), second));
 }
 
 TEST_F(E2EConsole, APortAnotherProgramListensOnIsRefusedWithThreeAndForceGoesThrough) {
@@ -128,12 +124,12 @@ TEST_F(E2EConsole, OpenFirewallUnderWineFailsAndChangesNothing) {
     EXPECT_EQ(json["firewallRule"]["result"].text, L"failed");
     EXPECT_EQ(json["firewallRule"]["port"].number, 3389);
     EXPECT_FALSE(json["changed"].boolean);
-    EXPECT_TRUE(DwordAt(kTerminalServerKey, kDenyValue, 1));
+    EXPECT_TRUE(DwordAt(kTerminalServer, kDenyValue, 1));
 }
 
 TEST_F(E2EConsole, TextsThatAreNotPortsExitTwoAndWriteNothing) {
-    const auto first = LastWriteTime(kRdpTcpKey);
-    const auto second = LastWriteTime(kRdpwdTcpKey);
+    const auto first = LastWriteTime(kRdpTcp);
+    const auto second = LastWriteTime(kRdpwdTcp);
     Sleep(50);
     for (const wchar_t* text : {L"abc", L"65536", L"1e3", L"", L"-1"}) {
         SCOPED_TRACE(Utf8(text));
@@ -142,8 +138,8 @@ TEST_F(E2EConsole, TextsThatAreNotPortsExitTwoAndWriteNothing) {
         EXPECT_NE(outcome.err.find(Utf8(L"端口无效：“") + Utf8(text) + Utf8(L"”")), std::string::npos) << outcome.err;
     }
     EXPECT_TRUE(BothPortKeysHold(3389));
-    EXPECT_TRUE(SameTime(LastWriteTime(kRdpTcpKey), first));
-    EXPECT_TRUE(SameTime(LastWriteTime(kRdpwdTcpKey), second));
+    EXPECT_TRUE(SameTime(LastWriteTime(kRdpTcp), first));
+    EXPECT_TRUE(SameTime(LastWriteTime(kRdpwdTcp), second));
 }
 
 TEST_F(E2EConsole, RedirectedOutputIsUtf8AndJsonIsPlainAscii) {
@@ -175,11 +171,11 @@ TEST_F(E2EConsole, APolicyThatRefusesShowsInStatusAndRefusesEnableUnlessForced) 
 
     const ConsoleOutcome refused = Run({L"enable"}, 3);
     EXPECT_NE(refused.err.find(Utf8(L"组策略已设置为拒绝远程连接")), std::string::npos) << refused.err;
-    EXPECT_TRUE(DwordAt(kTerminalServerKey, kDenyValue, 1));
+    EXPECT_TRUE(DwordAt(kTerminalServer, kDenyValue, 1));
     Run({L"enable", L"--what-if", L"--force"}, 0);
-    EXPECT_TRUE(DwordAt(kTerminalServerKey, kDenyValue, 1)) << "--what-if wrote";
+    EXPECT_TRUE(DwordAt(kTerminalServer, kDenyValue, 1)) << "--what-if wrote";
     Run({L"enable", L"--force"}, 0);
-    EXPECT_TRUE(DwordAt(kTerminalServerKey, kDenyValue, 0));
+    EXPECT_TRUE(DwordAt(kTerminalServer, kDenyValue, 0));
 }
 
 }  // namespace

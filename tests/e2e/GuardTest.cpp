@@ -5,38 +5,21 @@
 
 #include <gtest/gtest.h>
 
-#include "driver/PolicyRegistry.h"
 #include "driver/PortListener.h"
 #include "driver/ProgramCase.h"
-#include "driver/RemoteDesktopRegistry.h"
+#include "support/ProgramTexts.h"
+#include "support/RegistryKit.h"
 
 namespace {
 
 using namespace e2e;
+using namespace testkit;
 
 // OK and Cancel, exclamation (MB_ICONWARNING), Cancel the default (MB_DEFBUTTON2).
 const BoxKind kLockoutWarningBox{"lockout warning", {IDOK, IDCANCEL}, IDCANCEL, BoxIcon::Exclamation};
 
-const std::wstring kTail = L"\r\n\r\n仍要继续吗？";
-const std::wstring kPolicyDenies = L"组策略已设置为拒绝远程连接，此处的开启不会生效。";
-const std::wstring kPolicyAllows = L"组策略已设置为允许远程连接，此处的关闭不会生效。";
-const std::wstring kTurnOnQuestion = L"确定要打开远程连接吗？";
-const std::wstring kTurnOffQuestion = L"您确定要关闭远程连接吗？\r\n\r\n注意：关闭后，您将不能通过远程连接进入服务器。";
-const std::wstring kDone = L"操作完成！";
-const std::wstring kPortChanged = L"端口修改成功，您需要重新启动服务器才能生效。";
-
-std::wstring ChangeQuestion(const std::wstring& from, const std::wstring& to) {
-    return L"您确定要将远程连接端口由 " + from + L" 修改为 " + to +
-           L" 吗？\r\n\r\n修改后，需要重启计算机才能生效。\r\n\r\n请务必注意未禁用" + to + L"端口。";
-}
-
 std::wstring InUseWarning(const std::wstring& port, const std::wstring& owner) {
-    return L"端口 " + port + L" 已被其他程序" + owner + L"占用，重启后远程桌面将无法在此端口监听。" + kTail;
-}
-
-testing::AssertionResult BothPortKeysHold(DWORD port) {
-    if (auto first = DwordAt(kRdpTcpKey, kPortValue, port); !first) return first;
-    return DwordAt(kRdpwdTcpKey, kPortValue, port);
+    return L"端口 " + port + L" 已被其他程序" + owner + L"占用，重启后远程桌面将无法在此端口监听。" + kGuardTail;
 }
 
 class E2EGuard : public ProgramCase {
@@ -71,7 +54,7 @@ TEST_F(E2EGuard, APortAnotherProgramListensOnWarnsFirstCancelChangesNothingOkGoe
     const std::wstring named = L"（rdpport_e2e.exe，PID " + std::to_wstring(GetCurrentProcessId()) + L"）";
     const testing::AssertionResult unnamed = BoxIs(*warning, Main(), InUseWarning(port, L""), kLockoutWarningBox);
     EXPECT_TRUE(unnamed || BoxIs(*warning, Main(), InUseWarning(port, named), kLockoutWarningBox)) << unnamed.message();
-    ASSERT_EQ(WriteDword(kTerminalServerKey, kDenyValue, 1), ERROR_SUCCESS);  // shown only if refreshed
+    ASSERT_EQ(WriteDword(kTerminalServer, kDenyValue, 1), ERROR_SUCCESS);  // shown only if refreshed
     ASSERT_TRUE(Answer(*warning, IDCANCEL));
     EXPECT_TRUE(SettledWithoutBox());
     EXPECT_TRUE(BothPortKeysHold(3389));
@@ -109,16 +92,16 @@ TEST_F(E2EGuard, APolicyThatRefusesConnectionsWarnsBeforeTurningOn) {
     ASSERT_TRUE(Seed(/*deny=*/1));
     ASSERT_TRUE(Launch());
     ASSERT_TRUE(Press(kOpenButton));
-    ASSERT_TRUE(Expect(kPolicyDenies + kTail, kLockoutWarningBox, IDCANCEL));
+    ASSERT_TRUE(Expect(kPolicyDenies + kGuardTail, kLockoutWarningBox, IDCANCEL));
     EXPECT_TRUE(SettledWithoutBox());
-    EXPECT_TRUE(DwordAt(kTerminalServerKey, kDenyValue, 1));
+    EXPECT_TRUE(DwordAt(kTerminalServer, kDenyValue, 1));
     EXPECT_TRUE(OnOffButtonIs(kOpenButton));
 
     ASSERT_TRUE(Press(kOpenButton));
-    ASSERT_TRUE(Expect(kPolicyDenies + kTail, kLockoutWarningBox, IDOK));
+    ASSERT_TRUE(Expect(kPolicyDenies + kGuardTail, kLockoutWarningBox, IDOK));
     ASSERT_TRUE(Expect(kTurnOnQuestion, kPlainConfirmationBox, IDOK));
     ASSERT_TRUE(Expect(kDone, kInformationBox, IDOK));
-    EXPECT_TRUE(DwordAt(kTerminalServerKey, kDenyValue, 0));
+    EXPECT_TRUE(DwordAt(kTerminalServer, kDenyValue, 0));
     EXPECT_TRUE(OnOffButtonIs(kCloseButton));
     EXPECT_TRUE(SettledWithoutBox());
 }
@@ -131,17 +114,17 @@ TEST_F(E2EGuard, APolicyThatAllowsConnectionsWarnsBeforeTurningOffAndClosingTheW
     ASSERT_TRUE(Press(kCloseButton));
     const auto warning = NextBox();
     ASSERT_TRUE(warning) << "no warning before turning off";
-    EXPECT_TRUE(BoxIs(*warning, Main(), kPolicyAllows + kTail, kLockoutWarningBox));
+    EXPECT_TRUE(BoxIs(*warning, Main(), kPolicyAllows + kGuardTail, kLockoutWarningBox));
     PostMessageW(warning->hwnd, WM_CLOSE, 0, 0);
     EXPECT_TRUE(SettledWithoutBox());
-    EXPECT_TRUE(DwordAt(kTerminalServerKey, kDenyValue, 0));
+    EXPECT_TRUE(DwordAt(kTerminalServer, kDenyValue, 0));
     EXPECT_TRUE(OnOffButtonIs(kCloseButton));
 
     ASSERT_TRUE(Press(kCloseButton));
-    ASSERT_TRUE(Expect(kPolicyAllows + kTail, kLockoutWarningBox, IDOK));
+    ASSERT_TRUE(Expect(kPolicyAllows + kGuardTail, kLockoutWarningBox, IDOK));
     ASSERT_TRUE(Expect(kTurnOffQuestion, kConfirmationBox, IDOK));
     ASSERT_TRUE(Expect(kDone, kInformationBox, IDOK));
-    EXPECT_TRUE(DwordAt(kTerminalServerKey, kDenyValue, 1));
+    EXPECT_TRUE(DwordAt(kTerminalServer, kDenyValue, 1));
     EXPECT_TRUE(SettledWithoutBox());
 }
 
@@ -157,7 +140,7 @@ TEST_F(E2EGuard, WithoutAPolicyTurningOffAndOnShowsExactlyTheDesignedBoxes) {
     ASSERT_TRUE(Expect(kTurnOnQuestion, kPlainConfirmationBox, IDOK));
     ASSERT_TRUE(Expect(kDone, kInformationBox, IDOK));
     EXPECT_TRUE(SettledWithoutBox());
-    EXPECT_TRUE(DwordAt(kTerminalServerKey, kDenyValue, 0));
+    EXPECT_TRUE(DwordAt(kTerminalServer, kDenyValue, 0));
 }
 
 }  // namespace

@@ -6,15 +6,15 @@
 #include <string>
 
 #include "driver/ProgramCase.h"
-#include "driver/RemoteDesktopRegistry.h"
 #include "driver/Wait.h"
 #include "driver/WindowFinder.h"
+#include "support/ProgramTexts.h"
+#include "support/RegistryKit.h"
 
 namespace {
 
 using namespace e2e;
-
-const std::wstring kPortRefused = L"端口必须为数字，并且建议在1025与65534之间！";
+using namespace testkit;
 
 class E2EKeyboard : public ProgramCase {
 protected:
@@ -113,7 +113,7 @@ TEST_F(E2EKeyboard, APastedTextIsNeverCutSoATrailingRefusalStillCounts) {
     ASSERT_TRUE(box) << "no box after Enter";
     EXPECT_TRUE(BoxIs(*box, Main(), kPortRefused, kWarningBox));
     ASSERT_TRUE(Answer(*box, box->buttons.size() == 1 ? IDOK : IDCANCEL));
-    EXPECT_TRUE(DwordAt(kRdpTcpKey, kPortValue, 3389));
+    EXPECT_TRUE(DwordAt(kRdpTcp, kPortValue, 3389));
 }
 
 }  // namespace

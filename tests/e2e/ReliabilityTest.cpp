@@ -18,27 +18,19 @@
 #include "driver/ProcessResources.h"
 #include "driver/ProgramCase.h"
 #include "driver/ProgramProcess.h"
-#include "driver/RemoteDesktopRegistry.h"
 #include "driver/Wait.h"
 #include "driver/WindowFinder.h"
+#include "support/ProgramTexts.h"
+#include "support/RegistryKit.h"
 
 namespace {
 
 using namespace e2e;
+using namespace testkit;
 
 constexpr std::chrono::milliseconds kQuitTimeout = 10s;
 
-const std::wstring kPortRefused = L"端口必须为数字，并且建议在1025与65534之间！";
-const std::wstring kPortChanged = L"端口修改成功，您需要重新启动服务器才能生效。";
 const std::wstring kRestored = L"设置完成！复原端口：";
-const std::wstring kTurnOnQuestion = L"确定要打开远程连接吗？";
-const std::wstring kTurnOffQuestion = L"您确定要关闭远程连接吗？\r\n\r\n注意：关闭后，您将不能通过远程连接进入服务器。";
-const std::wstring kDone = L"操作完成！";
-
-std::wstring ChangeQuestion(const std::wstring& from, const std::wstring& to) {
-    return L"您确定要将远程连接端口由 " + from + L" 修改为 " + to +
-           L" 吗？\r\n\r\n修改后，需要重启计算机才能生效。\r\n\r\n请务必注意未禁用" + to + L"端口。";
-}
 
 std::string Quoted(const std::wstring& text) { return "\"" + Utf8(text) + "\""; }
 
@@ -163,9 +155,9 @@ protected:
     }
 
     testing::AssertionResult RegistryHolds(const Model& m) const {
-        if (auto r = DwordAt(kRdpTcpKey, kPortValue, m.port); !r) return r;
-        if (auto r = DwordAt(kRdpwdTcpKey, kPortValue, m.port); !r) return r;
-        return DwordAt(kTerminalServerKey, kDenyValue, m.deny);
+        if (auto r = DwordAt(kRdpTcp, kPortValue, m.port); !r) return r;
+        if (auto r = DwordAt(kRdpwdTcp, kPortValue, m.port); !r) return r;
+        return DwordAt(kTerminalServer, kDenyValue, m.deny);
     }
 
     testing::AssertionResult WindowShows(const Model& m) const {
@@ -325,12 +317,12 @@ TEST_F(E2EReliability, TwoHundredRandomCommands) {
             std::string written;
             if (pick(2) == 0) {
                 m.port = 1025 + pick(64510);
-                ASSERT_EQ(WriteDword(kRdpTcpKey, kPortValue, m.port), ERROR_SUCCESS);
-                ASSERT_EQ(WriteDword(kRdpwdTcpKey, kPortValue, m.port), ERROR_SUCCESS);
+                ASSERT_EQ(WriteDword(kRdpTcp, kPortValue, m.port), ERROR_SUCCESS);
+                ASSERT_EQ(WriteDword(kRdpwdTcp, kPortValue, m.port), ERROR_SUCCESS);
                 written = "port " + std::to_string(m.port);
             } else {
                 m.deny = pick(3);  // 2 is no refusal either
-                ASSERT_EQ(WriteDword(kTerminalServerKey, kDenyValue, m.deny), ERROR_SUCCESS);
+                ASSERT_EQ(WriteDword(kTerminalServer, kDenyValue, m.deny), ERROR_SUCCESS);
                 written = "deny flag " + std::to_string(m.deny);
             }
             ++outsideWrites;

@@ -4,11 +4,13 @@
 #include <gtest/gtest.h>
 
 #include "driver/ProgramCase.h"
-#include "driver/RemoteDesktopRegistry.h"
+#include "support/ProgramTexts.h"
+#include "support/RegistryKit.h"
 
 namespace {
 
 using namespace e2e;
+using namespace testkit;
 
 constexpr int kCloseTheBox = 0;  // WM_CLOSE instead of a button: closing the box without a choice
 
@@ -21,23 +23,18 @@ protected:
         const auto question = NextBox();
         ASSERT_TRUE(question) << "no question";
         // Changed behind the program's back: shown only if the command refreshes.
-        ASSERT_EQ(WriteDword(kRdpTcpKey, kPortValue, 4444), ERROR_SUCCESS);
+        ASSERT_EQ(WriteDword(kRdpTcp, kPortValue, 4444), ERROR_SUCCESS);
         if (refusal == kCloseTheBox) {
             PostMessageW(question->hwnd, WM_CLOSE, 0, 0);
         } else {
             ASSERT_TRUE(Answer(*question, refusal));
         }
         EXPECT_TRUE(SettledWithoutBox());
-        EXPECT_TRUE(DwordAt(kTerminalServerKey, kDenyValue, deny));
+        EXPECT_TRUE(DwordAt(kTerminalServer, kDenyValue, deny));
         EXPECT_TRUE(ShowsText(CurrentPortBox(), L"3389")) << "a refused question refreshed the window";
         EXPECT_TRUE(OnOffButtonIs(button));
     }
 };
-
-const std::wstring kTurnOnQuestion = L"确定要打开远程连接吗？";
-const std::wstring kTurnOffQuestion = L"您确定要关闭远程连接吗？\r\n\r\n注意：关闭后，您将不能通过远程连接进入服务器。";
-const std::wstring kDone = L"操作完成！";
-const std::wstring kFailedUnknown = L"操作失败！错误 未知。";
 
 TEST_F(E2ERemoteAccess, TurningOnAsksPlainlyClearsTheFlagAndOffersOff) {
     ASSERT_TRUE(Seed(/*deny=*/1));
@@ -49,13 +46,13 @@ TEST_F(E2ERemoteAccess, TurningOnAsksPlainlyClearsTheFlagAndOffersOff) {
     const auto question = NextBox();
     ASSERT_TRUE(question) << "no question";
     EXPECT_TRUE(BoxIs(*question, Main(), kTurnOnQuestion, kPlainConfirmationBox));
-    EXPECT_TRUE(DwordAt(kTerminalServerKey, kDenyValue, 1)) << "written before the user answered";
+    EXPECT_TRUE(DwordAt(kTerminalServer, kDenyValue, 1)) << "written before the user answered";
     ASSERT_TRUE(Answer(*question, IDOK));
 
     const auto done = NextBox();
     ASSERT_TRUE(done) << "no message after turning on";
     EXPECT_TRUE(BoxIs(*done, Main(), kDone, kInformationBox));
-    EXPECT_TRUE(DwordAt(kTerminalServerKey, kDenyValue, 0));
+    EXPECT_TRUE(DwordAt(kTerminalServer, kDenyValue, 0));
     ASSERT_TRUE(Answer(*done, IDOK));
 
     EXPECT_TRUE(ShowsText(StatusLabel(), kStatusOn));
@@ -73,13 +70,13 @@ TEST_F(E2ERemoteAccess, TurningOffWarnsSetsTheFlagAndOffersOn) {
     const auto question = NextBox();
     ASSERT_TRUE(question) << "no question";
     EXPECT_TRUE(BoxIs(*question, Main(), kTurnOffQuestion, kConfirmationBox));
-    EXPECT_TRUE(DwordAt(kTerminalServerKey, kDenyValue, 0)) << "written before the user answered";
+    EXPECT_TRUE(DwordAt(kTerminalServer, kDenyValue, 0)) << "written before the user answered";
     ASSERT_TRUE(Answer(*question, IDOK));
 
     const auto done = NextBox();
     ASSERT_TRUE(done) << "no message after turning off";
     EXPECT_TRUE(BoxIs(*done, Main(), kDone, kInformationBox));
-    EXPECT_TRUE(DwordAt(kTerminalServerKey, kDenyValue, 1));
+    EXPECT_TRUE(DwordAt(kTerminalServer, kDenyValue, 1));
     ASSERT_TRUE(Answer(*done, IDOK));
 
     EXPECT_TRUE(ShowsText(StatusLabel(), kStatusOff));
@@ -97,7 +94,7 @@ TEST_F(E2ERemoteAccess, ClosingTheOnQuestionChangesNothing) {
 
 TEST_F(E2ERemoteAccess, AccessDeniedReportsAnUnknownFailureAndKeepsTheWindowState) {
     ASSERT_TRUE(Seed(/*deny=*/1));
-    ScopedEmptyDacl denied(kTerminalServerKey);
+    ScopedEmptyDacl denied(kTerminalServer);
     ASSERT_EQ(denied.Status(), static_cast<DWORD>(ERROR_SUCCESS));
     ASSERT_TRUE(Launch());
     // The flag cannot be read, and an unreadable flag counts as allowed.
@@ -113,7 +110,7 @@ TEST_F(E2ERemoteAccess, AccessDeniedReportsAnUnknownFailureAndKeepsTheWindowStat
 
     const auto failed = NextBox();
     ASSERT_TRUE(failed) << "no message after the refused write";
-    EXPECT_TRUE(BoxIs(*failed, Main(), kFailedUnknown, kWarningBox));
+    EXPECT_TRUE(BoxIs(*failed, Main(), kUnknownFailure, kWarningBox));
     ASSERT_TRUE(Answer(*failed, IDOK));
 
     EXPECT_TRUE(SettledWithoutBox());
@@ -122,7 +119,7 @@ TEST_F(E2ERemoteAccess, AccessDeniedReportsAnUnknownFailureAndKeepsTheWindowStat
     EXPECT_TRUE(ShowsText(CurrentPortBox(), L"3389"));
 
     ASSERT_EQ(denied.Restore(), static_cast<DWORD>(ERROR_SUCCESS));
-    EXPECT_TRUE(DwordAt(kTerminalServerKey, kDenyValue, 1));
+    EXPECT_TRUE(DwordAt(kTerminalServer, kDenyValue, 1));
 }
 
 }  // namespace

@@ -3,11 +3,13 @@
 #include <gtest/gtest.h>
 
 #include "driver/ProgramCase.h"
-#include "driver/RemoteDesktopRegistry.h"
+#include "support/ProgramTexts.h"
+#include "support/RegistryKit.h"
 
 namespace {
 
 using namespace e2e;
+using namespace testkit;
 
 class E2ERevert : public ProgramCase {};
 
@@ -17,14 +19,14 @@ TEST_F(E2ERevert, RevertWritesTheStartPortBackAndKeepsTheLastConfirmedText) {
     ASSERT_TRUE(Seed(/*deny=*/0));
     ASSERT_TRUE(Launch());
     ASSERT_TRUE(ConfirmChange(L"3390"));
-    ASSERT_TRUE(DwordAt(kRdpTcpKey, kPortValue, 3390));
+    ASSERT_TRUE(DwordAt(kRdpTcp, kPortValue, 3390));
 
     ASSERT_TRUE(Press(kRevertButton));
     const auto done = NextBox();
     ASSERT_TRUE(done) << "no message after the revert";
     EXPECT_TRUE(BoxIs(*done, Main(), kRestored3389, kInformationBox));
-    EXPECT_TRUE(DwordAt(kRdpTcpKey, kPortValue, 3389));
-    EXPECT_TRUE(DwordAt(kRdpwdTcpKey, kPortValue, 3389));
+    EXPECT_TRUE(DwordAt(kRdpTcp, kPortValue, 3389));
+    EXPECT_TRUE(DwordAt(kRdpwdTcp, kPortValue, 3389));
     ASSERT_TRUE(Answer(*done, IDOK));
     EXPECT_TRUE(ShowsText(CurrentPortBox(), L"3389"));
     EXPECT_TRUE(ShowsText(NewPortBox(), L"3390")) << "the revert must not touch the new-port box";
@@ -33,23 +35,23 @@ TEST_F(E2ERevert, RevertWritesTheStartPortBackAndKeepsTheLastConfirmedText) {
     // The revert does not forget the last confirmed text: changing to it again does nothing.
     ASSERT_TRUE(Press(kChangeButton));
     EXPECT_TRUE(SettledWithoutBox());
-    EXPECT_TRUE(DwordAt(kRdpTcpKey, kPortValue, 3389));
-    EXPECT_TRUE(DwordAt(kRdpwdTcpKey, kPortValue, 3389));
+    EXPECT_TRUE(DwordAt(kRdpTcp, kPortValue, 3389));
+    EXPECT_TRUE(DwordAt(kRdpwdTcp, kPortValue, 3389));
 }
 
 TEST_F(E2ERevert, ARevertThatCannotWriteTheSecondKeyIsReportedAsAFailure) {
     ASSERT_TRUE(Seed(/*deny=*/0, /*port=*/3389));
-    ScopedVolatileWdsKey volatileWds;  // rdpwd\Tds\tcp can no longer be created below it
+    ScopedVolatileKey volatileWds(kWds);  // rdpwd\Tds\tcp can no longer be created below it
     ASSERT_EQ(volatileWds.Status(), ERROR_SUCCESS);
     ASSERT_TRUE(Launch());
-    ASSERT_EQ(WriteDword(kRdpTcpKey, kPortValue, 5000), ERROR_SUCCESS);  // so the revert's write shows
+    ASSERT_EQ(WriteDword(kRdpTcp, kPortValue, 5000), ERROR_SUCCESS);  // so the revert's write shows
 
     ASSERT_TRUE(Press(kRevertButton));
     const auto done = NextBox();
     ASSERT_TRUE(done) << "no message after the revert";
     // The admin relies on the revert to recover: a restore that failed must not read as done.
-    EXPECT_TRUE(BoxIs(*done, Main(), L"修改失败，可能是系统禁止了注册表修改。", kWarningBox));
-    EXPECT_TRUE(DwordAt(kRdpTcpKey, kPortValue, 3389));
+    EXPECT_TRUE(BoxIs(*done, Main(), kRegistryRefused, kWarningBox));
+    EXPECT_TRUE(DwordAt(kRdpTcp, kPortValue, 3389));
     ASSERT_TRUE(Answer(*done, IDOK));
     EXPECT_TRUE(ShowsText(CurrentPortBox(), L"3389"));
     EXPECT_TRUE(SettledWithoutBox());

@@ -11,6 +11,7 @@
 #include "console/GuardCalls.h"
 #include "support/JsonReader.h"
 #include "support/RegistryKit.h"
+#include "support/RegistryRecorder.h"
 
 namespace testkit {
 

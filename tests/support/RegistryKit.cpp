@@ -1,81 +1,140 @@
 #include "support/RegistryKit.h"
 
 #include <aclapi.h>
-#include <gtest/gtest.h>
 
-#include <algorithm>
+#include <cstring>
 
 namespace testkit {
 namespace {
 
-HKEY CreateKey(const std::string& path, DWORD options = REG_OPTION_NON_VOLATILE) {
-    HKEY key = nullptr;
-    const LONG status = RegCreateKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, nullptr, options, KEY_ALL_ACCESS,
-                                        nullptr, &key, nullptr);
-    EXPECT_EQ(status, ERROR_SUCCESS) << "creating " << path;
-    return key;
+class Key {
+public:
+    Key() = default;
+    ~Key() {
+        if (m_key) RegCloseKey(m_key);
+    }
+    Key(const Key&) = delete;
+    Key& operator=(const Key&) = delete;
+    HKEY* Put() { return &m_key; }
+    HKEY Get() const { return m_key; }
+
+private:
+    HKEY m_key = nullptr;
+};
+
+LSTATUS Open(const std::string& path, REGSAM access, Key& key) {
+    return RegOpenKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, access, key.Put());
+}
+
+LSTATUS Create(const std::string& path, DWORD options, REGSAM access, Key& key) {
+    return RegCreateKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, nullptr, options, access, nullptr, key.Put(), nullptr);
+}
+
+// The write itself, without reporting: seeding tries again after a repair before it reports.
+LSTATUS SetValue(const std::string& path, const std::string& name, DWORD type, const std::vector<BYTE>& bytes) {
+    Key key;
+    if (const LSTATUS status = Create(path, REG_OPTION_NON_VOLATILE, KEY_SET_VALUE, key); status != ERROR_SUCCESS)
+        return status;
+    return RegSetValueExA(key.Get(), name.c_str(), 0, type, bytes.data(), static_cast<DWORD>(bytes.size()));
+}
+
+LSTATUS RemoveValue(const std::string& path, const std::string& name) {
+    Key key;
+    if (const LSTATUS status = Open(path, KEY_SET_VALUE, key); status != ERROR_SUCCESS) return status;
+    return RegDeleteValueA(key.Get(), name.c_str());
+}
+
+std::vector<BYTE> DwordBytes(DWORD value) {
+    return {static_cast<BYTE>(value), static_cast<BYTE>(value >> 8), static_cast<BYTE>(value >> 16),
+            static_cast<BYTE>(value >> 24)};
+}
+
+LSTATUS Reported(LSTATUS status, const char* what, const std::string& path, const std::string& name = {}) {
+    if (status != ERROR_SUCCESS)
+        ADD_FAILURE() << what << " HKLM\\" << path << (name.empty() ? "" : "\\" + name) << " failed with " << status;
+    return status;
+}
+
+// Gives the key a NULL DACL (everyone may open it): the way back when an earlier case could not put the
+// original DACL back. The key's owner may always change its DACL.
+void ForgetDacl(const std::string& path) {
+    Key key;
+    if (Open(path, WRITE_DAC, key) != ERROR_SUCCESS) return;
+    SetSecurityInfo(key.Get(), SE_REGISTRY_KEY, DACL_SECURITY_INFORMATION, nullptr, nullptr, nullptr, nullptr);
 }
 
 }  // namespace
 
-void WriteRaw(const std::string& path, const std::string& name, DWORD type, const std::vector<BYTE>& bytes) {
-    HKEY key = CreateKey(path);
-    ASSERT_NE(key, nullptr);
-    EXPECT_EQ(RegSetValueExA(key, name.c_str(), 0, type, bytes.data(), static_cast<DWORD>(bytes.size())),
-              ERROR_SUCCESS);
-    RegCloseKey(key);
+bool RawValue::IsDword(DWORD expected) const {
+    if (type != REG_DWORD || bytes.size() != sizeof(DWORD)) return false;
+    DWORD value = 0;
+    std::memcpy(&value, bytes.data(), sizeof(value));
+    return value == expected;
 }
 
-void WriteDword(const std::string& path, const std::string& name, DWORD value) {
-    WriteRaw(path, name, REG_DWORD,
-             {static_cast<BYTE>(value), static_cast<BYTE>(value >> 8), static_cast<BYTE>(value >> 16),
-              static_cast<BYTE>(value >> 24)});
+LSTATUS WriteRaw(const std::string& path, const std::string& name, DWORD type, const std::vector<BYTE>& bytes) {
+    return Reported(SetValue(path, name, type, bytes), "writing", path, name);
 }
 
-void WriteString(const std::string& path, const std::string& name, const std::string& text, DWORD type) {
+LSTATUS WriteDword(const std::string& path, const std::string& name, DWORD value) {
+    return WriteRaw(path, name, REG_DWORD, DwordBytes(value));
+}
+
+LSTATUS WriteString(const std::string& path, const std::string& name, const std::string& text, DWORD type) {
     std::vector<BYTE> bytes(text.begin(), text.end());
     bytes.push_back(0);
-    WriteRaw(path, name, type, bytes);
+    return WriteRaw(path, name, type, bytes);
+}
+
+LSTATUS DeleteValue(const std::string& path, const std::string& name) {
+    return Reported(RemoveValue(path, name), "deleting", path, name);
 }
 
 std::optional<RawValue> ReadRaw(const std::string& path, const std::string& name) {
-    HKEY key = nullptr;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return std::nullopt;
-    RawValue value{};
+    Key key;
+    if (Open(path, KEY_QUERY_VALUE, key) != ERROR_SUCCESS) return std::nullopt;
+    RawValue value;
     DWORD size = 0;
-    LONG status = RegQueryValueExA(key, name.c_str(), nullptr, &value.type, nullptr, &size);
-    if (status == ERROR_SUCCESS) {
-        value.bytes.resize(size);
-        status = RegQueryValueExA(key, name.c_str(), nullptr, &value.type, value.bytes.data(), &size);
-        value.bytes.resize(size);
-    }
-    RegCloseKey(key);
-    if (status != ERROR_SUCCESS) return std::nullopt;
+    if (RegQueryValueExA(key.Get(), name.c_str(), nullptr, &value.type, nullptr, &size) != ERROR_SUCCESS)
+        return std::nullopt;
+    value.bytes.resize(size);
+    if (RegQueryValueExA(key.Get(), name.c_str(), nullptr, &value.type, value.bytes.data(), &size) != ERROR_SUCCESS)
+        return std::nullopt;
+    value.bytes.resize(size);
     return value;
 }
 
 std::optional<DWORD> ReadDword(const std::string& path, const std::string& name) {
-    auto raw = ReadRaw(path, name);
-    if (!raw || raw->type != REG_DWORD || raw->bytes.size() != 4) return std::nullopt;
-    return raw->bytes[0] | (raw->bytes[1] << 8) | (raw->bytes[2] << 16) | (static_cast<DWORD>(raw->bytes[3]) << 24);
+    const std::optional<RawValue> raw = ReadRaw(path, name);
+    if (!raw || raw->type != REG_DWORD || raw->bytes.size() != sizeof(DWORD)) return std::nullopt;
+    DWORD value = 0;
+    std::memcpy(&value, raw->bytes.data(), sizeof(value));
+    return value;
 }
 
 bool KeyExists(const std::string& path) {
-    HKEY key = nullptr;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
-    RegCloseKey(key);
-    return true;
+    Key key;
+    return Open(path, KEY_READ, key) == ERROR_SUCCESS;
 }
 
 std::string KeyClass(const std::string& path) {
-    HKEY key = nullptr;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return "<missing>";
+    Key key;
+    if (Open(path, KEY_READ, key) != ERROR_SUCCESS) return "<missing>";
     char keyClass[64] = {};
     DWORD length = sizeof(keyClass);
-    RegQueryInfoKeyA(key, keyClass, &length, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
-                     nullptr);
-    RegCloseKey(key);
+    RegQueryInfoKeyA(key.Get(), keyClass, &length, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
+                     nullptr, nullptr);
     return std::string(keyClass, length);
+}
+
+std::optional<FILETIME> LastWriteTime(const std::string& path) {
+    Key key;
+    if (Open(path, KEY_QUERY_VALUE, key) != ERROR_SUCCESS) return std::nullopt;
+    FILETIME written{};
+    if (RegQueryInfoKeyA(key.Get(), nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
+                         nullptr, &written) != ERROR_SUCCESS)
+        return std::nullopt;
+    return written;
 }
 
 void DeleteTree(const std::string& path) {
@@ -83,121 +142,144 @@ void DeleteTree(const std::string& path) {
     RegDeleteKeyA(HKEY_LOCAL_MACHINE, path.c_str());
 }
 
-void SeedRemoteDesktop(DWORD port, DWORD deny) {
-    WriteDword(kRdpTcp, "PortNumber", port);
-    WriteDword(kRdpwdTcp, "PortNumber", port);
-    WriteDword(kTerminalServer, "fDenyTSConnections", deny);
+testing::AssertionResult DwordAt(const std::string& path, const std::string& name, DWORD expected) {
+    const std::optional<RawValue> stored = ReadRaw(path, name);
+    if (!stored) return testing::AssertionFailure() << path << "\\" << name << " is missing";
+    if (stored->IsDword(expected)) return testing::AssertionSuccess();
+    testing::AssertionResult failure = testing::AssertionFailure();
+    failure << path << "\\" << name << " is type " << stored->type << " with bytes";
+    for (BYTE b : stored->bytes) failure << " " << static_cast<int>(b);
+    return failure << "; expected REG_DWORD " << expected;
 }
 
-ScopedEmptyDacl::ScopedEmptyDacl(const std::string& path) : m_path(path) {
-    HKEY key = CreateKey(path);
-    DWORD size = 0;
-    RegGetKeySecurity(key, DACL_SECURITY_INFORMATION, nullptr, &size);
-    m_original.resize(size);
-    if (size && RegGetKeySecurity(key, DACL_SECURITY_INFORMATION, m_original.data(), &size) != ERROR_SUCCESS)
-        m_original.clear();
-    ACL empty{};
-    InitializeAcl(&empty, sizeof(empty), ACL_REVISION);
-    EXPECT_EQ(SetSecurityInfo(key, SE_REGISTRY_KEY, DACL_SECURITY_INFORMATION, nullptr, nullptr, &empty, nullptr),
-              static_cast<DWORD>(ERROR_SUCCESS));
-    RegCloseKey(key);
+testing::AssertionResult BothPortKeysHold(DWORD port) {
+    if (testing::AssertionResult first = DwordAt(kRdpTcp, kPortValue, port); !first) return first;
+    return DwordAt(kRdpwdTcp, kPortValue, port);
 }
 
-ScopedEmptyDacl::~ScopedEmptyDacl() {
-    // The owner may always change the DACL, even when the DACL grants nothing.
-    HKEY key = nullptr;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, m_path.c_str(), 0, WRITE_DAC, &key) != ERROR_SUCCESS) return;
-    if (!m_original.empty()) {
-        RegSetKeySecurity(key, DACL_SECURITY_INFORMATION, m_original.data());
-    } else {
-        SetSecurityInfo(key, SE_REGISTRY_KEY, DACL_SECURITY_INFORMATION, nullptr, nullptr, nullptr, nullptr);
+LSTATUS SeedRemoteDesktop(DWORD port, DWORD deny) {
+    const struct {
+        const char* path;
+        const char* name;
+        DWORD value;
+    } values[] = {{kTerminalServer, kDenyValue, deny}, {kRdpTcp, kPortValue, port}, {kRdpwdTcp, kPortValue, port}};
+    for (const auto& v : values) {
+        LSTATUS status = SetValue(v.path, v.name, REG_DWORD, DwordBytes(v.value));
+        if (status == ERROR_ACCESS_DENIED) {
+            ForgetDacl(v.path);
+            status = SetValue(v.path, v.name, REG_DWORD, DwordBytes(v.value));
+        } else if (status == ERROR_CHILD_MUST_BE_VOLATILE) {
+            DeleteTree(kWds);
+            status = SetValue(v.path, v.name, REG_DWORD, DwordBytes(v.value));
+        }
+        if (status != ERROR_SUCCESS) return Reported(status, "seeding", v.path, v.name);
     }
-    RegCloseKey(key);
+    return ERROR_SUCCESS;
 }
 
-ScopedVolatileKey::ScopedVolatileKey(const std::string& path) : m_path(path) {
-    DeleteTree(path);
-    RegCloseKey(CreateKey(path, REG_OPTION_VOLATILE));
+RemoteDesktopSnapshot::RemoteDesktopSnapshot() {
+    for (const auto& [path, name] :
+         {std::pair{kRdpTcp, kPortValue}, std::pair{kRdpwdTcp, kPortValue}, std::pair{kTerminalServer, kDenyValue}})
+        m_saved.push_back({path, name, ReadRaw(path, name)});
+}
+
+RemoteDesktopSnapshot::~RemoteDesktopSnapshot() { Restore(); }
+
+LSTATUS RemoteDesktopSnapshot::Restore() const {
+    LSTATUS first = ERROR_SUCCESS;
+    for (const Saved& saved : m_saved) {
+        LSTATUS status = saved.value ? SetValue(saved.path, saved.name, saved.value->type, saved.value->bytes)
+                                     : RemoveValue(saved.path, saved.name);
+        if (status == ERROR_FILE_NOT_FOUND && !saved.value) status = ERROR_SUCCESS;
+        if (first == ERROR_SUCCESS) first = status;
+    }
+    return first;
+}
+
+ScopedEmptyDacl::ScopedEmptyDacl(std::string path) : m_path(std::move(path)) {
+    Key key;
+    m_status = static_cast<DWORD>(Open(m_path, READ_CONTROL | WRITE_DAC, key));
+    if (m_status == ERROR_SUCCESS) {
+        PSECURITY_DESCRIPTOR descriptor = nullptr;
+        PACL dacl = nullptr;
+        m_status = GetSecurityInfo(key.Get(), SE_REGISTRY_KEY, DACL_SECURITY_INFORMATION, nullptr, nullptr, &dacl,
+                                   nullptr, &descriptor);
+        if (m_status == ERROR_SUCCESS) {
+            const DWORD length = GetSecurityDescriptorLength(descriptor);
+            m_original.assign(static_cast<BYTE*>(descriptor), static_cast<BYTE*>(descriptor) + length);
+            LocalFree(descriptor);
+            ACL empty{};
+            m_status = InitializeAcl(&empty, sizeof(empty), ACL_REVISION)
+                           ? SetSecurityInfo(key.Get(), SE_REGISTRY_KEY, DACL_SECURITY_INFORMATION, nullptr, nullptr,
+                                             &empty, nullptr)
+                           : GetLastError();
+            m_applied = m_status == ERROR_SUCCESS;
+        }
+    }
+    Reported(static_cast<LSTATUS>(m_status), "putting an empty DACL on", m_path);
+}
+
+ScopedEmptyDacl::~ScopedEmptyDacl() { Restore(); }
+
+DWORD ScopedEmptyDacl::Restore() {
+    if (!m_applied) return ERROR_SUCCESS;
+    Key key;
+    DWORD status = static_cast<DWORD>(Open(m_path, WRITE_DAC, key));
+    if (status == ERROR_SUCCESS) {
+        BOOL present = FALSE;
+        BOOL defaulted = FALSE;
+        PACL dacl = nullptr;
+        status = GetSecurityDescriptorDacl(m_original.data(), &present, &dacl, &defaulted)
+                     ? SetSecurityInfo(key.Get(), SE_REGISTRY_KEY, DACL_SECURITY_INFORMATION, nullptr, nullptr,
+                                       present ? dacl : nullptr, nullptr)
+                     : GetLastError();
+    }
+    if (status == ERROR_SUCCESS) m_applied = false;
+    Reported(static_cast<LSTATUS>(status), "putting the DACL back on", m_path);
+    return status;
+}
+
+ScopedVolatileKey::ScopedVolatileKey(std::string path) : m_path(std::move(path)) {
+    m_status = RegDeleteTreeA(HKEY_LOCAL_MACHINE, m_path.c_str());
+    if (m_status == ERROR_SUCCESS || m_status == ERROR_FILE_NOT_FOUND) {
+        RegDeleteKeyA(HKEY_LOCAL_MACHINE, m_path.c_str());
+        Key key;
+        m_status = Create(m_path, REG_OPTION_VOLATILE, KEY_ALL_ACCESS, key);
+    }
+    Reported(m_status, "replacing by a volatile key", m_path);
 }
 
 ScopedVolatileKey::~ScopedVolatileKey() { DeleteTree(m_path); }
 
-RegistryRecorder::RegistryRecorder() : m_real(settings::RealRegistryApi()) {
-    settings::RegistryApi& api = settings::Registry();
-    api.CreateKeyEx = [this](HKEY root, LPCSTR path, DWORD reserved, LPSTR keyClass, DWORD options, REGSAM access,
-                             LPSECURITY_ATTRIBUTES attributes, PHKEY result, LPDWORD disposition) {
-        RegCall call{"Create", nullptr, root, path ? path : "", reserved, keyClass ? keyClass : "", options, access};
-        call.hasAttributes = attributes != nullptr;
-        if (attributes) call.attributes = *attributes;
-        LONG status = fail ? fail(call) : 0;
-        if (status == 0)
-            status = m_real.CreateKeyEx(root, path, reserved, keyClass, options, access, attributes, result,
-                                        disposition);
-        call.key = status == 0 ? *result : nullptr;
-        call.status = status;
-        calls.push_back(call);
-        return status;
-    };
-    api.OpenKeyEx = [this](HKEY root, LPCSTR path, DWORD options, REGSAM access, PHKEY result) {
-        RegCall call{"Open", nullptr, root, path ? path : "", 0, "", options, access};
-        LONG status = fail ? fail(call) : 0;
-        if (status == 0) status = m_real.OpenKeyEx(root, path, options, access, result);
-        call.key = status == 0 ? *result : nullptr;
-        call.status = status;
-        calls.push_back(call);
-        return status;
-    };
-    api.QueryValueEx = [this](HKEY key, LPCSTR name, LPDWORD reserved, LPDWORD type, LPBYTE data, LPDWORD size) {
-        RegCall call{"Query", key, nullptr, name ? name : ""};
-        call.hasData = data != nullptr;
-        call.size = size ? *size : 0;
-        call.reserved = reserved ? 1 : 0;
-        LONG status = fail ? fail(call) : 0;
-        if (status == 0) {
-            status = m_real.QueryValueEx(key, name, reserved, type, data, size);
-            if (alterQuery) alterQuery(call, type, size);
+ScopedPolicyFlag::ScopedPolicyFlag(DWORD deny) {
+    // The outermost missing key along the path is the one to delete afterwards.
+    const std::string path = kPolicyKey;
+    for (size_t end = path.find('\\');; end = path.find('\\', end + 1)) {
+        const std::string prefix = path.substr(0, end);
+        if (!KeyExists(prefix)) {
+            m_createdRoot = prefix;
+            break;
         }
-        call.status = status;
-        calls.push_back(call);
-        return status;
-    };
-    api.SetValueEx = [this](HKEY key, LPCSTR name, DWORD reserved, DWORD type, const BYTE* data, DWORD size) {
-        RegCall call{"Set", key, nullptr, name ? name : "", reserved};
-        call.type = type;
-        call.size = size;
-        if (data) call.data.assign(data, data + size);
-        LONG status = fail ? fail(call) : 0;
-        if (status == 0) status = m_real.SetValueEx(key, name, reserved, type, data, size);
-        call.status = status;
-        calls.push_back(call);
-        return status;
-    };
-    api.CloseKey = [this](HKEY key) {
-        RegCall call{"Close", key};
-        call.status = m_real.CloseKey(key);
-        calls.push_back(call);
-        return call.status;
-    };
+        if (end == std::string::npos) break;
+    }
+    if (m_createdRoot.empty()) m_before = ReadRaw(kPolicyKey, kDenyValue);
+    m_status = WriteDword(kPolicyKey, kDenyValue, deny);
 }
 
-RegistryRecorder::~RegistryRecorder() { settings::Registry() = m_real; }
-
-std::vector<RegCall> RegistryRecorder::Of(const std::string& function) const {
-    std::vector<RegCall> out;
-    std::copy_if(calls.begin(), calls.end(), std::back_inserter(out),
-                 [&](const RegCall& c) { return c.function == function; });
-    return out;
+ScopedPolicyFlag::~ScopedPolicyFlag() {
+    if (!m_createdRoot.empty()) {
+        DeleteTree(m_createdRoot);
+    } else if (m_before) {
+        WriteRaw(kPolicyKey, kDenyValue, m_before->type, m_before->bytes);
+    } else {
+        DeleteValue(kPolicyKey, kDenyValue);
+    }
 }
 
-int RegistryRecorder::OpenedKeys() const {
-    return static_cast<int>(std::count_if(calls.begin(), calls.end(), [](const RegCall& c) {
-        return (c.function == "Create" || c.function == "Open") && c.status == 0;
-    }));
-}
+bool PolicyKeyExists() { return KeyExists(kPolicyKey); }
 
-int RegistryRecorder::ClosedKeys() const {
-    return static_cast<int>(
-        std::count_if(calls.begin(), calls.end(), [](const RegCall& c) { return c.function == "Close"; }));
+void RemoveLeftoverPolicyKey() {
+    if (PolicyKeyExists()) DeleteTree(kPolicyKey);
 }
 
 }  // namespace testkit

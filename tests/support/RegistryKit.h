@@ -1,104 +1,146 @@
 #pragma once
-// Helpers that work on Wine's real registry directly (not through the program's registry table):
-// seeding and reading raw values, making real failures, and recording the program's registry calls.
+// Wine's real registry, worked directly (never through the program's registry table) by both test
+// programs: the in-process tests and the end-to-end driver run in the same prefix and wineserver as
+// the program. Seeding and reading raw values, and the real failures the cases need: a key nobody may
+// open, a key that refuses non-volatile children, Group Policy's flag for one scope.
+//
+// Paths are under HKEY_LOCAL_MACHINE and in ANSI, as the program names them to the registry. The key
+// paths are written out here as Windows names them, not taken from the program, so a wrong path in
+// the program fails the tests instead of being shared by them.
+//
+// Whatever the kit is asked to do and cannot do is reported to the running test (key, value, Win32
+// status); the status is returned as well, so a case can stop at once.
 
+#include <gtest/gtest.h>
 #include <windows.h>
 
-#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
 
-#include "settings/RegistryApi.h"
-
 namespace testkit {
 
-inline constexpr const char* kTestRoot = "SOFTWARE\\RdpPortTests";
 inline constexpr const char* kTerminalServer = "SYSTEM\\CurrentControlSet\\Control\\Terminal Server";
 inline constexpr const char* kRdpTcp = "SYSTEM\\CurrentControlSet\\Control\\Terminal Server\\WinStations\\RDP-Tcp";
+inline constexpr const char* kWds = "SYSTEM\\CurrentControlSet\\Control\\Terminal Server\\Wds";
 inline constexpr const char* kRdpwdTcp = "SYSTEM\\CurrentControlSet\\Control\\Terminal Server\\Wds\\rdpwd\\Tds\\tcp";
+// Group Policy's copy of the deny flag, which overrides the local one.
+inline constexpr const char* kPolicyKey = "SOFTWARE\\Policies\\Microsoft\\Windows NT\\Terminal Services";
+inline constexpr const char* kPortValue = "PortNumber";
+inline constexpr const char* kDenyValue = "fDenyTSConnections";
+// Scratch keys of the registry routines' own tests.
+inline constexpr const char* kTestRoot = "SOFTWARE\\RdpPortTests";
 
 struct RawValue {
-    DWORD type;
+    DWORD type = REG_NONE;
     std::vector<BYTE> bytes;
+
+    bool IsDword(DWORD expected) const;
 };
 
-void WriteRaw(const std::string& path, const std::string& name, DWORD type, const std::vector<BYTE>& bytes);
-void WriteDword(const std::string& path, const std::string& name, DWORD value);
-void WriteString(const std::string& path, const std::string& name, const std::string& text, DWORD type = REG_SZ);
+// Writes one value, creating the key (and missing keys along the path).
+LSTATUS WriteRaw(const std::string& path, const std::string& name, DWORD type, const std::vector<BYTE>& bytes);
+LSTATUS WriteDword(const std::string& path, const std::string& name, DWORD value);
+LSTATUS WriteString(const std::string& path, const std::string& name, const std::string& text, DWORD type = REG_SZ);
+LSTATUS DeleteValue(const std::string& path, const std::string& name);
+
+// The value as stored (type and bytes), or nothing when the key or the value is missing.
 std::optional<RawValue> ReadRaw(const std::string& path, const std::string& name);
+// The value when it is a REG_DWORD.
 std::optional<DWORD> ReadDword(const std::string& path, const std::string& name);
 bool KeyExists(const std::string& path);
-std::string KeyClass(const std::string& path);
+std::string KeyClass(const std::string& path);  // "<missing>" when the key cannot be opened
+// When the key was last written; nothing when it cannot be opened.
+std::optional<FILETIME> LastWriteTime(const std::string& path);
+// Deletes the key with everything below it; a missing key is no failure.
 void DeleteTree(const std::string& path);
 
-// The Remote Desktop values as a server holds them: both port keys and the deny flag.
-void SeedRemoteDesktop(DWORD port, DWORD deny);
+// The value is a REG_DWORD holding `expected`; the failure says what is there instead.
+testing::AssertionResult DwordAt(const std::string& path, const std::string& name, DWORD expected);
+// Both port keys hold `port` as a REG_DWORD.
+testing::AssertionResult BothPortKeysHold(DWORD port);
 
-// Makes a key unopenable (access denied, 5) for as long as the object lives and this wineserver runs.
+// The Remote Desktop values as a server holds them: both port keys at `port`, the deny flag at
+// `deny`. Repairs first what an interrupted earlier case may have left behind (a key with an empty
+// DACL, a volatile Wds key).
+LSTATUS SeedRemoteDesktop(DWORD port, DWORD deny);
+
+// The two port values and the deny flag as they were when taken, put back (or deleted again when they
+// were missing) by Restore and by the destructor.
+class RemoteDesktopSnapshot {
+public:
+    RemoteDesktopSnapshot();
+    ~RemoteDesktopSnapshot();
+    RemoteDesktopSnapshot(const RemoteDesktopSnapshot&) = delete;
+    RemoteDesktopSnapshot& operator=(const RemoteDesktopSnapshot&) = delete;
+
+    LSTATUS Restore() const;  // the first failing status, 0 when all was put back
+
+private:
+    struct Saved {
+        const char* path;
+        const char* name;
+        std::optional<RawValue> value;
+    };
+    std::vector<Saved> m_saved;
+};
+
+// Puts an empty DACL on an existing key for the object's life, so every open of it is refused
+// (access denied, 5) while this wineserver runs; the key's owner can still reset the DACL, which
+// Restore and the destructor do.
 class ScopedEmptyDacl {
 public:
-    explicit ScopedEmptyDacl(const std::string& path);
+    explicit ScopedEmptyDacl(std::string path);
     ~ScopedEmptyDacl();
     ScopedEmptyDacl(const ScopedEmptyDacl&) = delete;
     ScopedEmptyDacl& operator=(const ScopedEmptyDacl&) = delete;
 
+    DWORD Status() const { return m_status; }  // of putting the empty DACL on
+    DWORD Restore();                           // of putting the original DACL back
+
 private:
     std::string m_path;
-    std::vector<BYTE> m_original;  // self-relative descriptor with the original DACL
+    std::vector<BYTE> m_original;  // self-relative security descriptor holding the original DACL
+    DWORD m_status = ERROR_SUCCESS;
+    bool m_applied = false;
 };
 
-// Replaces a key by a volatile one: a non-volatile key below it cannot be created (1021).
+// Replaces a key by a volatile one for the object's life: no non-volatile key can then be created
+// below it (ERROR_CHILD_MUST_BE_VOLATILE, 1021). The key is deleted again afterwards.
 class ScopedVolatileKey {
 public:
-    explicit ScopedVolatileKey(const std::string& path);
+    explicit ScopedVolatileKey(std::string path);
     ~ScopedVolatileKey();
     ScopedVolatileKey(const ScopedVolatileKey&) = delete;
     ScopedVolatileKey& operator=(const ScopedVolatileKey&) = delete;
 
+    LSTATUS Status() const { return m_status; }
+
 private:
     std::string m_path;
+    LSTATUS m_status = ERROR_SUCCESS;
 };
 
-// One call the program made through its registry table.
-struct RegCall {
-    std::string function;  // "Create", "Open", "Query", "Set", "Close"
-    HKEY key = nullptr;    // the key used, or for Create/Open the key obtained
-    HKEY root = nullptr;   // Create/Open: the key the path starts from
-    std::string path;      // sub-key path for Create/Open, value name for Query/Set
-    DWORD reserved = 0;
-    std::string keyClass;
-    DWORD options = 0;
-    REGSAM access = 0;
-    bool hasAttributes = false;
-    SECURITY_ATTRIBUTES attributes{};
-    bool hasData = false;
-    DWORD size = 0;
-    DWORD type = 0;
-    std::vector<BYTE> data;
-    LONG status = 0;
-};
-
-// Records every registry call and forwards it to the real registry, unless `fail` returns a status
-// other than 0 for it: then that status is returned and nothing reaches the registry.
-class RegistryRecorder {
+// Group Policy's deny flag for one scope. The registry is left as it was found: the keys the scope had
+// to create are deleted again, a value that was there is put back.
+class ScopedPolicyFlag {
 public:
-    RegistryRecorder();
-    ~RegistryRecorder();
-    RegistryRecorder(const RegistryRecorder&) = delete;
-    RegistryRecorder& operator=(const RegistryRecorder&) = delete;
+    explicit ScopedPolicyFlag(DWORD deny);
+    ~ScopedPolicyFlag();
+    ScopedPolicyFlag(const ScopedPolicyFlag&) = delete;
+    ScopedPolicyFlag& operator=(const ScopedPolicyFlag&) = delete;
 
-    std::function<LONG(const RegCall&)> fail;
-    // Replaces the answer of a forwarded query (type and size), after the real call.
-    std::function<void(RegCall&, LPDWORD type, LPDWORD size)> alterQuery;
-    std::vector<RegCall> calls;
-
-    std::vector<RegCall> Of(const std::string& function) const;
-    int OpenedKeys() const;  // successful creates and opens
-    int ClosedKeys() const;
+    LSTATUS Status() const { return m_status; }
 
 private:
-    settings::RegistryApi m_real;
+    std::string m_createdRoot;         // the outermost key this scope created, empty when none
+    std::optional<RawValue> m_before;  // the value as it was, when the key was there
+    LSTATUS m_status = ERROR_SUCCESS;
 };
+
+bool PolicyKeyExists();
+// Deletes the policy key with its values: nothing but the tests writes it in the test prefix, so one
+// that is there was left by a case that could not clean up (its program was killed).
+void RemoveLeftoverPolicyKey();
 
 }  // namespace testkit

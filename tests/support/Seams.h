@@ -1,7 +1,7 @@
 #pragma once
 // Test doubles for the program's outside effects: message boxes answered from a script and recorded,
 // the shell, the end of the program and the pauses recorded. Every test starts with these installed
-// (see Environment.cpp), so no real message box can ever block a test run.
+// (the listener in Seams.cpp), so no real message box can ever block a test run.
 
 #include <windows.h>
 

@@ -130,42 +130,4 @@ std::optional<std::wstring> FromUtf8(const std::string& bytes) {
     return text;
 }
 
-std::optional<FILETIME> LastWriteTime(const std::wstring& keyPath) {
-    HKEY key = nullptr;
-    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, keyPath.c_str(), 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS)
-        return std::nullopt;
-    FILETIME written{};
-    const LSTATUS status = RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
-                                            nullptr, nullptr, nullptr, &written);
-    RegCloseKey(key);
-    if (status != ERROR_SUCCESS) return std::nullopt;
-    return written;
-}
-
-RemoteDesktopSnapshot::RemoteDesktopSnapshot() {
-    for (const auto& [key, value] : {std::pair{kRdpTcpKey, kPortValue}, std::pair{kRdpwdTcpKey, kPortValue},
-                                     std::pair{kTerminalServerKey, kDenyValue}})
-        m_saved.push_back({key, value, ReadStored(key, value)});
-}
-
-RemoteDesktopSnapshot::~RemoteDesktopSnapshot() { Restore(); }
-
-LSTATUS RemoteDesktopSnapshot::Restore() const {
-    LSTATUS first = ERROR_SUCCESS;
-    for (const Saved& saved : m_saved) {
-        HKEY key = nullptr;
-        LSTATUS status = RegCreateKeyExW(HKEY_LOCAL_MACHINE, saved.key, 0, nullptr, REG_OPTION_NON_VOLATILE,
-                                         KEY_SET_VALUE, nullptr, &key, nullptr);
-        if (status == ERROR_SUCCESS) {
-            status = saved.stored ? RegSetValueExW(key, saved.value, 0, saved.stored->type, saved.stored->data.data(),
-                                                   static_cast<DWORD>(saved.stored->data.size()))
-                                  : RegDeleteValueW(key, saved.value);
-            if (status == ERROR_FILE_NOT_FOUND && !saved.stored) status = ERROR_SUCCESS;
-            RegCloseKey(key);
-        }
-        if (first == ERROR_SUCCESS) first = status;
-    }
-    return first;
-}
-
 }  // namespace e2e

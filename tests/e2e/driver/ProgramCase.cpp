@@ -3,9 +3,10 @@
 #include <algorithm>
 #include <sstream>
 
-#include "driver/RemoteDesktopRegistry.h"
 #include "driver/Wait.h"
 #include "driver/WindowFinder.h"
+#include "support/ProgramTexts.h"
+#include "support/RegistryKit.h"
 
 namespace e2e {
 namespace {
@@ -71,20 +72,10 @@ testing::AssertionResult BoxIs(const MessageBoxView& box, HWND owner, const std:
     return failure;
 }
 
-testing::AssertionResult DwordAt(const std::wstring& keyPath, const std::wstring& valueName, DWORD expected) {
-    const std::optional<StoredValue> stored = ReadStored(keyPath, valueName);
-    if (!stored) return testing::AssertionFailure() << Utf8(keyPath) << "\\" << Utf8(valueName) << " is missing";
-    if (stored->IsDword(expected)) return testing::AssertionSuccess();
-    testing::AssertionResult failure = testing::AssertionFailure();
-    failure << Utf8(keyPath) << "\\" << Utf8(valueName) << " is type " << stored->type << " with bytes";
-    for (BYTE b : stored->data) failure << " " << static_cast<int>(b);
-    return failure << "; expected REG_DWORD " << expected;
-}
-
 void ProgramCase::TearDown() { m_process.Terminate(); }
 
 testing::AssertionResult ProgramCase::Seed(DWORD deny, DWORD port) {
-    const LSTATUS status = SeedRemoteDesktop(port, deny);
+    const LSTATUS status = testkit::SeedRemoteDesktop(port, deny);
     if (status == ERROR_SUCCESS) return testing::AssertionSuccess();
     return testing::AssertionFailure() << "seeding the registry failed with " << status;
 }
@@ -259,8 +250,7 @@ testing::AssertionResult ProgramCase::ConfirmChange(const std::wstring& port) {
     if (auto answered = Answer(*question, IDOK); !answered) return answered;
     std::optional<MessageBoxView> done = NextBox();
     if (!done) return testing::AssertionFailure() << "no message after confirming " << Utf8(port);
-    if (auto same = BoxIs(*done, m_main, L"端口修改成功，您需要重新启动服务器才能生效。", kInformationBox); !same)
-        return same;
+    if (auto same = BoxIs(*done, m_main, testkit::kPortChanged, kInformationBox); !same) return same;
     if (auto answered = Answer(*done, IDOK); !answered) return answered;
     return ShowsText(CurrentPortBox(), port) << " (current port after the change)";
 }

@@ -49,9 +49,6 @@ extern const BoxKind kPlainConfirmationBox;  // OK and Cancel, no icon, OK the d
 // with the Chinese button texts.
 testing::AssertionResult BoxIs(const MessageBoxView& box, HWND owner, const std::wstring& text, const BoxKind& kind);
 
-// The registry value is a REG_DWORD holding `expected`.
-testing::AssertionResult DwordAt(const std::wstring& keyPath, const std::wstring& valueName, DWORD expected);
-
 // How the splash window looked the first time it was seen on screen during start-up.
 struct SplashSighting {
     bool seen = false;
