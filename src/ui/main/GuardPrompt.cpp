@@ -55,6 +55,8 @@ GuardChoice AskDespite(const std::vector<guard::Hazard>& hazards, GuardedCommand
     switch (toolkit::ShowCommandDialog(FirewallDialog(hazards, closed->port, command))) {
         case kChoiceOpenFirewall: return GuardChoice::OpenFirewall;
         case kChoiceContinue: return GuardChoice::Continue;
+        // No task dialog to be had: the warning box asks instead, as for any other hazard.
+        case 0: return ProceedDespite(hazards) ? GuardChoice::Continue : GuardChoice::Cancel;
         default: return GuardChoice::Cancel;
     }
 }

@@ -14,7 +14,7 @@ namespace {
 int ShowTaskDialog(HWND owner, const std::wstring& caption, const CommandDialog& dialog) {
     static const auto taskDialog =
         base::SystemFunctionAs<decltype(TaskDialogIndirect)>(L"comctl32.dll", "TaskDialogIndirect");
-    if (!taskDialog) return IDCANCEL;
+    if (!taskDialog) return 0;
     std::vector<std::wstring> texts;
     std::vector<TASKDIALOG_BUTTON> buttons;
     texts.reserve(dialog.links.size());
@@ -34,8 +34,8 @@ int ShowTaskDialog(HWND owner, const std::wstring& caption, const CommandDialog&
     config.cButtons = static_cast<UINT>(buttons.size());
     config.pButtons = buttons.data();
     config.nDefaultButton = dialog.defaultId;
-    int chosen = IDCANCEL;
-    if (FAILED(taskDialog(&config, &chosen, nullptr, nullptr))) return IDCANCEL;
+    int chosen = 0;
+    if (FAILED(taskDialog(&config, &chosen, nullptr, nullptr))) return 0;
     return chosen;
 }
 
@@ -46,9 +46,6 @@ TaskDialogSeam& TaskDialogCall() {
     return seam;
 }
 
-int ShowCommandDialog(const CommandDialog& dialog) {
-    const int chosen = TaskDialogCall()(Window::ModalOwner(), kAppTitle, dialog);
-    return chosen == 0 ? IDCANCEL : chosen;
-}
+int ShowCommandDialog(const CommandDialog& dialog) { return TaskDialogCall()(Window::ModalOwner(), kAppTitle, dialog); }
 
 }  // namespace toolkit

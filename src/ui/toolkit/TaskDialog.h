@@ -25,12 +25,13 @@ struct CommandDialog {
     int defaultId = IDCANCEL;
 };
 
-// (owner, caption, dialog) -> the id of the link chosen; IDCANCEL for Esc and for closing the dialog.
+// (owner, caption, dialog) -> the id of the link chosen; IDCANCEL for Esc and for closing the dialog;
+// 0 when the dialog could not be shown at all.
 using TaskDialogSeam = base::Seam<int(HWND, const std::wstring&, const CommandDialog&)>;
 TaskDialogSeam& TaskDialogCall();
 
-// Shows the dialog modally, owned by the program's own window (Window::ModalOwner), and waits for it.
-// A dialog that cannot be shown counts as Cancel (IDCANCEL).
+// Shows the dialog modally, owned by the program's own window (Window::ModalOwner), and waits for it;
+// 0 when it could not be shown (Common Controls 6 missing), so the caller can ask another way.
 int ShowCommandDialog(const CommandDialog& dialog);
 
 }  // namespace toolkit
