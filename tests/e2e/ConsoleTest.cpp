@@ -1,9 +1,9 @@
 // rdpport.com as scripts run it: the real program against Wine's real registry and the guard's real
-// checks, output redirected to files. Every case puts the three values back as it found them.
+// checks, output redirected to files. Every case puts the values back as it found them.
 
 #include <gtest/gtest.h>
 
-#include "driver/ConsoleProgram.h"
+#include "ConsoleCase.h"
 #include "driver/PortListener.h"
 #include "driver/ProgramCase.h"
 #include "support/JsonReader.h"
@@ -13,43 +13,8 @@ namespace {
 
 using namespace e2e;
 using namespace testkit;
-using Args = std::vector<std::wstring>;
 
-bool SameTime(const std::optional<FILETIME>& a, const std::optional<FILETIME>& b) {
-    return a && b && CompareFileTime(&*a, &*b) == 0;
-}
-
-class E2EConsole : public testing::Test {
-protected:
-    void SetUp() override {
-        ASSERT_FALSE(ConsoleProgramPath().empty()) << "RDPPORT_COM is not set";
-        RemoveLeftoverPolicyKey();
-        ASSERT_EQ(SeedRemoteDesktop(3389, 1), ERROR_SUCCESS);
-    }
-    void TearDown() override {
-        EXPECT_EQ(m_snapshot.Restore(), ERROR_SUCCESS);
-        EXPECT_FALSE(PolicyKeyExists()) << "a case left the policy key behind";
-    }
-
-    // Runs the program, which must end with `exitCode`; the failure shows what it printed.
-    static ConsoleOutcome Run(const Args& args, DWORD exitCode) {
-        ConsoleOutcome outcome = RunConsoleProgram(args);
-        EXPECT_EQ(outcome.exitCode, std::optional<DWORD>(exitCode))
-            << "start error " << outcome.startError << "\nstdout: " << outcome.out << "\nstderr: " << outcome.err;
-        return outcome;
-    }
-    // stdout must be one JSON object and nothing else, stderr empty.
-    static testkit::JsonValue Json(const ConsoleOutcome& outcome) {
-        std::string error;
-        const auto json = testkit::ParseJson(outcome.out, &error);
-        EXPECT_TRUE(json && json->type == testkit::JsonValue::Type::Object) << error << ": " << outcome.out;
-        EXPECT_EQ(outcome.err, "");
-        return json ? *json : testkit::JsonValue{};
-    }
-
-private:
-    RemoteDesktopSnapshot m_snapshot;  // taken before SetUp seeds
-};
+class E2EConsole : public E2EConsoleCase {};
 
 TEST_F(E2EConsole, StatusJsonDescribesTheSeededServer) {
     const testkit::JsonValue json = Json(Run({L"status", L"--json"}, 0));
