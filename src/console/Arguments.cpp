@@ -1,6 +1,6 @@
 #include "console/Arguments.h"
 
-#include "common/PortEntry.h"
+#include "console/PortArgument.h"
 
 namespace console {
 namespace {
@@ -58,9 +58,8 @@ void CheckOperands(Invocation& call, const std::vector<std::wstring>& operands) 
     }
     if (call.command != Command::SetPort) return;
     call.portText = operands[0];
-    // Exactly the window's check, so the console accepts exactly what the window accepts.
-    call.port = common::AcceptedPort(common::TrimSpaces(call.portText));
-    if (!call.port) call.usageError = L"端口无效：“" + call.portText + L"”。端口必须是 0 到 65535 之间的数字。";
+    call.port = PortArgument(call.portText);
+    if (!call.port) call.usageError = PortArgumentError(call.portText);
 }
 
 }  // namespace

@@ -92,19 +92,26 @@ TEST_F(E2EConsole, OpenFirewallUnderWineFailsAndChangesNothing) {
     EXPECT_TRUE(DwordAt(kTerminalServer, kDenyValue, 1));
 }
 
-TEST_F(E2EConsole, TextsThatAreNotPortsExitTwoAndWriteNothing) {
+TEST_F(E2EConsole, TextsThatAreNotPlainDecimalPortsExitTwoAndWriteNothing) {
     const auto first = LastWriteTime(kRdpTcp);
     const auto second = LastWriteTime(kRdpwdTcp);
     Sleep(50);
-    for (const wchar_t* text : {L"abc", L"65536", L"1e3", L"", L"-1"}) {
+    // The window's number recognition would take the last five for 34, 3390, 123, 65535 and 0.
+    for (const wchar_t* text :
+         {L"abc", L"65536", L"1e3", L"", L"-1", L"33.89", L"3,390", L"1,2,3", L"&HFFFF", L"-0.5"}) {
         SCOPED_TRACE(Utf8(text));
         const ConsoleOutcome outcome = Run({L"set-port", text}, 2);
         EXPECT_EQ(outcome.out, "");
         EXPECT_NE(outcome.err.find(Utf8(L"端口无效：“") + Utf8(text) + Utf8(L"”")), std::string::npos) << outcome.err;
+        EXPECT_NE(outcome.err.find(Utf8(L"只能由数字 0 到 9 组成")), std::string::npos) << outcome.err;
     }
     EXPECT_TRUE(BothPortKeysHold(3389));
     EXPECT_TRUE(SameTime(LastWriteTime(kRdpTcp), first));
     EXPECT_TRUE(SameTime(LastWriteTime(kRdpwdTcp), second));
+
+    // Spaces and tabs around the digits and leading zeros are fine.
+    Run({L"set-port", L" \t003390\t "}, 0);
+    EXPECT_TRUE(BothPortKeysHold(3390));
 }
 
 TEST_F(E2EConsole, RedirectedOutputIsUtf8AndJsonIsPlainAscii) {
@@ -124,7 +131,7 @@ TEST_F(E2EConsole, RedirectedOutputIsUtf8AndJsonIsPlainAscii) {
     for (const char c : json.out) EXPECT_TRUE(c == '\r' || c == '\n' || (c >= 0x20 && c < 0x7F)) << int(c);
     const auto parsed = testkit::ParseJson(json.out);
     ASSERT_TRUE(parsed);
-    EXPECT_EQ((*parsed)["error"]["text"].text, L"端口无效：“端口”。端口必须是 0 到 65535 之间的数字。");
+    EXPECT_EQ((*parsed)["error"]["text"].text, L"端口无效：“端口”。端口须为 0 到 65535 之间的十进制整数，只能由数字 0 到 9 组成（可有前导零，前后可有空格），例如 3390。");
 }
 
 TEST_F(E2EConsole, APolicyThatRefusesShowsInStatusAndRefusesEnableUnlessForced) {
