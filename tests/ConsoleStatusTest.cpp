@@ -155,4 +155,23 @@ TEST_F(ConsoleStatusTest, TextShowsThatTheServiceStillListensOnTheOldPortUntilRe
     EXPECT_EQ(run.err, L"");
 }
 
+TEST_F(ConsoleStatusTest, StatusReadsWithTheRightToReadOnly) {
+    ScopedPolicyFlag policy(1);
+    ScopedReadOnlyDacl rdpTcp(kRdpTcp), rdpwdTcp(kRdpwdTcp), terminalServer(kTerminalServer);
+    ScopedReadOnlyDacl policyKey(kPolicyKey);
+    ASSERT_EQ(rdpTcp.Status(), ERROR_SUCCESS);
+    RegistryRecorder recorder;
+    FakeGuard guard(&recorder);
+    const JsonValue json = StatusJson();
+    EXPECT_EQ(json["port"].number, 3389);
+    EXPECT_EQ(json["portKeys"].items[1]["port"].number, 3389);
+    EXPECT_FALSE(json["allowed"].boolean);
+    EXPECT_EQ(json["policy"].text, L"deny");
+    EXPECT_TRUE(json["error"].IsNull());
+    ASSERT_FALSE(recorder.Of("Open").empty());
+    for (const RegCall& open : recorder.Of("Open"))
+        EXPECT_EQ(open.access, static_cast<REGSAM>(KEY_QUERY_VALUE)) << open.path << " opened for more than reading";
+    EXPECT_EQ(WritesIn(recorder), 0u);
+}
+
 }  // namespace

@@ -110,9 +110,9 @@ ChangeReport RunSetPort(std::int32_t port, const Options& options) {
     report.options = options;
     report.port = port;
     const PortKeyState first = ReadPortKey(settings::PortKey::RdpTcp);
-    const settings::TypedReading second = settings::ReadTypedValue(settings::PathOf(settings::PortKey::RdpwdTcp), settings::kPortValue);
+    const PortKeyState second = ReadPortKey(settings::PortKey::RdpwdTcp);
     report.previousPort = first.port;
-    report.alreadySet = first.isDword && first.port == port && second.Number() == port;
+    report.alreadySet = first.isDword && first.port == port && second.isDword && second.port == port;
     const auto newPort = static_cast<std::uint16_t>(port);
     report.hazards = Guard().CheckPortChange(newPort, report.previousPort);
     Carry(report, newPort, [port](bool& wrote) { return WritePortKeys(port, wrote); });

@@ -3,7 +3,8 @@
 namespace console {
 
 PortKeyState ReadPortKey(settings::PortKey which) {
-    const settings::TypedReading read = settings::ReadTypedValue(settings::PathOf(which), settings::kPortValue);
+    const settings::TypedReading read =
+        settings::ReadTypedValue(settings::PathOf(which), settings::kPortValue, settings::kReadAccess);
     PortKeyState state;
     state.key = which;
     state.status = read.status;
@@ -19,7 +20,7 @@ PortKeyState ReadPortKey(settings::PortKey which) {
 }
 
 settings::TypedReading ReadLocalDenyFlag() {
-    return settings::ReadTypedValue(settings::kTerminalServerKey, settings::kDenyValue);
+    return settings::ReadTypedValue(settings::kTerminalServerKey, settings::kDenyValue, settings::kReadAccess);
 }
 
 bool AllowedBy(const settings::TypedReading& denyFlag) {

@@ -1,5 +1,7 @@
 #pragma once
-// The Remote Desktop values as the console reports them, from the settings' typed read.
+// The Remote Desktop values as the console reports them, from the settings' typed read. Every read
+// asks for the right to query values only: status then works for any user who may read the keys
+// (monitoring agents, help desks), and a change still needs the rights its write asks for.
 
 #include "console/Reports.h"
 #include "settings/SettingsCore.h"

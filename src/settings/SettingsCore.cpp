@@ -129,11 +129,11 @@ std::optional<std::int32_t> TypedReading::Number() const {
     return std::nullopt;
 }
 
-TypedReading ReadTypedValue(std::wstring_view keyPath, std::wstring_view valueName) {
+TypedReading ReadTypedValue(std::wstring_view keyPath, std::wstring_view valueName, REGSAM access) {
     TypedReading read;
     const std::string path = base::ToAnsi(keyPath);
     ScopedKey key;
-    read.status = Registry().OpenKeyEx(kLocalMachine, path.c_str(), 0, kKeyAccess, key.Put());
+    read.status = Registry().OpenKeyEx(kLocalMachine, path.c_str(), 0, access, key.Put());
     if (read.Ok()) read.status = QueryValue(key.Get(), valueName, read.value);
     return read;
 }

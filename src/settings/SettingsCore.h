@@ -16,10 +16,13 @@
 
 namespace settings {
 
-// Every key the program opens or creates asks for all key rights but delete, write-DAC and
-// write-owner. Deliberate: it is what the tool has always asked for, so reading a value needs write
-// rights on its key too, and a read that fails for lack of them counts as unreadable.
+// Every key the windows open or create, and every key a write opens, asks for all key rights but
+// delete, write-DAC and write-owner. Deliberate: it is what the tool has always asked for, so the
+// windows' reads need write rights on the key too, and a read that fails for lack of them counts as
+// unreadable.
 inline constexpr REGSAM kKeyAccess = 0x2003F;
+// Reading a value needs nothing more than the right to query it (RegOpenKeyEx).
+inline constexpr REGSAM kReadAccess = KEY_QUERY_VALUE;
 // A value of a type that is not read.
 inline constexpr long kUnreadType = -1;
 inline constexpr DWORD kReadBufferBytes = 1024;
@@ -70,8 +73,11 @@ struct TypedReading {
     std::optional<std::int32_t> Number() const;
 };
 // Opens the key and reads the value, keeping the open's own status: a missing key reads as missing (2)
-// rather than as a query on no key. Used by both programs wherever the type matters.
-[[nodiscard]] TypedReading ReadTypedValue(std::wstring_view keyPath, std::wstring_view valueName);
+// rather than as a query on no key. Used by both programs wherever the type matters. The windows keep
+// the rights they have always asked for (kKeyAccess); the console program reads with kReadAccess, so
+// a user who is no administrator can still see the settings.
+[[nodiscard]] TypedReading ReadTypedValue(std::wstring_view keyPath, std::wstring_view valueName,
+                                          REGSAM access = kKeyAccess);
 
 // ---- The Remote Desktop settings -------------------------------------------------------------
 

@@ -150,4 +150,29 @@ TEST_F(E2EConsole, APolicyThatRefusesShowsInStatusAndRefusesEnableUnlessForced) 
     EXPECT_TRUE(DwordAt(kTerminalServer, kDenyValue, 0));
 }
 
+TEST_F(E2EConsole, StatusNeedsOnlyTheRightToReadWhileChangesStillNeedTheRightToWrite) {
+    ScopedPolicyFlag policy(0);
+    ASSERT_EQ(policy.Status(), ERROR_SUCCESS);
+    ScopedReadOnlyDacl rdpTcp(kRdpTcp), rdpwdTcp(kRdpwdTcp), terminalServer(kTerminalServer);
+    ScopedReadOnlyDacl policyKey(kPolicyKey);
+    ASSERT_EQ(rdpTcp.Status(), ERROR_SUCCESS);
+
+    const testkit::JsonValue json = Json(Run({L"status", L"--json"}, 0));
+    EXPECT_EQ(json["port"].number, 3389);
+    for (const testkit::JsonValue& key : json["portKeys"].items) EXPECT_TRUE(key["error"].IsNull());
+    EXPECT_FALSE(json["allowed"].boolean);
+    EXPECT_EQ(json["policy"].text, L"allow");
+    EXPECT_TRUE(json["error"].IsNull());
+
+    const testkit::JsonValue refused = Json(Run({L"set-port", L"3390", L"--json"}, 1));
+    EXPECT_EQ(refused["error"]["code"].number, ERROR_ACCESS_DENIED);
+    EXPECT_FALSE(refused["changed"].boolean);
+    Run({L"enable", L"--force"}, 1);
+    rdpTcp.Restore();
+    rdpwdTcp.Restore();
+    terminalServer.Restore();
+    EXPECT_TRUE(BothPortKeysHold(3389));
+    EXPECT_TRUE(DwordAt(kTerminalServer, kDenyValue, 1));
+}
+
 }  // namespace
