@@ -116,6 +116,18 @@ TEST_F(ConsoleStatusTest, PortValuesThatAreNotPortsAndKeysThatCannotBeRead) {
     EXPECT_TRUE(json["port"].IsNull());
     EXPECT_EQ(json["portKeys"].items[0]["value"].text, L"70000");
 
+    // A REG_DWORD is unsigned: shown as the number stored, never as a negative one.
+    WriteDword(kRdpTcp, kPortValue, 0xFFFFFFFF);
+    WriteDword(kRdpwdTcp, kPortValue, 0x80000000);
+    json = StatusJson();
+    EXPECT_TRUE(json["port"].IsNull());
+    EXPECT_EQ(json["portKeys"].items[0]["value"].text, L"4294967295");
+    EXPECT_EQ(json["portKeys"].items[1]["value"].text, L"2147483648");
+    const ConsoleRun text = RunConsole({L"status"});
+    EXPECT_NE(text.out.find(L"端口（WinStations\\RDP-Tcp）：4294967295（不是 0 到 65535 之间的端口）\r\n"),
+              std::wstring::npos) << console::Utf8(text.out);
+    WriteDword(kRdpwdTcp, kPortValue, 3389);
+
     {
         ScopedEmptyDacl denied(kRdpTcp);
         json = StatusJson(/*expectedExit=*/1);

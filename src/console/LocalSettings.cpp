@@ -1,6 +1,14 @@
 #include "console/LocalSettings.h"
 
+#include "base/DecimalText.h"
+
 namespace console {
+
+std::optional<std::uint32_t> StoredDword(const settings::TypedReading& read) {
+    const std::optional<std::int32_t> number = read.Number();
+    if (!number) return std::nullopt;
+    return static_cast<std::uint32_t>(*number);
+}
 
 PortKeyState ReadPortKey(settings::PortKey which) {
     const settings::TypedReading read =
@@ -12,10 +20,10 @@ PortKeyState ReadPortKey(settings::PortKey which) {
         state.error = FailureOf(read.status);
         return state;
     }
-    state.value = read.Text();
-    state.isDword = read.Number().has_value();
-    if (const std::optional<std::int32_t> number = read.Number(); number && *number >= 0 && *number <= 65535)
-        state.port = static_cast<std::uint16_t>(*number);
+    const std::optional<std::uint32_t> number = StoredDword(read);
+    state.isDword = number.has_value();
+    state.value = number ? base::DecimalText64(*number) : read.Text();
+    if (number && *number <= 65535) state.port = static_cast<std::uint16_t>(*number);
     return state;
 }
 

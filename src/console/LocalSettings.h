@@ -8,6 +8,10 @@
 
 namespace console {
 
+// A REG_DWORD as Windows stores it, unsigned (the settings' read keeps it as a signed 32-bit number);
+// nothing when the value is not a REG_DWORD that was read.
+std::optional<std::uint32_t> StoredDword(const settings::TypedReading& read);
+
 PortKeyState ReadPortKey(settings::PortKey key);
 settings::TypedReading ReadLocalDenyFlag();
 // Connections are allowed by the flag as read, by the windows' own rule (only "1" refuses).
