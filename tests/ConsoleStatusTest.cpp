@@ -57,7 +57,7 @@ TEST_F(ConsoleStatusTest, TheLocalFlagThePolicyAndTheEffectiveState) {
     struct Case {
         const char* name;
         std::optional<RawValue> deny;  // nothing: the value is missing
-        std::optional<DWORD> policy;
+        std::optional<RawValue> policy;
         std::optional<bool> allowed;
         const wchar_t* policyText;  // nullptr for JSON null
         std::optional<bool> effective;
@@ -67,9 +67,10 @@ TEST_F(ConsoleStatusTest, TheLocalFlagThePolicyAndTheEffectiveState) {
     const Case cases[] = {
         {"allowed", dword0, {}, true, nullptr, true},
         {"refused", dword1, {}, false, nullptr, false},
-        {"policy refuses", dword0, 1, true, L"deny", false},
-        {"policy allows", dword1, 0, false, L"allow", true},
-        {"policy value Windows interprets", dword1, 2, false, L"other", std::nullopt},
+        {"policy refuses", dword0, dword1, true, L"deny", false},
+        {"policy allows", dword1, dword0, false, L"allow", true},
+        {"policy value Windows interprets", dword1, dword2, false, L"other", std::nullopt},
+        {"policy as text: set, but no number", dword0, text1, true, L"other", std::nullopt},
         {"text 1 refuses, as in the window", text1, {}, false, nullptr, false},
         {"only 1 refuses", dword2, {}, true, nullptr, true},
         {"missing flag", std::nullopt, {}, std::nullopt, nullptr, std::nullopt},
@@ -82,8 +83,8 @@ TEST_F(ConsoleStatusTest, TheLocalFlagThePolicyAndTheEffectiveState) {
         } else {
             DeleteValue(kTerminalServer, kDenyValue);
         }
-        std::optional<ScopedPolicyFlag> policy;
-        if (c.policy) policy.emplace(*c.policy);
+        std::optional<ScopedPolicyValue> policy;
+        if (c.policy) policy.emplace(kDenyValue, *c.policy);
         FakeGuard guard;
         const JsonValue json = StatusJson();
         EXPECT_EQ(json["allowed"].IsNull(), !c.allowed);
@@ -165,6 +166,22 @@ TEST_F(ConsoleStatusTest, TextShowsThatTheServiceStillListensOnTheOldPortUntilRe
                        L"本程序的防火墙规则：\r\n"
                        L"  Korvane远程端口修改软件 - 远程桌面 TCP 3390（未启用，域、专用、公用网络）\r\n");
     EXPECT_EQ(run.err, L"");
+}
+
+TEST_F(ConsoleStatusTest, APolicyThatIsNoNumberOrCannotBeReadIsNeverShownAsNotSet) {
+    ScopedPolicyValue policy(kDenyValue, StringValue("0"));
+    FakeGuard guard;
+    ConsoleRun run = RunConsole({L"status"});
+    EXPECT_EQ(run.exitCode, 0);
+    EXPECT_NE(run.out.find(L"组策略：已设置，但不是 REG_DWORD，由 Windows 解释\r\n实际生效：无法确定\r\n"),
+              std::wstring::npos) << console::Utf8(run.out);
+
+    ScopedEmptyDacl unreadable(kPolicyKey);
+    const JsonValue json = StatusJson(/*expectedExit=*/1);
+    EXPECT_EQ(json["error"]["code"].number, ERROR_ACCESS_DENIED);
+    EXPECT_TRUE(json["effective"].IsNull()) << "the policy may govern: the effective state cannot be told";
+    run = RunConsole({L"status"});
+    EXPECT_NE(run.out.find(L"组策略：无法读取："), std::wstring::npos) << console::Utf8(run.out);
 }
 
 TEST_F(ConsoleStatusTest, StatusReadsWithTheRightToReadOnly) {

@@ -153,7 +153,7 @@ std::wstring StatusJson(const StatusReport& report) {
     json.Key("portsAgree").Bool(report.PortsAgree());
     json.Key("allowed").BoolOrNull(report.allowed);
     json.Key("policy");
-    if (!report.policyValue) {
+    if (!report.policySet) {
         json.Null();
     } else if (const std::optional<bool> denies = report.PolicyDenies()) {
         json.String(*denies ? L"deny" : L"allow");

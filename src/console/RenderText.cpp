@@ -26,6 +26,15 @@ std::wstring AllowedText(std::optional<bool> allowed) {
     return *allowed ? L"允许" : L"禁止";
 }
 
+std::wstring PolicyText(const StatusReport& report) {
+    if (report.policyError) return L"无法读取：" + report.policyError->text;
+    if (!report.policySet) return L"未设置";
+    if (!report.policyValue) return L"已设置，但不是 REG_DWORD，由 Windows 解释";
+    if (const std::optional<bool> denies = report.PolicyDenies())
+        return *denies ? L"禁止远程连接（优先于本机设置）" : L"允许远程连接（优先于本机设置）";
+    return L"值为 " + Number(*report.policyValue) + L"，由 Windows 解释";
+}
+
 std::wstring ListeningLine(const StatusReport& report) {
     std::wstring line = L"远程桌面服务正在监听：";
     if (!report.listening) return line + L"无法得知\r\n";
@@ -107,14 +116,7 @@ void PrintStatusText(const StatusReport& report, OutputSink& sink) {
     if (report.allowedError)
         text += L"（" + (report.allowedError->code == ERROR_FILE_NOT_FOUND ? std::wstring(L"未设置")
                                                                              : report.allowedError->text) + L"）";
-    text += L"\r\n组策略：";
-    if (!report.policyValue) {
-        text += L"未设置";
-    } else if (const std::optional<bool> denies = report.PolicyDenies()) {
-        text += *denies ? L"禁止远程连接（优先于本机设置）" : L"允许远程连接（优先于本机设置）";
-    } else {
-        text += L"值为 " + Number(*report.policyValue) + L"，由 Windows 解释";
-    }
+    text += L"\r\n组策略：" + PolicyText(report);
     text += L"\r\n实际生效：" + (report.effective ? AllowedText(report.effective) + L"远程连接" : L"无法确定") + L"\r\n";
     text += ListeningLine(report) + FirewallLine(report, L"TCP", report.firewall) +
             FirewallLine(report, L"UDP", report.firewallUdp) + OwnRulesLines(report);

@@ -38,8 +38,11 @@ struct StatusReport {
     PortKeyState keys[2];
     std::optional<bool> allowed;       // by the local deny flag; nothing when it could not be read
     std::optional<Failure> allowedError;
-    // Group Policy's flag, when one is set: it then governs, and the local flag does not count.
+    // Group Policy's flag, when one is set: it then governs, and the local flag does not count. Set
+    // with a value that is no REG_DWORD, it has no policyValue; Windows interprets it.
+    bool policySet = false;
     std::optional<std::uint32_t> policyValue;
+    std::optional<Failure> policyError;  // the policy could not be read (missing is no failure)
     std::optional<bool> effective;     // connections allowed in effect; nothing when it cannot be told
     std::optional<std::vector<std::uint16_t>> listening;
     guard::FirewallVerdict firewall = guard::FirewallVerdict::Unknown;  // TCP on the configured port

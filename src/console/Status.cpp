@@ -12,6 +12,16 @@ void NoteFailure(StatusReport& report, long status) {
     }
 }
 
+void ReadPolicy(StatusReport& report) {
+    const settings::PolicyReading policy = settings::ReadPolicyValue(settings::kDenyValue);
+    report.policySet = policy.Set();
+    report.policyValue = policy.number;
+    if (IsReadFailure(policy.status)) {
+        report.policyError = FailureOf(policy.status);
+        NoteFailure(report, policy.status);
+    }
+}
+
 }  // namespace
 
 StatusReport RunStatus() {
@@ -28,8 +38,8 @@ StatusReport RunStatus() {
         report.allowedError = FailureOf(deny.status);
         NoteFailure(report, deny.status);
     }
-    report.policyValue = settings::ReadPolicyDenyFlag();
-    if (!report.policyValue) {
+    ReadPolicy(report);
+    if (!report.policySet && !report.policyError) {
         report.effective = report.allowed;
     } else if (const std::optional<bool> denies = report.PolicyDenies()) {
         report.effective = !*denies;

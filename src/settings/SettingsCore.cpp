@@ -168,20 +168,30 @@ long WriteDenyFlag(bool deny) {
 std::optional<std::uint32_t> ReadPolicyDenyFlag() { return ReadPolicyDenyFlag(Registry()); }
 
 std::optional<std::uint32_t> ReadPolicyDenyFlag(const RegistryApi& api) {
+    return ReadPolicyValue(api, kDenyValue).number;
+}
+
+PolicyReading ReadPolicyValue(std::wstring_view valueName) { return ReadPolicyValue(Registry(), valueName); }
+
+PolicyReading ReadPolicyValue(const RegistryApi& api, std::wstring_view valueName) {
+    PolicyReading reading;
     const std::string path = base::ToAnsi(kPolicyKey);
     ScopedKey key{KeyCloser{&api}};
-    if (api.OpenKeyEx(kLocalMachine, path.c_str(), 0, KEY_QUERY_VALUE, key.Put()) != ERROR_SUCCESS) {
+    reading.status = api.OpenKeyEx(kLocalMachine, path.c_str(), 0, kReadAccess, key.Put());
+    if (reading.status != ERROR_SUCCESS) {
         key.Release();  // a failed open hands back no key to close
-        return std::nullopt;
+        return reading;
     }
-    const std::string name = base::ToAnsi(kDenyValue);
+    const std::string name = base::ToAnsi(valueName);
     DWORD type = REG_NONE;
     BYTE bytes[4] = {};
     DWORD size = sizeof(bytes);
-    if (api.QueryValueEx(key.Get(), name.c_str(), nullptr, &type, bytes, &size) != ERROR_SUCCESS ||
-        type != REG_DWORD || size != sizeof(bytes))
-        return std::nullopt;
-    return static_cast<std::uint32_t>(LittleEndianInt32(bytes));
+    reading.status = api.QueryValueEx(key.Get(), name.c_str(), nullptr, &type, bytes, &size);
+    // More than four bytes: set all the same, and no number.
+    if (reading.status == ERROR_MORE_DATA) reading.status = ERROR_SUCCESS;
+    if (reading.Set() && type == REG_DWORD && size == sizeof(bytes))
+        reading.number = static_cast<std::uint32_t>(LittleEndianInt32(bytes));
+    return reading;
 }
 
 }  // namespace settings

@@ -109,6 +109,18 @@ struct DenyReading {
 // 1 refuses connections, 0 allows them.
 [[nodiscard]] long WriteDenyFlag(bool deny);
 
+// A Group Policy value under kPolicyKey, read with query rights only. Whatever its type, a value that
+// is there is set: Windows then decides by it, not by the local value.
+struct PolicyReading {
+    long status = ERROR_FILE_NOT_FOUND;   // 0 when set; 2 when the key or the value is missing; else the failure
+    std::optional<std::uint32_t> number;  // when it is a REG_DWORD (four bytes)
+    bool Set() const { return status == ERROR_SUCCESS; }
+    bool Missing() const { return status == ERROR_FILE_NOT_FOUND; }
+};
+[[nodiscard]] PolicyReading ReadPolicyValue(std::wstring_view valueName);
+// The same read through a registry table of the caller's (the key is closed through it too).
+[[nodiscard]] PolicyReading ReadPolicyValue(const RegistryApi& api, std::wstring_view valueName);
+
 // The policy's deny flag when Group Policy sets one (a REG_DWORD under kPolicyKey); nothing when the
 // key or the value is missing or is not a number. Read with query rights only.
 std::optional<std::uint32_t> ReadPolicyDenyFlag();
