@@ -8,6 +8,7 @@
 //   5. the registry write.
 
 #include <functional>
+#include <vector>
 
 #include "console/Commands.h"
 #include "console/GuardCalls.h"
@@ -95,11 +96,17 @@ void Carry(ChangeReport& report, std::optional<std::uint16_t> firewallPort,
     if (failure) Fail(report, std::move(*failure));
 }
 
-std::optional<Failure> WritePortKeys(std::int32_t port, bool& wroteSomething) {
-    const settings::PortWriting writing = settings::WritePort(port);
-    wroteSomething = writing.rdpTcp == ERROR_SUCCESS || writing.rdpwdTcp == ERROR_SUCCESS;
-    if (writing.Ok()) return std::nullopt;
-    return Failure{writing.FirstFailure(), PortWriteFailureText(port, writing)};
+// Writes the port at the keys that do not hold it yet; each key is tried whatever the other's result.
+std::optional<Failure> WritePortKeys(std::int32_t port, std::vector<PortKeyWrite> writes, bool& wroteSomething) {
+    long firstFailure = ERROR_SUCCESS;
+    for (PortKeyWrite& write : writes) {
+        if (write.heldAlready) continue;
+        write.status = settings::WritePortAt(write.key, port);
+        wroteSomething = wroteSomething || write.status == ERROR_SUCCESS;
+        if (firstFailure == ERROR_SUCCESS) firstFailure = write.status;
+    }
+    if (firstFailure == ERROR_SUCCESS) return std::nullopt;
+    return Failure{firstFailure, PortWriteFailureText(port, writes)};
 }
 
 }  // namespace
@@ -112,10 +119,11 @@ ChangeReport RunSetPort(std::int32_t port, const Options& options) {
     const PortKeyState first = ReadPortKey(settings::PortKey::RdpTcp);
     const PortKeyState second = ReadPortKey(settings::PortKey::RdpwdTcp);
     report.previousPort = first.port;
-    report.alreadySet = first.isDword && first.port == port && second.isDword && second.port == port;
+    const std::vector<PortKeyWrite> writes = {{first.key, first.port == port}, {second.key, second.port == port}};
+    report.alreadySet = writes[0].heldAlready && writes[1].heldAlready;
     const auto newPort = static_cast<std::uint16_t>(port);
     report.hazards = Guard().CheckPortChange(newPort, report.previousPort);
-    Carry(report, newPort, [port](bool& wrote) { return WritePortKeys(port, wrote); });
+    Carry(report, newPort, [port, &writes](bool& wrote) { return WritePortKeys(port, writes, wrote); });
     return report;
 }
 

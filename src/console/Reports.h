@@ -64,6 +64,14 @@ struct StatusReport {
     }
 };
 
+// One port key in set-port's write: a key that already held the port is not written again.
+struct PortKeyWrite {
+    settings::PortKey key = settings::PortKey::RdpTcp;
+    bool heldAlready = false;
+    long status = ERROR_SUCCESS;  // of the write, when one was made
+    bool HoldsPort() const { return heldAlready || status == ERROR_SUCCESS; }
+};
+
 enum class FirewallStep {
     NotAsked,         // no --open-firewall
     AlreadyAdmitted,  // the firewall admitted the port (TCP and UDP) before: nothing added

@@ -3,6 +3,7 @@
 #include "console/Reports.h"
 
 #include "base/DecimalText.h"
+#include "base/SystemErrorText.h"
 #include "common/ProgramTitle.h"
 
 namespace console {
@@ -24,18 +25,23 @@ std::wstring FirewallFailureText(std::uint16_t port, const guard::FirewallOpenin
            L"；防火墙与注册表均未作修改。";
 }
 
-std::wstring PortWriteFailureText(std::int32_t port, const settings::PortWriting& writing) {
+std::wstring PortWriteFailureText(std::int32_t port, const std::vector<PortKeyWrite>& writes) {
+    const std::wstring number = base::DecimalText64(port);
     std::wstring text;
-    const struct {
-        settings::PortKey key;
-        long status;
-    } results[] = {{settings::PortKey::RdpTcp, writing.rdpTcp}, {settings::PortKey::RdpwdTcp, writing.rdpwdTcp}};
-    for (const auto& r : results) {
+    bool someKeyHoldsIt = false;
+    for (const PortKeyWrite& write : writes) {
         if (!text.empty()) text += L"；";
-        text += ShortKeyName(r.key) + (r.status == ERROR_SUCCESS ? L" 已写入 " + base::DecimalText64(port)
-                                                                : L" 写入失败：" + SystemErrorText(r.status));
+        text += ShortKeyName(write.key);
+        if (write.heldAlready) {
+            text += L" 原已是 " + number + L"，未修改";
+        } else if (write.status == ERROR_SUCCESS) {
+            text += L" 已写入 " + number;
+        } else {
+            text += L" 写入失败：" + base::SystemErrorClause(static_cast<unsigned long>(write.status));
+        }
+        someKeyHoldsIt = someKeyHoldsIt || write.HoldsPort();
     }
-    if (writing.rdpTcp == ERROR_SUCCESS || writing.rdpwdTcp == ERROR_SUCCESS) text += L"。两处端口现在不一致";
+    if (someKeyHoldsIt) text += L"。两处端口现在不一致";
     return text + L"。";
 }
 

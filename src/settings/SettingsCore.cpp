@@ -148,12 +148,8 @@ PortReading ReadPort(PortKey which) {
     return reading;
 }
 
-PortWriting WritePort(std::int32_t port) {
-    const auto bits = static_cast<std::uint32_t>(port);
-    PortWriting writing;
-    writing.rdpTcp = WriteDword(kLocalMachine, kRdpTcpKey, kPortValue, bits).Status();
-    writing.rdpwdTcp = WriteDword(kLocalMachine, kRdpwdTcpKey, kPortValue, bits).Status();
-    return writing;
+long WritePortAt(PortKey key, std::int32_t port) {
+    return WriteDword(kLocalMachine, PathOf(key), kPortValue, static_cast<std::uint32_t>(port)).Status();
 }
 
 DenyReading ReadDenyFlag() {

@@ -89,15 +89,8 @@ using PortReading = TypedReading;
 // always read it: a key that cannot be opened shows as the failing query on no key.
 [[nodiscard]] PortReading ReadPort(PortKey key = PortKey::RdpTcp);
 
-struct PortWriting {
-    long rdpTcp = ERROR_SUCCESS;
-    long rdpwdTcp = ERROR_SUCCESS;
-    bool Ok() const { return rdpTcp == ERROR_SUCCESS && rdpwdTcp == ERROR_SUCCESS; }
-    // The first failure, 0 when both succeeded.
-    long FirstFailure() const { return rdpTcp != ERROR_SUCCESS ? rdpTcp : rdpwdTcp; }
-};
-// Writes the port at both keys; the second write is made also when the first failed.
-[[nodiscard]] PortWriting WritePort(std::int32_t port);
+// Writes the port at one of the two keys as a REG_DWORD (creating the key when it is missing).
+[[nodiscard]] long WritePortAt(PortKey key, std::int32_t port);
 
 struct DenyReading {
     long status = ERROR_SUCCESS;
