@@ -12,6 +12,7 @@ const wchar_t* HazardKindName(guard::HazardKind kind) {
         case guard::HazardKind::FirewallClosed: return L"FirewallClosed";
         case guard::HazardKind::PolicyDenies: return L"PolicyDenies";
         case guard::HazardKind::PolicyAllows: return L"PolicyAllows";
+        case guard::HazardKind::PolicyOverridesNla: return L"PolicyOverridesNla";
     }
     return L"";
 }

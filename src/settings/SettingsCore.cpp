@@ -161,6 +161,12 @@ long WriteDenyFlag(bool deny) {
     return WriteDword(kLocalMachine, kTerminalServerKey, kDenyValue, deny ? 1u : 0u).Status();
 }
 
+TypedReading ReadNlaFlag() { return ReadTypedValue(kRdpTcpKey, kNlaValue, kReadAccess); }
+
+long WriteNlaFlag(bool require) {
+    return WriteDword(kLocalMachine, kRdpTcpKey, kNlaValue, require ? 1u : 0u).Status();
+}
+
 std::optional<std::uint32_t> ReadPolicyDenyFlag() { return ReadPolicyDenyFlag(Registry()); }
 
 std::optional<std::uint32_t> ReadPolicyDenyFlag(const RegistryApi& api) {

@@ -34,6 +34,9 @@ inline constexpr const wchar_t* kTerminalServerKey = L"SYSTEM\\CurrentControlSet
 inline constexpr const wchar_t* kPolicyKey = L"SOFTWARE\\Policies\\Microsoft\\Windows NT\\Terminal Services";
 inline constexpr const wchar_t* kPortValue = L"PortNumber";
 inline constexpr const wchar_t* kDenyValue = L"fDenyTSConnections";
+// Network Level Authentication of the RDP-Tcp connection (under kRdpTcpKey): 1 requires it. Group
+// Policy's value of the same name under kPolicyKey overrides it.
+inline constexpr const wchar_t* kNlaValue = L"UserAuthentication";
 
 // Nothing, a 32-bit signed integer, or a text.
 using TypedValue = std::variant<std::monostate, std::int32_t, std::wstring>;
@@ -101,6 +104,11 @@ struct DenyReading {
 [[nodiscard]] DenyReading ReadDenyFlag();
 // 1 refuses connections, 0 allows them.
 [[nodiscard]] long WriteDenyFlag(bool deny);
+
+// The local Network Level Authentication value as stored, read with query rights only.
+[[nodiscard]] TypedReading ReadNlaFlag();
+// 1 requires Network Level Authentication, 0 does not.
+[[nodiscard]] long WriteNlaFlag(bool require);
 
 // A Group Policy value under kPolicyKey, read with query rights only. Whatever its type, a value that
 // is there is set: Windows then decides by it, not by the local value.

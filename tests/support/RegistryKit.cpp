@@ -178,8 +178,8 @@ LSTATUS SeedRemoteDesktop(DWORD port, DWORD deny) {
 }
 
 RemoteDesktopSnapshot::RemoteDesktopSnapshot() {
-    for (const auto& [path, name] :
-         {std::pair{kRdpTcp, kPortValue}, std::pair{kRdpwdTcp, kPortValue}, std::pair{kTerminalServer, kDenyValue}})
+    for (const auto& [path, name] : {std::pair{kRdpTcp, kPortValue}, std::pair{kRdpwdTcp, kPortValue},
+                                     std::pair{kTerminalServer, kDenyValue}, std::pair{kRdpTcp, kNlaValue}})
         m_saved.push_back({path, name, ReadRaw(path, name)});
 }
 

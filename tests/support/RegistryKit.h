@@ -28,6 +28,8 @@ inline constexpr const char* kRdpwdTcp = "SYSTEM\\CurrentControlSet\\Control\\Te
 inline constexpr const char* kPolicyKey = "SOFTWARE\\Policies\\Microsoft\\Windows NT\\Terminal Services";
 inline constexpr const char* kPortValue = "PortNumber";
 inline constexpr const char* kDenyValue = "fDenyTSConnections";
+// Network Level Authentication: 1 requires it. Under kRdpTcp locally; under kPolicyKey, Group Policy's.
+inline constexpr const char* kNlaValue = "UserAuthentication";
 // Scratch keys of the registry routines' own tests.
 inline constexpr const char* kTestRoot = "SOFTWARE\\RdpPortTests";
 
@@ -65,8 +67,8 @@ testing::AssertionResult BothPortKeysHold(DWORD port);
 // DACL, a volatile Wds key).
 LSTATUS SeedRemoteDesktop(DWORD port, DWORD deny);
 
-// The two port values and the deny flag as they were when taken, put back (or deleted again when they
-// were missing) by Restore and by the destructor.
+// The two port values, the deny flag and the local NLA value as they were when taken, put back (or
+// deleted again when they were missing) by Restore and by the destructor.
 class RemoteDesktopSnapshot {
 public:
     RemoteDesktopSnapshot();
