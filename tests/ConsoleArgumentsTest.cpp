@@ -58,6 +58,29 @@ TEST(ConsoleArguments, UsableLinesNameTheirCommandOptionsAndPort) {
     }
 }
 
+TEST(ConsoleArguments, NlaTakesOnOrOffInAnyCaseAndTheWritingOptions) {
+    struct Case {
+        Args args;
+        bool required, whatIf, force;
+    };
+    const Case cases[] = {
+        {{L"nla", L"on"}, true, false, false},
+        {{L"NLA", L"OFF"}, false, false, false},
+        {{L"--what-if", L"nla", L"On", L"--json"}, true, true, false},
+        {{L"nla", L"off", L"--force"}, false, false, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(Joined(c.args));
+        const console::Invocation call = ParseArguments(c.args);
+        EXPECT_TRUE(call.Usable()) << console::Utf8(call.usageError);
+        EXPECT_EQ(call.command, Command::Nla);
+        EXPECT_EQ(call.nlaRequired, c.required);
+        EXPECT_EQ(call.options.whatIf, c.whatIf);
+        EXPECT_EQ(call.options.force, c.force);
+        EXPECT_FALSE(call.port);
+    }
+}
+
 // What every refused port text is told, after the text itself.
 std::wstring PortRefusal(const std::wstring& text) {
     return L"端口无效：“" + text +
@@ -102,6 +125,11 @@ TEST(ConsoleArguments, UnusableLinesSayWhyAndNeverCarryAPort) {
         {{L"status", L"--force"}, L"--force 不能用于 status 命令。"},
         {{L"disable", L"--open-firewall"}, L"--open-firewall 不能用于 disable 命令。"},
         {{L"status", L"--open-firewall"}, L"--open-firewall 不能用于 status 命令。"},
+        {{L"nla"}, L"nla 需要 on 或 off，例如：rdpport.com nla on"},
+        {{L"nla", L"yes"}, L"nla 只接受 on 或 off，不接受“yes”。"},
+        {{L"nla", L"1"}, L"nla 只接受 on 或 off，不接受“1”。"},
+        {{L"nla", L"on", L"off"}, L"多余的参数：off"},
+        {{L"nla", L"on", L"--open-firewall"}, L"--open-firewall 不能用于 nla 命令。"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(Joined(c.args));

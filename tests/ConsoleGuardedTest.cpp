@@ -253,7 +253,7 @@ TEST_F(ConsoleGuardedTest, HelpListsEveryCommandOptionAndExitCode) {
     EXPECT_EQ(run.exitCode, 0);
     EXPECT_EQ(run.err, L"");
     EXPECT_EQ(EntriesUnder(run.out, L"命令："),
-              (std::vector<std::wstring>{L"（无）", L"status", L"set-port", L"enable", L"disable", L"help"}));
+              (std::vector<std::wstring>{L"（无）", L"status", L"set-port", L"enable", L"disable", L"nla", L"help"}));
     EXPECT_EQ(EntriesUnder(run.out, L"选项："),
               (std::vector<std::wstring>{L"--json", L"--what-if", L"--force", L"--open-firewall"}));
     EXPECT_EQ(EntriesUnder(run.out, L"退出代码："), (std::vector<std::wstring>{L"0", L"1", L"2", L"3"}));

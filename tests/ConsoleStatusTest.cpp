@@ -31,9 +31,9 @@ TEST_F(ConsoleStatusTest, JsonHasTheStableKeysAndWhatEachPartOfTheSystemSays) {
     guard.verdict = guard::FirewallVerdict::Admits;
     const JsonValue json = StatusJson();
     EXPECT_EQ(json.Keys(), (std::vector<std::string>{"command", "exitCode", "port", "portKeys", "portsAgree", "allowed",
-                                                     "policy", "policyValue", "effective", "listening", "firewall",
-                                                     "firewallUdp", "firewallRules", "firewallUnreadableRules",
-                                                     "error"}));
+                                                     "policy", "policyValue", "effective", "nlaRequired", "nlaPolicy",
+                                                     "nlaEffective", "listening", "firewall", "firewallUdp",
+                                                     "firewallRules", "firewallUnreadableRules", "error"}));
     EXPECT_EQ(json["command"].text, L"status");
     EXPECT_EQ(json["port"].number, 3390);
     ASSERT_EQ(json["portKeys"].items.size(), 2u);
@@ -146,6 +146,7 @@ TEST_F(ConsoleStatusTest, TextShowsThatTheServiceStillListensOnTheOldPortUntilRe
     WriteDword(kRdpTcp, kPortValue, 3390);
     WriteDword(kRdpwdTcp, kPortValue, 3390);
     WriteDword(kTerminalServer, kDenyValue, 0);
+    if (ReadRaw(kRdpTcp, kNlaValue)) DeleteValue(kRdpTcp, kNlaValue);
     FakeGuard guard;
     guard.listening = std::vector<std::uint16_t>{3389};
     guard.verdict = guard::FirewallVerdict::Closed;
@@ -159,6 +160,9 @@ TEST_F(ConsoleStatusTest, TextShowsThatTheServiceStillListensOnTheOldPortUntilRe
                        L"远程连接（本机设置）：允许\r\n"
                        L"组策略：未设置\r\n"
                        L"实际生效：允许远程连接\r\n"
+                       L"网络级别身份验证（NLA，本机设置）：未设置（缺少该值时是否要求，Windows 没有公开说明）\r\n"
+                       L"网络级别身份验证（组策略）：未设置\r\n"
+                       L"网络级别身份验证（实际生效）：无法确定\r\n"
                        L"远程桌面服务正在监听：3389\r\n"
                        L"注意：已配置端口 3390，但服务仍在监听 3389，重新启动计算机后才会改用新端口。\r\n"
                        L"防火墙是否放行 TCP 3390：否\r\n"

@@ -22,6 +22,20 @@ void ReadPolicy(StatusReport& report) {
     }
 }
 
+// Network Level Authentication: the local value and Group Policy's.
+void ReadNla(StatusReport& report) {
+    NlaStatus& nla = report.nla;
+    const settings::TypedReading local = settings::ReadNlaFlag();
+    nla.localStatus = local.status;
+    nla.localValue = StoredDword(local);
+    nla.localIsDword = nla.localValue.has_value();
+    nla.policy = settings::ReadPolicyValue(settings::kNlaValue);
+    if (IsReadFailure(local.status)) nla.localError = FailureOf(local.status);
+    if (IsReadFailure(nla.policy.status)) nla.policyError = FailureOf(nla.policy.status);
+    NoteFailure(report, local.status);
+    NoteFailure(report, nla.policy.status);
+}
+
 }  // namespace
 
 StatusReport RunStatus() {
@@ -44,6 +58,8 @@ StatusReport RunStatus() {
     } else if (const std::optional<bool> denies = report.PolicyDenies()) {
         report.effective = !*denies;
     }
+
+    ReadNla(report);
 
     report.listening = Guard().RemoteDesktopListeningPorts();
     const guard::FirewallSummary firewall = Guard().FirewallSummaryFor(report.ConfiguredPort());
