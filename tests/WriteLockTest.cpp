@@ -85,7 +85,7 @@ TEST_F(WriteLockTest, TheConsoleWaitsBoundedThenFailsWritingNothing) {
 }
 
 TEST_F(WriteLockTest, NlaWaitsForTheLockTooAndWritesNothingWithoutIt) {
-    const std::optional<RawValue> before = ReadRaw(kRdpTcp, kNlaValue);
+    const RemoteDesktopSnapshot before;  // puts the NLA value back
     WriteDword(kRdpTcp, kNlaValue, 0);
     {
         OtherHolder other;
@@ -98,11 +98,6 @@ TEST_F(WriteLockTest, NlaWaitsForTheLockTooAndWritesNothingWithoutIt) {
     }
     EXPECT_EQ(RunConsole({L"nla", L"on"}).exitCode, 0) << "free again";
     EXPECT_EQ(ReadDword(kRdpTcp, kNlaValue), 1u);
-    if (before) {
-        WriteRaw(kRdpTcp, kNlaValue, before->type, before->bytes);
-    } else {
-        DeleteValue(kRdpTcp, kNlaValue);
-    }
 }
 
 TEST_F(WriteLockTest, AnAbandonedLockIsHadByTheNextWriter) {
