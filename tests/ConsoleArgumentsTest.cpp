@@ -33,10 +33,9 @@ TEST(ConsoleArguments, UsableLinesNameTheirCommandOptionsAndPort) {
         {{L"set-port", L"  3390  "}, Command::SetPort, false, false, false, false, 3390},
         {{L"set-port", L"0"}, Command::SetPort, false, false, false, false, 0},
         {{L"set-port", L"65535", L"--force"}, Command::SetPort, false, false, true, false, 65535},
-        // The window's own number recognition: rounded half to even, radix forms.
-        {{L"set-port", L"80.5"}, Command::SetPort, false, false, false, false, 80},
-        {{L"set-port", L"&H1F90", L"--open-firewall"}, Command::SetPort, false, false, false, true, 8080},
+        {{L"set-port", L"\t 8080\t", L"--open-firewall"}, Command::SetPort, false, false, false, true, 8080},
         {{L"--what-if", L"set-port", L"--json", L"03391"}, Command::SetPort, true, true, false, false, 3391},
+        {{L"set-port", L"00000000000000000000065535"}, Command::SetPort, false, false, false, false, 65535},
         {{L"enable", L"--open-firewall", L"--force", L"--what-if"}, Command::Enable, false, true, true, true, {}},
         {{L"Disable", L"--Force"}, Command::Disable, false, false, true, false, {}},
         {{L"help"}, Command::Help, false, false, false, false, {}},
@@ -59,19 +58,62 @@ TEST(ConsoleArguments, UsableLinesNameTheirCommandOptionsAndPort) {
     }
 }
 
+TEST(ConsoleArguments, NlaTakesOnOrOffInAnyCaseAndTheWritingOptions) {
+    struct Case {
+        Args args;
+        bool required, whatIf, force;
+    };
+    const Case cases[] = {
+        {{L"nla", L"on"}, true, false, false},
+        {{L"NLA", L"OFF"}, false, false, false},
+        {{L"--what-if", L"nla", L"On", L"--json"}, true, true, false},
+        {{L"nla", L"off", L"--force"}, false, false, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(Joined(c.args));
+        const console::Invocation call = ParseArguments(c.args);
+        EXPECT_TRUE(call.Usable()) << console::Utf8(call.usageError);
+        EXPECT_EQ(call.command, Command::Nla);
+        EXPECT_EQ(call.nlaRequired, c.required);
+        EXPECT_EQ(call.options.whatIf, c.whatIf);
+        EXPECT_EQ(call.options.force, c.force);
+        EXPECT_FALSE(call.port);
+    }
+}
+
+// What every refused port text is told, after the text itself.
+std::wstring PortRefusal(const std::wstring& text) {
+    return L"端口无效：“" + text +
+           L"”。端口须为 0 到 65535 之间的十进制整数，只能由数字 0 到 9 组成（可有前导零，前后可有空格），例如 3390。";
+}
+
+TEST(ConsoleArguments, OnlyAsciiDigitsBetweenSpacesAndTabsAreAPort) {
+    const wchar_t* const refused[] = {
+        // The window's number recognition takes these for 34, 3390, 123, 65535, 0 and 80; a script's
+        // typo must not become a port.
+        L"33.89", L"3,390", L"1,2,3", L"&HFFFF", L"-0.5", L"80.5",
+        // Other number forms and signs.
+        L"&O17", L"+3389", L"3389.", L".5", L"0x1F90", L"1e3", L"3389-", L"(3389)", L"-1", L"65535.5",
+        // Digits that are not ASCII, and white space other than spaces and tabs around the digits.
+        L"３３８９", L"33 89", L"3389\r", L"\n3389", L"\x00a0" L"3389",
+        // No digits, or too large.
+        L"abc", L"", L"   ", L"\t", L"65536", L"99999999999999999999999",
+    };
+    for (const wchar_t* text : refused) {
+        SCOPED_TRACE(console::Utf8(text));
+        const console::Invocation call = ParseArguments({L"set-port", text});
+        EXPECT_FALSE(call.Usable());
+        EXPECT_FALSE(call.port);
+        EXPECT_EQ(call.usageError, PortRefusal(text));
+    }
+}
+
 TEST(ConsoleArguments, UnusableLinesSayWhyAndNeverCarryAPort) {
     struct Case {
         Args args;
         std::wstring error;
     };
     const Case cases[] = {
-        {{L"set-port", L"abc"}, L"端口无效：“abc”。端口必须是 0 到 65535 之间的数字。"},
-        {{L"set-port", L"65536"}, L"端口无效：“65536”。端口必须是 0 到 65535 之间的数字。"},
-        {{L"set-port", L"1e3"}, L"端口无效：“1e3”。端口必须是 0 到 65535 之间的数字。"},
-        {{L"set-port", L""}, L"端口无效：“”。端口必须是 0 到 65535 之间的数字。"},
-        {{L"set-port", L"   "}, L"端口无效：“   ”。端口必须是 0 到 65535 之间的数字。"},
-        {{L"set-port", L"-1"}, L"端口无效：“-1”。端口必须是 0 到 65535 之间的数字。"},
-        {{L"set-port", L"65535.5"}, L"端口无效：“65535.5”。端口必须是 0 到 65535 之间的数字。"},
         {{L"set-port"}, L"set-port 需要一个端口号，例如：rdpport.com set-port 3390"},
         {{L"set-port", L"3390", L"3391"}, L"多余的参数：3391"},
         {{L"status", L"now"}, L"多余的参数：now"},
@@ -83,6 +125,11 @@ TEST(ConsoleArguments, UnusableLinesSayWhyAndNeverCarryAPort) {
         {{L"status", L"--force"}, L"--force 不能用于 status 命令。"},
         {{L"disable", L"--open-firewall"}, L"--open-firewall 不能用于 disable 命令。"},
         {{L"status", L"--open-firewall"}, L"--open-firewall 不能用于 status 命令。"},
+        {{L"nla"}, L"nla 需要 on 或 off，例如：rdpport.com nla on"},
+        {{L"nla", L"yes"}, L"nla 只接受 on 或 off，不接受“yes”。"},
+        {{L"nla", L"1"}, L"nla 只接受 on 或 off，不接受“1”。"},
+        {{L"nla", L"on", L"off"}, L"多余的参数：off"},
+        {{L"nla", L"on", L"--open-firewall"}, L"--open-firewall 不能用于 nla 命令。"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(Joined(c.args));
@@ -97,7 +144,8 @@ TEST(ConsoleArguments, UnusableLinesExitTwoTouchNothingAndUnderJsonSpeakOnlyJson
     testkit::RegistryRecorder recorder;
     testkit::FakeGuard guard(&recorder);
     for (const Args& args : {Args{L"set-port", L"abc"}, Args{L"set-port", L"65536"}, Args{L"set-port", L"1e3"},
-                             Args{L"set-port", L""}, Args{L"frobnicate"}}) {
+                             Args{L"set-port", L""}, Args{L"set-port", L"33.89"}, Args{L"set-port", L"&HFFFF"},
+                             Args{L"frobnicate"}}) {
         SCOPED_TRACE(Joined(args));
         const testkit::ConsoleRun text = testkit::RunConsole(args);
         EXPECT_EQ(text.exitCode, 2);

@@ -25,6 +25,13 @@ std::wstring SystemText(DWORD code) {
     return text;
 }
 
+// Windows' text as a clause inside a sentence of the program's: without its final full stop.
+std::wstring Clause(DWORD code) {
+    std::wstring text = SystemText(code);
+    while (!text.empty() && (text.back() == L'。' || text.back() == L'.')) text.pop_back();
+    return text;
+}
+
 bool Contains(const std::wstring& text, const std::wstring& part) { return text.find(part) != std::wstring::npos; }
 
 class ConsoleGuardedTest : public SeededTest {};
@@ -161,18 +168,37 @@ TEST_F(ConsoleGuardedTest, RegistryFailuresExitOneWithWindowsOwnTextAndSayWhatWa
     recorder.fail = [](const RegCall& call) -> LONG {
         return call.function == "Create" && call.path.find("Tds") != std::string::npos ? ERROR_ACCESS_DENIED : 0;
     };
-    ConsoleRun run = RunConsole({L"set-port", L"3390", L"--json"});
-    EXPECT_EQ(run.exitCode, 1);
-    auto json = run.Json();
-    ASSERT_TRUE(json);
-    EXPECT_TRUE((*json)["changed"].boolean) << "the first key was written";
-    EXPECT_EQ((*json)["error"]["code"].number, ERROR_ACCESS_DENIED);
-    EXPECT_EQ((*json)["error"]["text"].text, L"WinStations\\RDP-Tcp 已写入 3390；Wds\\rdpwd\\Tds\\tcp 写入失败：" +
-                                                 SystemText(ERROR_ACCESS_DENIED) + L"。两处端口现在不一致。");
-    EXPECT_EQ(Port1(), 3390u);
+    struct Case {
+        const char* name;
+        DWORD firstBefore;
+        bool changed;
+        std::wstring firstKey;  // what the report says of the first key
+    };
+    const Case cases[] = {
+        {"the first key written", 3389, true, L"WinStations\\RDP-Tcp 已写入 3390"},
+        {"the first key held it already", 3390, false, L"WinStations\\RDP-Tcp 原已是 3390，未修改"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        WriteDword(kRdpTcp, kPortValue, c.firstBefore);
+        const size_t callsBefore = recorder.calls.size();
+        const ConsoleRun run = RunConsole({L"set-port", L"3390", L"--json"});
+        EXPECT_EQ(run.exitCode, 1);
+        const auto json = run.Json();
+        ASSERT_TRUE(json);
+        EXPECT_EQ((*json)["changed"].boolean, c.changed);
+        EXPECT_EQ((*json)["error"]["code"].number, ERROR_ACCESS_DENIED);
+        EXPECT_EQ((*json)["error"]["text"].text, c.firstKey + L"；Wds\\rdpwd\\Tds\\tcp 写入失败：" +
+                                                     Clause(ERROR_ACCESS_DENIED) + L"。两处端口现在不一致。");
+        size_t sets = 0;
+        for (size_t i = callsBefore; i < recorder.calls.size(); ++i) sets += recorder.calls[i].function == "Set";
+        EXPECT_EQ(sets, c.changed ? 1u : 0u) << "a key that holds the port is not written again";
+        EXPECT_EQ(Port1(), 3390u);
+        EXPECT_EQ(Port2(), 3389u);
+    }
 
     recorder.fail = [](const RegCall& call) -> LONG { return call.function == "Set" ? ERROR_ACCESS_DENIED : 0; };
-    run = RunConsole({L"enable"});
+    const ConsoleRun run = RunConsole({L"enable"});
     EXPECT_EQ(run.exitCode, 1);
     EXPECT_EQ(run.out, L"");
     EXPECT_EQ(run.err, L"失败：" + SystemText(ERROR_ACCESS_DENIED) + L"\r\n请在以管理员身份运行的会话中执行。\r\n");
@@ -227,7 +253,7 @@ TEST_F(ConsoleGuardedTest, HelpListsEveryCommandOptionAndExitCode) {
     EXPECT_EQ(run.exitCode, 0);
     EXPECT_EQ(run.err, L"");
     EXPECT_EQ(EntriesUnder(run.out, L"命令："),
-              (std::vector<std::wstring>{L"（无）", L"status", L"set-port", L"enable", L"disable", L"help"}));
+              (std::vector<std::wstring>{L"（无）", L"status", L"set-port", L"enable", L"disable", L"nla", L"help"}));
     EXPECT_EQ(EntriesUnder(run.out, L"选项："),
               (std::vector<std::wstring>{L"--json", L"--what-if", L"--force", L"--open-firewall"}));
     EXPECT_EQ(EntriesUnder(run.out, L"退出代码："), (std::vector<std::wstring>{L"0", L"1", L"2", L"3"}));

@@ -31,9 +31,9 @@ TEST_F(ConsoleStatusTest, JsonHasTheStableKeysAndWhatEachPartOfTheSystemSays) {
     guard.verdict = guard::FirewallVerdict::Admits;
     const JsonValue json = StatusJson();
     EXPECT_EQ(json.Keys(), (std::vector<std::string>{"command", "exitCode", "port", "portKeys", "portsAgree", "allowed",
-                                                     "policy", "policyValue", "effective", "listening", "firewall",
-                                                     "firewallUdp", "firewallRules", "firewallUnreadableRules",
-                                                     "error"}));
+                                                     "policy", "policyValue", "effective", "nlaRequired", "nlaPolicy",
+                                                     "nlaEffective", "listening", "firewall", "firewallUdp",
+                                                     "firewallRules", "firewallUnreadableRules", "error"}));
     EXPECT_EQ(json["command"].text, L"status");
     EXPECT_EQ(json["port"].number, 3390);
     ASSERT_EQ(json["portKeys"].items.size(), 2u);
@@ -57,7 +57,7 @@ TEST_F(ConsoleStatusTest, TheLocalFlagThePolicyAndTheEffectiveState) {
     struct Case {
         const char* name;
         std::optional<RawValue> deny;  // nothing: the value is missing
-        std::optional<DWORD> policy;
+        std::optional<RawValue> policy;
         std::optional<bool> allowed;
         const wchar_t* policyText;  // nullptr for JSON null
         std::optional<bool> effective;
@@ -67,9 +67,10 @@ TEST_F(ConsoleStatusTest, TheLocalFlagThePolicyAndTheEffectiveState) {
     const Case cases[] = {
         {"allowed", dword0, {}, true, nullptr, true},
         {"refused", dword1, {}, false, nullptr, false},
-        {"policy refuses", dword0, 1, true, L"deny", false},
-        {"policy allows", dword1, 0, false, L"allow", true},
-        {"policy value Windows interprets", dword1, 2, false, L"other", std::nullopt},
+        {"policy refuses", dword0, dword1, true, L"deny", false},
+        {"policy allows", dword1, dword0, false, L"allow", true},
+        {"policy value Windows interprets", dword1, dword2, false, L"other", std::nullopt},
+        {"policy as text: set, but no number", dword0, text1, true, L"other", std::nullopt},
         {"text 1 refuses, as in the window", text1, {}, false, nullptr, false},
         {"only 1 refuses", dword2, {}, true, nullptr, true},
         {"missing flag", std::nullopt, {}, std::nullopt, nullptr, std::nullopt},
@@ -82,8 +83,8 @@ TEST_F(ConsoleStatusTest, TheLocalFlagThePolicyAndTheEffectiveState) {
         } else {
             DeleteValue(kTerminalServer, kDenyValue);
         }
-        std::optional<ScopedPolicyFlag> policy;
-        if (c.policy) policy.emplace(*c.policy);
+        std::optional<ScopedPolicyValue> policy;
+        if (c.policy) policy.emplace(kDenyValue, *c.policy);
         FakeGuard guard;
         const JsonValue json = StatusJson();
         EXPECT_EQ(json["allowed"].IsNull(), !c.allowed);
@@ -116,6 +117,18 @@ TEST_F(ConsoleStatusTest, PortValuesThatAreNotPortsAndKeysThatCannotBeRead) {
     EXPECT_TRUE(json["port"].IsNull());
     EXPECT_EQ(json["portKeys"].items[0]["value"].text, L"70000");
 
+    // A REG_DWORD is unsigned: shown as the number stored, never as a negative one.
+    WriteDword(kRdpTcp, kPortValue, 0xFFFFFFFF);
+    WriteDword(kRdpwdTcp, kPortValue, 0x80000000);
+    json = StatusJson();
+    EXPECT_TRUE(json["port"].IsNull());
+    EXPECT_EQ(json["portKeys"].items[0]["value"].text, L"4294967295");
+    EXPECT_EQ(json["portKeys"].items[1]["value"].text, L"2147483648");
+    const ConsoleRun text = RunConsole({L"status"});
+    EXPECT_NE(text.out.find(L"端口（WinStations\\RDP-Tcp）：4294967295（不是 0 到 65535 之间的端口）\r\n"),
+              std::wstring::npos) << console::Utf8(text.out);
+    WriteDword(kRdpwdTcp, kPortValue, 3389);
+
     {
         ScopedEmptyDacl denied(kRdpTcp);
         json = StatusJson(/*expectedExit=*/1);
@@ -133,6 +146,7 @@ TEST_F(ConsoleStatusTest, TextShowsThatTheServiceStillListensOnTheOldPortUntilRe
     WriteDword(kRdpTcp, kPortValue, 3390);
     WriteDword(kRdpwdTcp, kPortValue, 3390);
     WriteDword(kTerminalServer, kDenyValue, 0);
+    if (ReadRaw(kRdpTcp, kNlaValue)) DeleteValue(kRdpTcp, kNlaValue);
     FakeGuard guard;
     guard.listening = std::vector<std::uint16_t>{3389};
     guard.verdict = guard::FirewallVerdict::Closed;
@@ -146,6 +160,9 @@ TEST_F(ConsoleStatusTest, TextShowsThatTheServiceStillListensOnTheOldPortUntilRe
                        L"远程连接（本机设置）：允许\r\n"
                        L"组策略：未设置\r\n"
                        L"实际生效：允许远程连接\r\n"
+                       L"网络级别身份验证（NLA，本机设置）：未设置（缺少该值时是否要求，Windows 没有公开说明）\r\n"
+                       L"网络级别身份验证（组策略）：未设置\r\n"
+                       L"网络级别身份验证（实际生效）：无法确定\r\n"
                        L"远程桌面服务正在监听：3389\r\n"
                        L"注意：已配置端口 3390，但服务仍在监听 3389，重新启动计算机后才会改用新端口。\r\n"
                        L"防火墙是否放行 TCP 3390：否\r\n"
@@ -153,6 +170,41 @@ TEST_F(ConsoleStatusTest, TextShowsThatTheServiceStillListensOnTheOldPortUntilRe
                        L"本程序的防火墙规则：\r\n"
                        L"  Korvane远程端口修改软件 - 远程桌面 TCP 3390（未启用，域、专用、公用网络）\r\n");
     EXPECT_EQ(run.err, L"");
+}
+
+TEST_F(ConsoleStatusTest, APolicyThatIsNoNumberOrCannotBeReadIsNeverShownAsNotSet) {
+    ScopedPolicyValue policy(kDenyValue, StringValue("0"));
+    FakeGuard guard;
+    ConsoleRun run = RunConsole({L"status"});
+    EXPECT_EQ(run.exitCode, 0);
+    EXPECT_NE(run.out.find(L"组策略：已设置，但不是 REG_DWORD，由 Windows 解释\r\n实际生效：无法确定\r\n"),
+              std::wstring::npos) << console::Utf8(run.out);
+
+    ScopedEmptyDacl unreadable(kPolicyKey);
+    const JsonValue json = StatusJson(/*expectedExit=*/1);
+    EXPECT_EQ(json["error"]["code"].number, ERROR_ACCESS_DENIED);
+    EXPECT_TRUE(json["effective"].IsNull()) << "the policy may govern: the effective state cannot be told";
+    run = RunConsole({L"status"});
+    EXPECT_NE(run.out.find(L"组策略：无法读取："), std::wstring::npos) << console::Utf8(run.out);
+}
+
+TEST_F(ConsoleStatusTest, StatusReadsWithTheRightToReadOnly) {
+    ScopedPolicyFlag policy(1);
+    ScopedReadOnlyDacl rdpTcp(kRdpTcp), rdpwdTcp(kRdpwdTcp), terminalServer(kTerminalServer);
+    ScopedReadOnlyDacl policyKey(kPolicyKey);
+    ASSERT_EQ(rdpTcp.Status(), ERROR_SUCCESS);
+    RegistryRecorder recorder;
+    FakeGuard guard(&recorder);
+    const JsonValue json = StatusJson();
+    EXPECT_EQ(json["port"].number, 3389);
+    EXPECT_EQ(json["portKeys"].items[1]["port"].number, 3389);
+    EXPECT_FALSE(json["allowed"].boolean);
+    EXPECT_EQ(json["policy"].text, L"deny");
+    EXPECT_TRUE(json["error"].IsNull());
+    ASSERT_FALSE(recorder.Of("Open").empty());
+    for (const RegCall& open : recorder.Of("Open"))
+        EXPECT_EQ(open.access, static_cast<REGSAM>(KEY_QUERY_VALUE)) << open.path << " opened for more than reading";
+    EXPECT_EQ(WritesIn(recorder), 0u);
 }
 
 }  // namespace

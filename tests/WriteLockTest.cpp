@@ -84,6 +84,22 @@ TEST_F(WriteLockTest, TheConsoleWaitsBoundedThenFailsWritingNothing) {
     EXPECT_EQ(Port2(), 3390u);
 }
 
+TEST_F(WriteLockTest, NlaWaitsForTheLockTooAndWritesNothingWithoutIt) {
+    const RemoteDesktopSnapshot before;  // puts the NLA value back
+    WriteDword(kRdpTcp, kNlaValue, 0);
+    {
+        OtherHolder other;
+        const ConsoleRun run = RunConsole({L"nla", L"on", L"--json"});
+        EXPECT_EQ(run.exitCode, 1);
+        const std::optional<JsonValue> json = run.Json();
+        ASSERT_TRUE(json);
+        EXPECT_EQ((*json)["error"]["text"].text, kBusy + L"；未作任何修改。");
+        EXPECT_EQ(ReadDword(kRdpTcp, kNlaValue), 0u);
+    }
+    EXPECT_EQ(RunConsole({L"nla", L"on"}).exitCode, 0) << "free again";
+    EXPECT_EQ(ReadDword(kRdpTcp, kNlaValue), 1u);
+}
+
 TEST_F(WriteLockTest, AnAbandonedLockIsHadByTheNextWriter) {
     OtherHolder abandoned(/*abandon=*/true);
     const settings::WriteLock lock = settings::WriteLock::Acquire();

@@ -1,6 +1,6 @@
 #include "console/Arguments.h"
 
-#include "common/PortEntry.h"
+#include "console/PortArgument.h"
 
 namespace console {
 namespace {
@@ -11,7 +11,7 @@ struct NamedCommand {
 };
 constexpr NamedCommand kCommands[] = {
     {L"help", Command::Help},     {L"status", Command::Status},   {L"set-port", Command::SetPort},
-    {L"enable", Command::Enable}, {L"disable", Command::Disable},
+    {L"enable", Command::Enable}, {L"disable", Command::Disable}, {L"nla", Command::Nla},
 };
 
 std::wstring AsciiLower(std::wstring text) {
@@ -40,27 +40,43 @@ bool IsOptionLike(const std::wstring& word) { return word.size() > 1 && word[0] 
 
 // The options that only some commands take; empty when the command takes all it was given.
 std::wstring MisplacedOption(Command command, const Options& options) {
-    const bool writes = command == Command::SetPort || command == Command::Enable || command == Command::Disable;
+    const bool writes = command == Command::SetPort || command == Command::Enable || command == Command::Disable ||
+                        command == Command::Nla;
     if (options.force && !writes) return L"--force";
     if (options.openFirewall && command != Command::SetPort && command != Command::Enable) return L"--open-firewall";
     return {};
 }
 
+// nla's operand: on or off, in any ASCII case.
+void TakeNlaSwitch(Invocation& call, const std::wstring& word) {
+    const std::wstring lowered = AsciiLower(word);
+    if (lowered == L"on" || lowered == L"off") {
+        call.nlaRequired = lowered == L"on";
+    } else {
+        call.usageError = L"nla 只接受 on 或 off，不接受“" + word + L"”。";
+    }
+}
+
 void CheckOperands(Invocation& call, const std::vector<std::wstring>& operands) {
-    const size_t wanted = call.command == Command::SetPort ? 1 : 0;
+    const bool takesOne = call.command == Command::SetPort || call.command == Command::Nla;
+    const size_t wanted = takesOne ? 1 : 0;
     if (operands.size() < wanted) {
-        call.usageError = L"set-port 需要一个端口号，例如：rdpport.com set-port 3390";
+        call.usageError = call.command == Command::Nla ? L"nla 需要 on 或 off，例如：rdpport.com nla on"
+                                                       : L"set-port 需要一个端口号，例如：rdpport.com set-port 3390";
         return;
     }
     if (operands.size() > wanted) {
         call.usageError = L"多余的参数：" + operands[wanted];
         return;
     }
+    if (call.command == Command::Nla) {
+        TakeNlaSwitch(call, operands[0]);
+        return;
+    }
     if (call.command != Command::SetPort) return;
     call.portText = operands[0];
-    // Exactly the window's check, so the console accepts exactly what the window accepts.
-    call.port = common::AcceptedPort(common::TrimSpaces(call.portText));
-    if (!call.port) call.usageError = L"端口无效：“" + call.portText + L"”。端口必须是 0 到 65535 之间的数字。";
+    call.port = PortArgument(call.portText);
+    if (!call.port) call.usageError = PortArgumentError(call.portText);
 }
 
 }  // namespace

@@ -16,6 +16,7 @@ enum class Command {
     SetPort,
     Enable,
     Disable,
+    Nla,  // nla on | nla off: Network Level Authentication
 };
 
 struct Options {
@@ -30,6 +31,7 @@ struct Invocation {
     Options options;
     std::wstring portText;           // set-port: the operand as given
     std::optional<std::int32_t> port;  // set-port: the port it stands for, when accepted
+    std::optional<bool> nlaRequired;   // nla: on (true) or off (false)
     std::wstring usageError;         // empty when the command line is usable
 
     bool Usable() const { return usageError.empty(); }

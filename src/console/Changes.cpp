@@ -1,4 +1,4 @@
-// set-port, enable and disable share one order of steps:
+// set-port, enable, disable and nla share one order of steps:
 //   1. read what is there; "already set" when the registry holds exactly what was asked for;
 //   2. the guard's checks; a hazard refuses the change (exit 3) unless --force, but only when a write
 //      would be made: a command that has nothing to write reports its hazards as warnings;
@@ -8,6 +8,7 @@
 //   5. the registry write.
 
 #include <functional>
+#include <vector>
 
 #include "console/Commands.h"
 #include "console/GuardCalls.h"
@@ -95,11 +96,24 @@ void Carry(ChangeReport& report, std::optional<std::uint16_t> firewallPort,
     if (failure) Fail(report, std::move(*failure));
 }
 
-std::optional<Failure> WritePortKeys(std::int32_t port, bool& wroteSomething) {
-    const settings::PortWriting writing = settings::WritePort(port);
-    wroteSomething = writing.rdpTcp == ERROR_SUCCESS || writing.rdpwdTcp == ERROR_SUCCESS;
-    if (writing.Ok()) return std::nullopt;
-    return Failure{writing.FirstFailure(), PortWriteFailureText(port, writing)};
+// What Carry wants to know of a command's single registry write, from its status.
+std::optional<Failure> OneWrite(long status, bool& wroteSomething) {
+    wroteSomething = status == ERROR_SUCCESS;
+    if (wroteSomething) return std::nullopt;
+    return FailureOf(status);
+}
+
+// Writes the port at the keys that do not hold it yet; each key is tried whatever the other's result.
+std::optional<Failure> WritePortKeys(std::int32_t port, std::vector<PortKeyWrite> writes, bool& wroteSomething) {
+    long firstFailure = ERROR_SUCCESS;
+    for (PortKeyWrite& write : writes) {
+        if (write.heldAlready) continue;
+        write.status = settings::WritePortAt(write.key, port);
+        wroteSomething = wroteSomething || write.status == ERROR_SUCCESS;
+        if (firstFailure == ERROR_SUCCESS) firstFailure = write.status;
+    }
+    if (firstFailure == ERROR_SUCCESS) return std::nullopt;
+    return Failure{firstFailure, PortWriteFailureText(port, writes)};
 }
 
 }  // namespace
@@ -110,12 +124,13 @@ ChangeReport RunSetPort(std::int32_t port, const Options& options) {
     report.options = options;
     report.port = port;
     const PortKeyState first = ReadPortKey(settings::PortKey::RdpTcp);
-    const settings::TypedReading second = settings::ReadTypedValue(settings::PathOf(settings::PortKey::RdpwdTcp), settings::kPortValue);
+    const PortKeyState second = ReadPortKey(settings::PortKey::RdpwdTcp);
     report.previousPort = first.port;
-    report.alreadySet = first.isDword && first.port == port && second.Number() == port;
+    const std::vector<PortKeyWrite> writes = {{first.key, first.port == port}, {second.key, second.port == port}};
+    report.alreadySet = writes[0].heldAlready && writes[1].heldAlready;
     const auto newPort = static_cast<std::uint16_t>(port);
     report.hazards = Guard().CheckPortChange(newPort, report.previousPort);
-    Carry(report, newPort, [port](bool& wrote) { return WritePortKeys(port, wrote); });
+    Carry(report, newPort, [port, &writes](bool& wrote) { return WritePortKeys(port, writes, wrote); });
     return report;
 }
 
@@ -128,12 +143,21 @@ ChangeReport RunSwitch(bool allow, const Options& options) {
     report.alreadySet = flag.Number() == (allow ? 0 : 1);
     report.previousPort = ReadPortKey(settings::PortKey::RdpTcp).port;
     report.hazards = allow ? Guard().CheckTurnOn(report.previousPort) : Guard().CheckTurnOff();
-    Carry(report, report.previousPort, [allow](bool& wrote) -> std::optional<Failure> {
-        const long status = settings::WriteDenyFlag(!allow);
-        wrote = status == ERROR_SUCCESS;
-        if (wrote) return std::nullopt;
-        return FailureOf(status);
-    });
+    Carry(report, report.previousPort,
+          [allow](bool& wrote) { return OneWrite(settings::WriteDenyFlag(!allow), wrote); });
+    return report;
+}
+
+ChangeReport RunNla(bool require, const Options& options) {
+    ChangeReport report;
+    report.command = Command::Nla;
+    report.options = options;
+    report.required = require;
+    const std::optional<std::uint32_t> before = StoredDword(settings::ReadNlaFlag());
+    report.previousRequired = NlaStatus::RequiredBy(before);
+    report.alreadySet = before == (require ? 1u : 0u);
+    report.hazards = Guard().CheckNlaChange(require);
+    Carry(report, std::nullopt, [require](bool& wrote) { return OneWrite(settings::WriteNlaFlag(require), wrote); });
     return report;
 }
 

@@ -18,4 +18,8 @@ ChangeReport RunSetPort(std::int32_t port, const Options& options);
 // policy checks.
 ChangeReport RunSwitch(bool allow, const Options& options);
 
+// The local Network Level Authentication value: 1 to require it (nla on), 0 not to (nla off), after
+// the guard's policy check.
+ChangeReport RunNla(bool require, const Options& options);
+
 }  // namespace console

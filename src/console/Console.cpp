@@ -61,6 +61,8 @@ int Run(const std::vector<std::wstring>& args, OutputSink& sink) {
         case Command::Enable:
         case Command::Disable:
             return Report(RunSwitch(*call.command == Command::Enable, call.options), sink);
+        case Command::Nla:
+            return Report(RunNla(*call.nlaRequired, call.options), sink);
     }
     return kExitUsage;
 }

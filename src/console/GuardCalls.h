@@ -18,6 +18,7 @@ struct GuardApi {
     std::function<guard::FirewallSummary(std::optional<std::uint16_t>)> FirewallSummaryFor;
     std::function<std::optional<std::vector<std::uint16_t>>()> RemoteDesktopListeningPorts;
     std::function<guard::FirewallOpening(std::uint16_t)> OpenFirewallPort;
+    std::function<std::vector<guard::Hazard>(bool)> CheckNlaChange;
 };
 
 // The guard's own functions.

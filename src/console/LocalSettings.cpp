@@ -1,9 +1,18 @@
 #include "console/LocalSettings.h"
 
+#include "base/DecimalText.h"
+
 namespace console {
 
+std::optional<std::uint32_t> StoredDword(const settings::TypedReading& read) {
+    const std::optional<std::int32_t> number = read.Number();
+    if (!number) return std::nullopt;
+    return static_cast<std::uint32_t>(*number);
+}
+
 PortKeyState ReadPortKey(settings::PortKey which) {
-    const settings::TypedReading read = settings::ReadTypedValue(settings::PathOf(which), settings::kPortValue);
+    const settings::TypedReading read =
+        settings::ReadTypedValue(settings::PathOf(which), settings::kPortValue, settings::kReadAccess);
     PortKeyState state;
     state.key = which;
     state.status = read.status;
@@ -11,15 +20,15 @@ PortKeyState ReadPortKey(settings::PortKey which) {
         state.error = FailureOf(read.status);
         return state;
     }
-    state.value = read.Text();
-    state.isDword = read.Number().has_value();
-    if (const std::optional<std::int32_t> number = read.Number(); number && *number >= 0 && *number <= 65535)
-        state.port = static_cast<std::uint16_t>(*number);
+    const std::optional<std::uint32_t> number = StoredDword(read);
+    state.isDword = number.has_value();
+    state.value = number ? base::DecimalText64(*number) : read.Text();
+    if (number && *number <= 65535) state.port = static_cast<std::uint16_t>(*number);
     return state;
 }
 
 settings::TypedReading ReadLocalDenyFlag() {
-    return settings::ReadTypedValue(settings::kTerminalServerKey, settings::kDenyValue);
+    return settings::ReadTypedValue(settings::kTerminalServerKey, settings::kDenyValue, settings::kReadAccess);
 }
 
 bool AllowedBy(const settings::TypedReading& denyFlag) {

@@ -12,6 +12,7 @@ const wchar_t* HazardKindName(guard::HazardKind kind) {
         case guard::HazardKind::FirewallClosed: return L"FirewallClosed";
         case guard::HazardKind::PolicyDenies: return L"PolicyDenies";
         case guard::HazardKind::PolicyAllows: return L"PolicyAllows";
+        case guard::HazardKind::PolicyOverridesNla: return L"PolicyOverridesNla";
     }
     return L"";
 }
@@ -143,6 +144,33 @@ std::wstring Finished(JsonWriter& json) {
     return json.Text() + L"\r\n";
 }
 
+// nlaRequired, nlaPolicy ("require", "allow", "other" or null) and nlaEffective.
+void WriteNla(JsonWriter& json, const NlaStatus& nla) {
+    json.Key("nlaRequired").BoolOrNull(nla.Required()).Key("nlaPolicy");
+    if (!nla.policy.Set()) {
+        json.Null();
+    } else if (const std::optional<bool> required = nla.PolicyRequires()) {
+        json.String(*required ? L"require" : L"allow");
+    } else {
+        json.String(L"other");
+    }
+    json.Key("nlaEffective").BoolOrNull(nla.Effective());
+}
+
+// nla's report: no port and no firewall, the value asked for and the one before.
+std::wstring NlaChangeJson(const ChangeReport& report) {
+    JsonWriter json;
+    BeginReport(json, CommandName(report.command), report.exitCode);
+    json.Key("whatIf").Bool(report.options.whatIf);
+    json.Key("required").Bool(report.required).Key("previousRequired").BoolOrNull(report.previousRequired);
+    json.Key("changed").Bool(report.changed).Key("unchanged").Bool(report.alreadySet);
+    WriteHazards(json, report.hazards);
+    json.Key("refused").Bool(report.refused).Key("forced").Bool(report.forced);
+    json.Key("error");
+    WriteFailure(json, report.error);
+    return Finished(json);
+}
+
 }  // namespace
 
 std::wstring StatusJson(const StatusReport& report) {
@@ -153,7 +181,7 @@ std::wstring StatusJson(const StatusReport& report) {
     json.Key("portsAgree").Bool(report.PortsAgree());
     json.Key("allowed").BoolOrNull(report.allowed);
     json.Key("policy");
-    if (!report.policyValue) {
+    if (!report.policySet) {
         json.Null();
     } else if (const std::optional<bool> denies = report.PolicyDenies()) {
         json.String(*denies ? L"deny" : L"allow");
@@ -162,6 +190,7 @@ std::wstring StatusJson(const StatusReport& report) {
     }
     json.Key("policyValue").NumberOrNull(report.policyValue);
     json.Key("effective").BoolOrNull(report.effective);
+    WriteNla(json, report.nla);
     json.Key("listening");
     if (report.listening) {
         json.BeginArray();
@@ -180,6 +209,7 @@ std::wstring StatusJson(const StatusReport& report) {
 }
 
 std::wstring ChangeJson(const ChangeReport& report) {
+    if (report.command == Command::Nla) return NlaChangeJson(report);
     JsonWriter json;
     BeginReport(json, CommandName(report.command), report.exitCode);
     json.Key("whatIf").Bool(report.options.whatIf);

@@ -1,5 +1,6 @@
 #include "console/Render.h"
 #include "base/DecimalText.h"
+#include "console/NlaText.h"
 #include "console/Texts.h"
 
 namespace console {
@@ -24,6 +25,15 @@ std::wstring PortKeyLine(const PortKeyState& key) {
 std::wstring AllowedText(std::optional<bool> allowed) {
     if (!allowed) return L"无法确定";
     return *allowed ? L"允许" : L"禁止";
+}
+
+std::wstring PolicyText(const StatusReport& report) {
+    if (report.policyError) return L"无法读取：" + report.policyError->text;
+    if (!report.policySet) return L"未设置";
+    if (!report.policyValue) return L"已设置，但不是 REG_DWORD，由 Windows 解释";
+    if (const std::optional<bool> denies = report.PolicyDenies())
+        return *denies ? L"禁止远程连接（优先于本机设置）" : L"允许远程连接（优先于本机设置）";
+    return L"值为 " + Number(*report.policyValue) + L"，由 Windows 解释";
 }
 
 std::wstring ListeningLine(const StatusReport& report) {
@@ -81,6 +91,7 @@ std::wstring Outcome(const ChangeReport& report) {
         if (whatIf) return L"将把端口" + from + L"改为 " + Number(report.port) + L"（两处端口设置）。";
         return L"端口已" + from + L"改为 " + Number(report.port) + L"（两处端口设置均已写入），重新启动计算机后生效。";
     }
+    if (report.command == Command::Nla) return NlaOutcome(report);
     const bool allow = report.command == Command::Enable;
     if (report.alreadySet) return allow ? L"远程连接已经是允许状态，无需修改。" : L"远程连接已经是禁止状态，无需修改。";
     if (whatIf) return allow ? L"将允许远程连接。" : L"将禁止远程连接。";
@@ -107,15 +118,9 @@ void PrintStatusText(const StatusReport& report, OutputSink& sink) {
     if (report.allowedError)
         text += L"（" + (report.allowedError->code == ERROR_FILE_NOT_FOUND ? std::wstring(L"未设置")
                                                                              : report.allowedError->text) + L"）";
-    text += L"\r\n组策略：";
-    if (!report.policyValue) {
-        text += L"未设置";
-    } else if (const std::optional<bool> denies = report.PolicyDenies()) {
-        text += *denies ? L"禁止远程连接（优先于本机设置）" : L"允许远程连接（优先于本机设置）";
-    } else {
-        text += L"值为 " + Number(*report.policyValue) + L"，由 Windows 解释";
-    }
+    text += L"\r\n组策略：" + PolicyText(report);
     text += L"\r\n实际生效：" + (report.effective ? AllowedText(report.effective) + L"远程连接" : L"无法确定") + L"\r\n";
+    text += NlaStatusLines(report.nla);
     text += ListeningLine(report) + FirewallLine(report, L"TCP", report.firewall) +
             FirewallLine(report, L"UDP", report.firewallUdp) + OwnRulesLines(report);
     sink.Out(text);
@@ -138,6 +143,8 @@ void PrintChangeText(const ChangeReport& report, OutputSink& sink) {
         return;
     }
     sink.Out(Outcome(report) + L"\r\n");
+    if (report.command == Command::Nla && !report.required)
+        sink.Out(NlaOffNote() + L"\r\n");
     if (report.command == Command::SetPort && !report.alreadySet && report.firewall.step == FirewallStep::NotAsked)
         sink.Out(L"重新启动之前，请确认防火墙（以及服务器前的云安全组）放行 TCP " + Number(report.port) +
                  L"，否则将无法远程连接。\r\n");

@@ -34,12 +34,47 @@ struct PortKeyState {
     std::optional<Failure> error;      // when it could not be read
 };
 
+// Network Level Authentication as status reports it: the local value, Group Policy's, and the result.
+struct NlaStatus {
+    long localStatus = ERROR_SUCCESS;         // of reading the local value (2: missing)
+    bool localIsDword = false;                // the local value is a REG_DWORD
+    std::optional<std::uint32_t> localValue;  // the local REG_DWORD
+    settings::PolicyReading policy;
+    // Reads that failed for a reason other than "missing".
+    std::optional<Failure> localError;
+    std::optional<Failure> policyError;
+
+    // 1 requires it and 0 does not; any other value, or none, is not known to decide (nothing).
+    // What a missing local value means is not documented. Microsoft's unattend reference names 0 as the
+    // setting's default ("UserAuthentication", Microsoft-Windows-TerminalServices-RDP-WinStationExtensions,
+    // learn.microsoft.com/windows-hardware/customize/desktop/unattend/
+    // microsoft-windows-terminalservices-rdp-winstationextensions-userauthentication), while Group
+    // Policy's explanation of "Require user authentication for remote connections by using Network
+    // Level Authentication" (terminalserver.admx) says NLA is enforced by default since Windows 8 and
+    // Windows Server 2012. Neither says how Remote Desktop reads a missing value, so none is guessed.
+    static std::optional<bool> RequiredBy(std::optional<std::uint32_t> value) {
+        if (value == 1u) return true;
+        if (value == 0u) return false;
+        return std::nullopt;
+    }
+    std::optional<bool> Required() const { return RequiredBy(localValue); }
+    std::optional<bool> PolicyRequires() const { return policy.Set() ? RequiredBy(policy.number) : std::nullopt; }
+    // A policy value that is set decides; without one, the local value; nothing when it cannot be told.
+    std::optional<bool> Effective() const {
+        if (policy.Set()) return PolicyRequires();
+        return policy.Missing() ? Required() : std::nullopt;
+    }
+};
+
 struct StatusReport {
     PortKeyState keys[2];
     std::optional<bool> allowed;       // by the local deny flag; nothing when it could not be read
     std::optional<Failure> allowedError;
-    // Group Policy's flag, when one is set: it then governs, and the local flag does not count.
+    // Group Policy's flag, when one is set: it then governs, and the local flag does not count. Set
+    // with a value that is no REG_DWORD, it has no policyValue; Windows interprets it.
+    bool policySet = false;
     std::optional<std::uint32_t> policyValue;
+    std::optional<Failure> policyError;  // the policy could not be read (missing is no failure)
     std::optional<bool> effective;     // connections allowed in effect; nothing when it cannot be told
     std::optional<std::vector<std::uint16_t>> listening;
     guard::FirewallVerdict firewall = guard::FirewallVerdict::Unknown;  // TCP on the configured port
@@ -47,6 +82,7 @@ struct StatusReport {
     // The program's own firewall rules; nothing when the firewall cannot be read.
     std::optional<std::vector<guard::firewall::Rule>> firewallRules;
     int unreadableFirewallRules = 0;
+    NlaStatus nla;
     std::optional<Failure> error;      // the first read that failed for a reason other than "missing"
     int exitCode = kExitDone;
 
@@ -59,6 +95,14 @@ struct StatusReport {
         if (policyValue == 0u) return false;
         return std::nullopt;
     }
+};
+
+// One port key in set-port's write: a key that already held the port is not written again.
+struct PortKeyWrite {
+    settings::PortKey key = settings::PortKey::RdpTcp;
+    bool heldAlready = false;
+    long status = ERROR_SUCCESS;  // of the write, when one was made
+    bool HoldsPort() const { return heldAlready || status == ERROR_SUCCESS; }
 };
 
 enum class FirewallStep {
@@ -75,13 +119,15 @@ struct FirewallOutcome {
     std::vector<std::wstring> rules;  // Added: the rules written
 };
 
-// set-port, enable and disable.
+// set-port, enable, disable and nla.
 struct ChangeReport {
     Command command = Command::SetPort;
     Options options;
     std::int32_t port = 0;                      // set-port: the port asked for
     std::optional<std::uint16_t> previousPort;  // the port at the first key before
     std::optional<bool> previousAllowed;        // enable/disable: the local flag before
+    bool required = false;                      // nla: on (true) or off
+    std::optional<bool> previousRequired;       // nla: the local value before (nothing: missing or other)
     bool alreadySet = false;                    // the registry already held what was asked for
     std::vector<guard::Hazard> hazards;         // every hazard the guard saw
     bool refused = false;                       // hazards stopped it (no --force)

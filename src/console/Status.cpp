@@ -12,6 +12,30 @@ void NoteFailure(StatusReport& report, long status) {
     }
 }
 
+void ReadPolicy(StatusReport& report) {
+    const settings::PolicyReading policy = settings::ReadPolicyValue(settings::kDenyValue);
+    report.policySet = policy.Set();
+    report.policyValue = policy.number;
+    if (IsReadFailure(policy.status)) {
+        report.policyError = FailureOf(policy.status);
+        NoteFailure(report, policy.status);
+    }
+}
+
+// Network Level Authentication: the local value and Group Policy's.
+void ReadNla(StatusReport& report) {
+    NlaStatus& nla = report.nla;
+    const settings::TypedReading local = settings::ReadNlaFlag();
+    nla.localStatus = local.status;
+    nla.localValue = StoredDword(local);
+    nla.localIsDword = nla.localValue.has_value();
+    nla.policy = settings::ReadPolicyValue(settings::kNlaValue);
+    if (IsReadFailure(local.status)) nla.localError = FailureOf(local.status);
+    if (IsReadFailure(nla.policy.status)) nla.policyError = FailureOf(nla.policy.status);
+    NoteFailure(report, local.status);
+    NoteFailure(report, nla.policy.status);
+}
+
 }  // namespace
 
 StatusReport RunStatus() {
@@ -28,12 +52,14 @@ StatusReport RunStatus() {
         report.allowedError = FailureOf(deny.status);
         NoteFailure(report, deny.status);
     }
-    report.policyValue = settings::ReadPolicyDenyFlag();
-    if (!report.policyValue) {
+    ReadPolicy(report);
+    if (!report.policySet && !report.policyError) {
         report.effective = report.allowed;
     } else if (const std::optional<bool> denies = report.PolicyDenies()) {
         report.effective = !*denies;
     }
+
+    ReadNla(report);
 
     report.listening = Guard().RemoteDesktopListeningPorts();
     const guard::FirewallSummary firewall = Guard().FirewallSummaryFor(report.ConfiguredPort());

@@ -3,6 +3,7 @@
 #include "console/Reports.h"
 
 #include "base/DecimalText.h"
+#include "base/SystemErrorText.h"
 #include "common/ProgramTitle.h"
 
 namespace console {
@@ -24,18 +25,23 @@ std::wstring FirewallFailureText(std::uint16_t port, const guard::FirewallOpenin
            L"；防火墙与注册表均未作修改。";
 }
 
-std::wstring PortWriteFailureText(std::int32_t port, const settings::PortWriting& writing) {
+std::wstring PortWriteFailureText(std::int32_t port, const std::vector<PortKeyWrite>& writes) {
+    const std::wstring number = base::DecimalText64(port);
     std::wstring text;
-    const struct {
-        settings::PortKey key;
-        long status;
-    } results[] = {{settings::PortKey::RdpTcp, writing.rdpTcp}, {settings::PortKey::RdpwdTcp, writing.rdpwdTcp}};
-    for (const auto& r : results) {
+    bool someKeyHoldsIt = false;
+    for (const PortKeyWrite& write : writes) {
         if (!text.empty()) text += L"；";
-        text += ShortKeyName(r.key) + (r.status == ERROR_SUCCESS ? L" 已写入 " + base::DecimalText64(port)
-                                                                : L" 写入失败：" + SystemErrorText(r.status));
+        text += ShortKeyName(write.key);
+        if (write.heldAlready) {
+            text += L" 原已是 " + number + L"，未修改";
+        } else if (write.status == ERROR_SUCCESS) {
+            text += L" 已写入 " + number;
+        } else {
+            text += L" 写入失败：" + base::SystemErrorClause(static_cast<unsigned long>(write.status));
+        }
+        someKeyHoldsIt = someKeyHoldsIt || write.HoldsPort();
     }
-    if (writing.rdpTcp == ERROR_SUCCESS || writing.rdpwdTcp == ERROR_SUCCESS) text += L"。两处端口现在不一致";
+    if (someKeyHoldsIt) text += L"。两处端口现在不一致";
     return text + L"。";
 }
 
@@ -46,26 +52,29 @@ std::wstring UsageText() {
            L"\r\n"
            L"命令：\r\n"
            L"  （无）             打开图形界面 rdpport.exe\r\n"
-           L"  status             显示两处端口设置、是否允许远程连接（本机设置、组策略、实际生效）、\r\n"
-           L"                     远程桌面服务正在监听的端口，以及防火墙是否放行所配置的端口\r\n"
-           L"  set-port <端口>    把两处端口设置都改为 <端口>（0 到 65535 的数字，与图形界面的检查相同）\r\n"
+           L"  status             显示两处端口设置、是否允许远程连接和是否要求网络级别身份验证（NLA）\r\n"
+           L"                     （本机设置、组策略、实际生效）、远程桌面服务正在监听的端口，\r\n"
+           L"                     以及防火墙是否放行所配置的端口；只需读取权限\r\n"
+           L"  set-port <端口>    把两处端口设置都改为 <端口>（0 到 65535 的十进制整数，只能由数字 0 到 9 组成）\r\n"
            L"  enable             允许远程连接\r\n"
            L"  disable            禁止远程连接\r\n"
+           L"  nla on|off         要求（on）或不要求（off）网络级别身份验证（NLA）；不要求时，\r\n"
+           L"                     任何能连到端口的人无需先通过身份验证就能看到 Windows 登录界面\r\n"
            L"  help               显示本说明（也可用 --help 或 /?）\r\n"
            L"\r\n"
            L"选项：\r\n"
            L"  --json             在标准输出只写一个 JSON 对象（英文键名），不写其他内容\r\n"
            L"  --what-if          只报告将要修改的内容和发现的风险，不写入任何内容\r\n"
-           L"  --force            发现风险时仍然修改（set-port、enable、disable）\r\n"
+           L"  --force            发现风险时仍然修改（set-port、enable、disable、nla）\r\n"
            L"  --open-firewall    先在 Windows 防火墙中放行该 TCP 端口，成功后才修改注册表（set-port、enable）\r\n"
            L"\r\n"
            L"退出代码：\r\n"
            L"  0  完成，或无需修改\r\n"
            L"  1  失败（例如注册表拒绝访问、防火墙无法修改）\r\n"
-           L"  2  用法错误或端口无效\r\n"
+           L"  2  用法错误或端口无效（未读取、未写入任何内容）\r\n"
            L"  3  因发现风险而拒绝修改（确认后可加 --force）\r\n"
            L"\r\n"
-           L"修改需要管理员权限：请在以管理员身份运行的会话中执行。端口修改在重新启动计算机后生效。\r\n";
+           L"修改需要管理员权限：请在以管理员身份运行的会话中执行（status 不需要）。端口修改在重新启动计算机后生效。\r\n";
 }
 
 }  // namespace console

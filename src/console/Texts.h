@@ -3,7 +3,9 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
+#include "console/Reports.h"
 #include "guard/Guard.h"
 #include "settings/SettingsCore.h"
 
@@ -17,7 +19,8 @@ std::wstring FullKeyName(settings::PortKey key);
 
 std::wstring FirewallPortUnknownText();
 std::wstring FirewallFailureText(std::uint16_t port, const guard::FirewallOpening& opening);
-std::wstring PortWriteFailureText(std::int32_t port, const settings::PortWriting& writing);
+// What set-port did at each key, once a write failed.
+std::wstring PortWriteFailureText(std::int32_t port, const std::vector<PortKeyWrite>& writes);
 
 // What `help` prints.
 std::wstring UsageText();

@@ -50,6 +50,12 @@ std::optional<std::uint32_t> PolicyDenyFlag() {
     return settings::ReadPolicyDenyFlag(real);
 }
 
+// Group Policy's Network Level Authentication value, read like its deny flag.
+std::optional<std::uint32_t> PolicyNlaFlag() {
+    static const settings::RegistryApi real = settings::RealRegistryApi();
+    return settings::ReadPolicyValue(real, settings::kNlaValue).number;
+}
+
 }  // namespace
 
 std::vector<Hazard> CheckPortChange(std::uint16_t newPort, std::optional<std::uint16_t> currentPort) {
@@ -84,6 +90,13 @@ std::vector<Hazard> CheckTurnOn(std::optional<std::uint16_t> currentPort) {
 std::vector<Hazard> CheckTurnOff() {
     std::vector<Hazard> hazards;
     if (PolicyDenyFlag() == 0u) hazards.push_back({HazardKind::PolicyAllows});
+    return hazards;
+}
+
+std::vector<Hazard> CheckNlaChange(bool require) {
+    std::vector<Hazard> hazards;
+    // Only 1 (required) and 0 (not required) certainly decide; any other value is Windows' to interpret.
+    if (PolicyNlaFlag() == (require ? 0u : 1u)) hazards.push_back({HazardKind::PolicyOverridesNla});
     return hazards;
 }
 

@@ -27,6 +27,8 @@ std::vector<Hazard> CheckPortChange(std::uint16_t newPort, std::optional<std::ui
 std::vector<Hazard> CheckTurnOn(std::optional<std::uint16_t> currentPort);
 // Before connections are turned off (policy).
 std::vector<Hazard> CheckTurnOff();
+// Before Network Level Authentication is required (`require`) or no longer required (policy).
+std::vector<Hazard> CheckNlaChange(bool require);
 
 // What the console's status reports (FirewallVerdict: Admits, Closed, Unknown).
 FirewallVerdict FirewallVerdictFor(std::uint16_t port);

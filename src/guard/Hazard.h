@@ -14,6 +14,8 @@ enum class HazardKind {
     FirewallClosed,  // the Windows Firewall does not admit inbound TCP on the port
     PolicyDenies,    // Group Policy refuses connections: turning them on locally has no effect
     PolicyAllows,    // Group Policy allows connections: turning them off locally has no effect
+    PolicyOverridesNla,  // Group Policy decides Network Level Authentication the other way: the local
+                         // change has no effect
 };
 
 struct Hazard {

@@ -40,6 +40,8 @@ std::wstring Describe(const Hazard& hazard) {
             return L"组策略已设置为拒绝远程连接，此处的开启不会生效。";
         case HazardKind::PolicyAllows:
             return L"组策略已设置为允许远程连接，此处的关闭不会生效。";
+        case HazardKind::PolicyOverridesNla:
+            return L"组策略对网络级别身份验证（NLA）的设置与此相反，且优先于本机设置，此处的修改不会生效。";
     }
     return {};
 }

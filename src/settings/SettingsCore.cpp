@@ -129,11 +129,11 @@ std::optional<std::int32_t> TypedReading::Number() const {
     return std::nullopt;
 }
 
-TypedReading ReadTypedValue(std::wstring_view keyPath, std::wstring_view valueName) {
+TypedReading ReadTypedValue(std::wstring_view keyPath, std::wstring_view valueName, REGSAM access) {
     TypedReading read;
     const std::string path = base::ToAnsi(keyPath);
     ScopedKey key;
-    read.status = Registry().OpenKeyEx(kLocalMachine, path.c_str(), 0, kKeyAccess, key.Put());
+    read.status = Registry().OpenKeyEx(kLocalMachine, path.c_str(), 0, access, key.Put());
     if (read.Ok()) read.status = QueryValue(key.Get(), valueName, read.value);
     return read;
 }
@@ -148,12 +148,8 @@ PortReading ReadPort(PortKey which) {
     return reading;
 }
 
-PortWriting WritePort(std::int32_t port) {
-    const auto bits = static_cast<std::uint32_t>(port);
-    PortWriting writing;
-    writing.rdpTcp = WriteDword(kLocalMachine, kRdpTcpKey, kPortValue, bits).Status();
-    writing.rdpwdTcp = WriteDword(kLocalMachine, kRdpwdTcpKey, kPortValue, bits).Status();
-    return writing;
+long WritePortAt(PortKey key, std::int32_t port) {
+    return WriteDword(kLocalMachine, PathOf(key), kPortValue, static_cast<std::uint32_t>(port)).Status();
 }
 
 DenyReading ReadDenyFlag() {
@@ -165,23 +161,39 @@ long WriteDenyFlag(bool deny) {
     return WriteDword(kLocalMachine, kTerminalServerKey, kDenyValue, deny ? 1u : 0u).Status();
 }
 
+TypedReading ReadNlaFlag() { return ReadTypedValue(kRdpTcpKey, kNlaValue, kReadAccess); }
+
+long WriteNlaFlag(bool require) {
+    return WriteDword(kLocalMachine, kRdpTcpKey, kNlaValue, require ? 1u : 0u).Status();
+}
+
 std::optional<std::uint32_t> ReadPolicyDenyFlag() { return ReadPolicyDenyFlag(Registry()); }
 
 std::optional<std::uint32_t> ReadPolicyDenyFlag(const RegistryApi& api) {
+    return ReadPolicyValue(api, kDenyValue).number;
+}
+
+PolicyReading ReadPolicyValue(std::wstring_view valueName) { return ReadPolicyValue(Registry(), valueName); }
+
+PolicyReading ReadPolicyValue(const RegistryApi& api, std::wstring_view valueName) {
+    PolicyReading reading;
     const std::string path = base::ToAnsi(kPolicyKey);
     ScopedKey key{KeyCloser{&api}};
-    if (api.OpenKeyEx(kLocalMachine, path.c_str(), 0, KEY_QUERY_VALUE, key.Put()) != ERROR_SUCCESS) {
+    reading.status = api.OpenKeyEx(kLocalMachine, path.c_str(), 0, kReadAccess, key.Put());
+    if (reading.status != ERROR_SUCCESS) {
         key.Release();  // a failed open hands back no key to close
-        return std::nullopt;
+        return reading;
     }
-    const std::string name = base::ToAnsi(kDenyValue);
+    const std::string name = base::ToAnsi(valueName);
     DWORD type = REG_NONE;
     BYTE bytes[4] = {};
     DWORD size = sizeof(bytes);
-    if (api.QueryValueEx(key.Get(), name.c_str(), nullptr, &type, bytes, &size) != ERROR_SUCCESS ||
-        type != REG_DWORD || size != sizeof(bytes))
-        return std::nullopt;
-    return static_cast<std::uint32_t>(LittleEndianInt32(bytes));
+    reading.status = api.QueryValueEx(key.Get(), name.c_str(), nullptr, &type, bytes, &size);
+    // More than four bytes: set all the same, and no number.
+    if (reading.status == ERROR_MORE_DATA) reading.status = ERROR_SUCCESS;
+    if (reading.Set() && type == REG_DWORD && size == sizeof(bytes))
+        reading.number = static_cast<std::uint32_t>(LittleEndianInt32(bytes));
+    return reading;
 }
 
 }  // namespace settings

@@ -16,10 +16,13 @@
 
 namespace settings {
 
-// Every key the program opens or creates asks for all key rights but delete, write-DAC and
-// write-owner. Deliberate: it is what the tool has always asked for, so reading a value needs write
-// rights on its key too, and a read that fails for lack of them counts as unreadable.
+// Every key the windows open or create, and every key a write opens, asks for all key rights but
+// delete, write-DAC and write-owner. Deliberate: it is what the tool has always asked for, so the
+// windows' reads need write rights on the key too, and a read that fails for lack of them counts as
+// unreadable.
 inline constexpr REGSAM kKeyAccess = 0x2003F;
+// Reading a value needs nothing more than the right to query it (RegOpenKeyEx).
+inline constexpr REGSAM kReadAccess = KEY_QUERY_VALUE;
 // A value of a type that is not read.
 inline constexpr long kUnreadType = -1;
 inline constexpr DWORD kReadBufferBytes = 1024;
@@ -31,6 +34,9 @@ inline constexpr const wchar_t* kTerminalServerKey = L"SYSTEM\\CurrentControlSet
 inline constexpr const wchar_t* kPolicyKey = L"SOFTWARE\\Policies\\Microsoft\\Windows NT\\Terminal Services";
 inline constexpr const wchar_t* kPortValue = L"PortNumber";
 inline constexpr const wchar_t* kDenyValue = L"fDenyTSConnections";
+// Network Level Authentication of the RDP-Tcp connection (under kRdpTcpKey): 1 requires it. Group
+// Policy's value of the same name under kPolicyKey overrides it.
+inline constexpr const wchar_t* kNlaValue = L"UserAuthentication";
 
 // Nothing, a 32-bit signed integer, or a text.
 using TypedValue = std::variant<std::monostate, std::int32_t, std::wstring>;
@@ -70,8 +76,11 @@ struct TypedReading {
     std::optional<std::int32_t> Number() const;
 };
 // Opens the key and reads the value, keeping the open's own status: a missing key reads as missing (2)
-// rather than as a query on no key. Used by both programs wherever the type matters.
-[[nodiscard]] TypedReading ReadTypedValue(std::wstring_view keyPath, std::wstring_view valueName);
+// rather than as a query on no key. Used by both programs wherever the type matters. The windows keep
+// the rights they have always asked for (kKeyAccess); the console program reads with kReadAccess, so
+// a user who is no administrator can still see the settings.
+[[nodiscard]] TypedReading ReadTypedValue(std::wstring_view keyPath, std::wstring_view valueName,
+                                          REGSAM access = kKeyAccess);
 
 // ---- The Remote Desktop settings -------------------------------------------------------------
 
@@ -83,15 +92,8 @@ using PortReading = TypedReading;
 // always read it: a key that cannot be opened shows as the failing query on no key.
 [[nodiscard]] PortReading ReadPort(PortKey key = PortKey::RdpTcp);
 
-struct PortWriting {
-    long rdpTcp = ERROR_SUCCESS;
-    long rdpwdTcp = ERROR_SUCCESS;
-    bool Ok() const { return rdpTcp == ERROR_SUCCESS && rdpwdTcp == ERROR_SUCCESS; }
-    // The first failure, 0 when both succeeded.
-    long FirstFailure() const { return rdpTcp != ERROR_SUCCESS ? rdpTcp : rdpwdTcp; }
-};
-// Writes the port at both keys; the second write is made also when the first failed.
-[[nodiscard]] PortWriting WritePort(std::int32_t port);
+// Writes the port at one of the two keys as a REG_DWORD (creating the key when it is missing).
+[[nodiscard]] long WritePortAt(PortKey key, std::int32_t port);
 
 struct DenyReading {
     long status = ERROR_SUCCESS;
@@ -102,6 +104,23 @@ struct DenyReading {
 [[nodiscard]] DenyReading ReadDenyFlag();
 // 1 refuses connections, 0 allows them.
 [[nodiscard]] long WriteDenyFlag(bool deny);
+
+// The local Network Level Authentication value as stored, read with query rights only.
+[[nodiscard]] TypedReading ReadNlaFlag();
+// 1 requires Network Level Authentication, 0 does not.
+[[nodiscard]] long WriteNlaFlag(bool require);
+
+// A Group Policy value under kPolicyKey, read with query rights only. Whatever its type, a value that
+// is there is set: Windows then decides by it, not by the local value.
+struct PolicyReading {
+    long status = ERROR_FILE_NOT_FOUND;   // 0 when set; 2 when the key or the value is missing; else the failure
+    std::optional<std::uint32_t> number;  // when it is a REG_DWORD (four bytes)
+    bool Set() const { return status == ERROR_SUCCESS; }
+    bool Missing() const { return status == ERROR_FILE_NOT_FOUND; }
+};
+[[nodiscard]] PolicyReading ReadPolicyValue(std::wstring_view valueName);
+// The same read through a registry table of the caller's (the key is closed through it too).
+[[nodiscard]] PolicyReading ReadPolicyValue(const RegistryApi& api, std::wstring_view valueName);
 
 // The policy's deny flag when Group Policy sets one (a REG_DWORD under kPolicyKey); nothing when the
 // key or the value is missing or is not a number. Read with query rights only.

@@ -1,9 +1,9 @@
 // rdpport.com as scripts run it: the real program against Wine's real registry and the guard's real
-// checks, output redirected to files. Every case puts the three values back as it found them.
+// checks, output redirected to files. Every case puts the values back as it found them.
 
 #include <gtest/gtest.h>
 
-#include "driver/ConsoleProgram.h"
+#include "ConsoleCase.h"
 #include "driver/PortListener.h"
 #include "driver/ProgramCase.h"
 #include "support/JsonReader.h"
@@ -13,43 +13,8 @@ namespace {
 
 using namespace e2e;
 using namespace testkit;
-using Args = std::vector<std::wstring>;
 
-bool SameTime(const std::optional<FILETIME>& a, const std::optional<FILETIME>& b) {
-    return a && b && CompareFileTime(&*a, &*b) == 0;
-}
-
-class E2EConsole : public testing::Test {
-protected:
-    void SetUp() override {
-        ASSERT_FALSE(ConsoleProgramPath().empty()) << "RDPPORT_COM is not set";
-        RemoveLeftoverPolicyKey();
-        ASSERT_EQ(SeedRemoteDesktop(3389, 1), ERROR_SUCCESS);
-    }
-    void TearDown() override {
-        EXPECT_EQ(m_snapshot.Restore(), ERROR_SUCCESS);
-        EXPECT_FALSE(PolicyKeyExists()) << "a case left the policy key behind";
-    }
-
-    // Runs the program, which must end with `exitCode`; the failure shows what it printed.
-    static ConsoleOutcome Run(const Args& args, DWORD exitCode) {
-        ConsoleOutcome outcome = RunConsoleProgram(args);
-        EXPECT_EQ(outcome.exitCode, std::optional<DWORD>(exitCode))
-            << "start error " << outcome.startError << "\nstdout: " << outcome.out << "\nstderr: " << outcome.err;
-        return outcome;
-    }
-    // stdout must be one JSON object and nothing else, stderr empty.
-    static testkit::JsonValue Json(const ConsoleOutcome& outcome) {
-        std::string error;
-        const auto json = testkit::ParseJson(outcome.out, &error);
-        EXPECT_TRUE(json && json->type == testkit::JsonValue::Type::Object) << error << ": " << outcome.out;
-        EXPECT_EQ(outcome.err, "");
-        return json ? *json : testkit::JsonValue{};
-    }
-
-private:
-    RemoteDesktopSnapshot m_snapshot;  // taken before SetUp seeds
-};
+class E2EConsole : public E2EConsoleCase {};
 
 TEST_F(E2EConsole, StatusJsonDescribesTheSeededServer) {
     const testkit::JsonValue json = Json(Run({L"status", L"--json"}, 0));
@@ -127,19 +92,26 @@ TEST_F(E2EConsole, OpenFirewallUnderWineFailsAndChangesNothing) {
     EXPECT_TRUE(DwordAt(kTerminalServer, kDenyValue, 1));
 }
 
-TEST_F(E2EConsole, TextsThatAreNotPortsExitTwoAndWriteNothing) {
+TEST_F(E2EConsole, TextsThatAreNotPlainDecimalPortsExitTwoAndWriteNothing) {
     const auto first = LastWriteTime(kRdpTcp);
     const auto second = LastWriteTime(kRdpwdTcp);
     Sleep(50);
-    for (const wchar_t* text : {L"abc", L"65536", L"1e3", L"", L"-1"}) {
+    // The window's number recognition would take the last five for 34, 3390, 123, 65535 and 0.
+    for (const wchar_t* text :
+         {L"abc", L"65536", L"1e3", L"", L"-1", L"33.89", L"3,390", L"1,2,3", L"&HFFFF", L"-0.5"}) {
         SCOPED_TRACE(Utf8(text));
         const ConsoleOutcome outcome = Run({L"set-port", text}, 2);
         EXPECT_EQ(outcome.out, "");
         EXPECT_NE(outcome.err.find(Utf8(L"端口无效：“") + Utf8(text) + Utf8(L"”")), std::string::npos) << outcome.err;
+        EXPECT_NE(outcome.err.find(Utf8(L"只能由数字 0 到 9 组成")), std::string::npos) << outcome.err;
     }
     EXPECT_TRUE(BothPortKeysHold(3389));
     EXPECT_TRUE(SameTime(LastWriteTime(kRdpTcp), first));
     EXPECT_TRUE(SameTime(LastWriteTime(kRdpwdTcp), second));
+
+    // Spaces and tabs around the digits and leading zeros are fine.
+    Run({L"set-port", L" \t003390\t "}, 0);
+    EXPECT_TRUE(BothPortKeysHold(3390));
 }
 
 TEST_F(E2EConsole, RedirectedOutputIsUtf8AndJsonIsPlainAscii) {
@@ -159,7 +131,7 @@ TEST_F(E2EConsole, RedirectedOutputIsUtf8AndJsonIsPlainAscii) {
     for (const char c : json.out) EXPECT_TRUE(c == '\r' || c == '\n' || (c >= 0x20 && c < 0x7F)) << int(c);
     const auto parsed = testkit::ParseJson(json.out);
     ASSERT_TRUE(parsed);
-    EXPECT_EQ((*parsed)["error"]["text"].text, L"端口无效：“端口”。端口必须是 0 到 65535 之间的数字。");
+    EXPECT_EQ((*parsed)["error"]["text"].text, L"端口无效：“端口”。端口须为 0 到 65535 之间的十进制整数，只能由数字 0 到 9 组成（可有前导零，前后可有空格），例如 3390。");
 }
 
 TEST_F(E2EConsole, APolicyThatRefusesShowsInStatusAndRefusesEnableUnlessForced) {
@@ -176,6 +148,31 @@ TEST_F(E2EConsole, APolicyThatRefusesShowsInStatusAndRefusesEnableUnlessForced) 
     EXPECT_TRUE(DwordAt(kTerminalServer, kDenyValue, 1)) << "--what-if wrote";
     Run({L"enable", L"--force"}, 0);
     EXPECT_TRUE(DwordAt(kTerminalServer, kDenyValue, 0));
+}
+
+TEST_F(E2EConsole, StatusNeedsOnlyTheRightToReadWhileChangesStillNeedTheRightToWrite) {
+    ScopedPolicyFlag policy(0);
+    ASSERT_EQ(policy.Status(), ERROR_SUCCESS);
+    ScopedReadOnlyDacl rdpTcp(kRdpTcp), rdpwdTcp(kRdpwdTcp), terminalServer(kTerminalServer);
+    ScopedReadOnlyDacl policyKey(kPolicyKey);
+    ASSERT_EQ(rdpTcp.Status(), ERROR_SUCCESS);
+
+    const testkit::JsonValue json = Json(Run({L"status", L"--json"}, 0));
+    EXPECT_EQ(json["port"].number, 3389);
+    for (const testkit::JsonValue& key : json["portKeys"].items) EXPECT_TRUE(key["error"].IsNull());
+    EXPECT_FALSE(json["allowed"].boolean);
+    EXPECT_EQ(json["policy"].text, L"allow");
+    EXPECT_TRUE(json["error"].IsNull());
+
+    const testkit::JsonValue refused = Json(Run({L"set-port", L"3390", L"--json"}, 1));
+    EXPECT_EQ(refused["error"]["code"].number, ERROR_ACCESS_DENIED);
+    EXPECT_FALSE(refused["changed"].boolean);
+    Run({L"enable", L"--force"}, 1);
+    rdpTcp.Restore();
+    rdpwdTcp.Restore();
+    terminalServer.Restore();
+    EXPECT_TRUE(BothPortKeysHold(3389));
+    EXPECT_TRUE(DwordAt(kTerminalServer, kDenyValue, 1));
 }
 
 }  // namespace

@@ -33,12 +33,17 @@ FakeGuard::FakeGuard(const RegistryRecorder* recorder) : m_recorder(recorder) {
         Log("OpenFirewallPort", port);
         return opening;
     };
+    api.CheckNlaChange = [this](bool require) {
+        Log("CheckNlaChange", -1);
+        calls.back().require = require;
+        return nlaHazards;
+    };
 }
 
 FakeGuard::~FakeGuard() { console::Guard() = console::RealGuardApi(); }
 
 void FakeGuard::Log(const std::string& function, int port, int currentPort) {
-    calls.push_back({function, port, currentPort, m_recorder ? m_recorder->calls.size() : 0});
+    calls.push_back({function, port, currentPort, {}, m_recorder ? m_recorder->calls.size() : 0});
 }
 
 std::vector<GuardCall> FakeGuard::Of(const std::string& function) const {

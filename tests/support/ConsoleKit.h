@@ -28,6 +28,7 @@ struct GuardCall {
     std::string function;
     int port = -1;         // the port asked about, -1 when none
     int currentPort = -1;  // CheckPortChange and CheckTurnOn: the current port given, -1 for none
+    std::optional<bool> require;  // CheckNlaChange: what was asked for
     size_t registryCallsBefore = 0;
 };
 
@@ -42,6 +43,7 @@ public:
     std::vector<guard::Hazard> portHazards;
     std::vector<guard::Hazard> turnOnHazards;
     std::vector<guard::Hazard> turnOffHazards;
+    std::vector<guard::Hazard> nlaHazards;
     // The firewall's verdict for TCP and UDP on the port asked about, and the program's own rules.
     guard::FirewallVerdict verdict = guard::FirewallVerdict::Unknown;
     std::optional<std::vector<guard::firewall::Rule>> ownRules;

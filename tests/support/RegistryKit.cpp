@@ -178,8 +178,8 @@ LSTATUS SeedRemoteDesktop(DWORD port, DWORD deny) {
 }
 
 RemoteDesktopSnapshot::RemoteDesktopSnapshot() {
-    for (const auto& [path, name] :
-         {std::pair{kRdpTcp, kPortValue}, std::pair{kRdpwdTcp, kPortValue}, std::pair{kTerminalServer, kDenyValue}})
+    for (const auto& [path, name] : {std::pair{kRdpTcp, kPortValue}, std::pair{kRdpwdTcp, kPortValue},
+                                     std::pair{kTerminalServer, kDenyValue}, std::pair{kRdpTcp, kNlaValue}})
         m_saved.push_back({path, name, ReadRaw(path, name)});
 }
 
@@ -196,32 +196,29 @@ LSTATUS RemoteDesktopSnapshot::Restore() const {
     return first;
 }
 
-ScopedEmptyDacl::ScopedEmptyDacl(std::string path) : m_path(std::move(path)) {
+ScopedDacl::ScopedDacl(std::string path, const ACL* dacl) : m_path(std::move(path)) {
     Key key;
     m_status = static_cast<DWORD>(Open(m_path, READ_CONTROL | WRITE_DAC, key));
     if (m_status == ERROR_SUCCESS) {
         PSECURITY_DESCRIPTOR descriptor = nullptr;
-        PACL dacl = nullptr;
-        m_status = GetSecurityInfo(key.Get(), SE_REGISTRY_KEY, DACL_SECURITY_INFORMATION, nullptr, nullptr, &dacl,
-                                   nullptr, &descriptor);
+        PACL original = nullptr;
+        m_status = GetSecurityInfo(key.Get(), SE_REGISTRY_KEY, DACL_SECURITY_INFORMATION, nullptr, nullptr,
+                                   &original, nullptr, &descriptor);
         if (m_status == ERROR_SUCCESS) {
             const DWORD length = GetSecurityDescriptorLength(descriptor);
             m_original.assign(static_cast<BYTE*>(descriptor), static_cast<BYTE*>(descriptor) + length);
             LocalFree(descriptor);
-            ACL empty{};
-            m_status = InitializeAcl(&empty, sizeof(empty), ACL_REVISION)
-                           ? SetSecurityInfo(key.Get(), SE_REGISTRY_KEY, DACL_SECURITY_INFORMATION, nullptr, nullptr,
-                                             &empty, nullptr)
-                           : GetLastError();
+            m_status = SetSecurityInfo(key.Get(), SE_REGISTRY_KEY, DACL_SECURITY_INFORMATION, nullptr, nullptr,
+                                       const_cast<ACL*>(dacl), nullptr);
             m_applied = m_status == ERROR_SUCCESS;
         }
     }
-    Reported(static_cast<LSTATUS>(m_status), "putting an empty DACL on", m_path);
+    Reported(static_cast<LSTATUS>(m_status), "putting a new DACL on", m_path);
 }
 
-ScopedEmptyDacl::~ScopedEmptyDacl() { Restore(); }
+ScopedDacl::~ScopedDacl() { Restore(); }
 
-DWORD ScopedEmptyDacl::Restore() {
+DWORD ScopedDacl::Restore() {
     if (!m_applied) return ERROR_SUCCESS;
     Key key;
     DWORD status = static_cast<DWORD>(Open(m_path, WRITE_DAC, key));
@@ -239,6 +236,40 @@ DWORD ScopedEmptyDacl::Restore() {
     return status;
 }
 
+namespace {
+
+ACL EmptyAcl() {
+    ACL empty{};
+    InitializeAcl(&empty, sizeof(empty), ACL_REVISION);
+    return empty;
+}
+
+// One ACE, not inherited by subkeys: everyone may read the key.
+struct ReadOnlyAcl {
+    ReadOnlyAcl() {
+        SID_IDENTIFIER_AUTHORITY world = SECURITY_WORLD_SID_AUTHORITY;
+        PSID everyone = nullptr;
+        if (!AllocateAndInitializeSid(&world, 1, SECURITY_WORLD_RID, 0, 0, 0, 0, 0, 0, 0, &everyone)) return;
+        InitializeAcl(Acl(), sizeof(bytes), ACL_REVISION);
+        AddAccessAllowedAce(Acl(), ACL_REVISION, KEY_READ, everyone);
+        FreeSid(everyone);
+    }
+    ACL* Acl() { return reinterpret_cast<ACL*>(bytes); }
+    alignas(DWORD) BYTE bytes[128] = {};
+};
+
+}  // namespace
+
+ScopedEmptyDacl::ScopedEmptyDacl(std::string path) : ScopedDacl(std::move(path), [] {
+    static ACL empty = EmptyAcl();
+    return &empty;
+}()) {}
+
+ScopedReadOnlyDacl::ScopedReadOnlyDacl(std::string path) : ScopedDacl(std::move(path), [] {
+    static ReadOnlyAcl readOnly;
+    return readOnly.Acl();
+}()) {}
+
 ScopedVolatileKey::ScopedVolatileKey(std::string path) : m_path(std::move(path)) {
     m_status = RegDeleteTreeA(HKEY_LOCAL_MACHINE, m_path.c_str());
     if (m_status == ERROR_SUCCESS || m_status == ERROR_FILE_NOT_FOUND) {
@@ -251,7 +282,7 @@ ScopedVolatileKey::ScopedVolatileKey(std::string path) : m_path(std::move(path))
 
 ScopedVolatileKey::~ScopedVolatileKey() { DeleteTree(m_path); }
 
-ScopedPolicyFlag::ScopedPolicyFlag(DWORD deny) {
+ScopedPolicyValue::ScopedPolicyValue(std::string name, const RawValue& value) : m_name(std::move(name)) {
     // The outermost missing key along the path is the one to delete afterwards.
     const std::string path = kPolicyKey;
     for (size_t end = path.find('\\');; end = path.find('\\', end + 1)) {
@@ -262,18 +293,28 @@ ScopedPolicyFlag::ScopedPolicyFlag(DWORD deny) {
         }
         if (end == std::string::npos) break;
     }
-    if (m_createdRoot.empty()) m_before = ReadRaw(kPolicyKey, kDenyValue);
-    m_status = WriteDword(kPolicyKey, kDenyValue, deny);
+    if (m_createdRoot.empty()) m_before = ReadRaw(kPolicyKey, m_name);
+    m_status = WriteRaw(kPolicyKey, m_name, value.type, value.bytes);
 }
 
-ScopedPolicyFlag::~ScopedPolicyFlag() {
+ScopedPolicyValue::~ScopedPolicyValue() {
     if (!m_createdRoot.empty()) {
         DeleteTree(m_createdRoot);
     } else if (m_before) {
-        WriteRaw(kPolicyKey, kDenyValue, m_before->type, m_before->bytes);
+        WriteRaw(kPolicyKey, m_name, m_before->type, m_before->bytes);
     } else {
-        DeleteValue(kPolicyKey, kDenyValue);
+        DeleteValue(kPolicyKey, m_name);
     }
+}
+
+ScopedPolicyFlag::ScopedPolicyFlag(DWORD deny) : ScopedPolicyValue(kDenyValue, DwordValue(deny)) {}
+
+RawValue DwordValue(DWORD value) { return {REG_DWORD, DwordBytes(value)}; }
+
+RawValue StringValue(const std::string& text) {
+    RawValue value{REG_SZ, std::vector<BYTE>(text.begin(), text.end())};
+    value.bytes.push_back(0);
+    return value;
 }
 
 bool PolicyKeyExists() { return KeyExists(kPolicyKey); }

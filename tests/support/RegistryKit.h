@@ -28,6 +28,8 @@ inline constexpr const char* kRdpwdTcp = "SYSTEM\\CurrentControlSet\\Control\\Te
 inline constexpr const char* kPolicyKey = "SOFTWARE\\Policies\\Microsoft\\Windows NT\\Terminal Services";
 inline constexpr const char* kPortValue = "PortNumber";
 inline constexpr const char* kDenyValue = "fDenyTSConnections";
+// Network Level Authentication: 1 requires it. Under kRdpTcp locally; under kPolicyKey, Group Policy's.
+inline constexpr const char* kNlaValue = "UserAuthentication";
 // Scratch keys of the registry routines' own tests.
 inline constexpr const char* kTestRoot = "SOFTWARE\\RdpPortTests";
 
@@ -65,8 +67,8 @@ testing::AssertionResult BothPortKeysHold(DWORD port);
 // DACL, a volatile Wds key).
 LSTATUS SeedRemoteDesktop(DWORD port, DWORD deny);
 
-// The two port values and the deny flag as they were when taken, put back (or deleted again when they
-// were missing) by Restore and by the destructor.
+// The two port values, the deny flag and the local NLA value as they were when taken, put back (or
+// deleted again when they were missing) by Restore and by the destructor.
 class RemoteDesktopSnapshot {
 public:
     RemoteDesktopSnapshot();
@@ -85,24 +87,38 @@ private:
     std::vector<Saved> m_saved;
 };
 
-// Puts an empty DACL on an existing key for the object's life, so every open of it is refused
-// (access denied, 5) while this wineserver runs; the key's owner can still reset the DACL, which
-// Restore and the destructor do.
-class ScopedEmptyDacl {
+// Replaces the DACL of an existing key for the object's life (Wine enforces it while this wineserver
+// runs); the key's owner can still reset the DACL, which Restore and the destructor do.
+class ScopedDacl {
 public:
-    explicit ScopedEmptyDacl(std::string path);
-    ~ScopedEmptyDacl();
-    ScopedEmptyDacl(const ScopedEmptyDacl&) = delete;
-    ScopedEmptyDacl& operator=(const ScopedEmptyDacl&) = delete;
+    ~ScopedDacl();
+    ScopedDacl(const ScopedDacl&) = delete;
+    ScopedDacl& operator=(const ScopedDacl&) = delete;
 
-    DWORD Status() const { return m_status; }  // of putting the empty DACL on
+    DWORD Status() const { return m_status; }  // of putting the new DACL on
     DWORD Restore();                           // of putting the original DACL back
+
+protected:
+    ScopedDacl(std::string path, const ACL* dacl);
 
 private:
     std::string m_path;
     std::vector<BYTE> m_original;  // self-relative security descriptor holding the original DACL
     DWORD m_status = ERROR_SUCCESS;
     bool m_applied = false;
+};
+
+// An empty DACL: every open of the key is refused (access denied, 5).
+class ScopedEmptyDacl : public ScopedDacl {
+public:
+    explicit ScopedEmptyDacl(std::string path);
+};
+
+// A DACL that grants everyone KEY_READ and nothing else, as a user who is no administrator meets the
+// Remote Desktop keys: opening for reading works, opening with any write right is refused (5).
+class ScopedReadOnlyDacl : public ScopedDacl {
+public:
+    explicit ScopedReadOnlyDacl(std::string path);
 };
 
 // Replaces a key by a volatile one for the object's life: no non-volatile key can then be created
@@ -121,22 +137,34 @@ private:
     LSTATUS m_status = ERROR_SUCCESS;
 };
 
-// Group Policy's deny flag for one scope. The registry is left as it was found: the keys the scope had
-// to create are deleted again, a value that was there is put back.
-class ScopedPolicyFlag {
+// One Group Policy value (under kPolicyKey) for one scope. The registry is left as it was found: the
+// keys the scope had to create are deleted again, a value that was there is put back.
+class ScopedPolicyValue {
 public:
-    explicit ScopedPolicyFlag(DWORD deny);
-    ~ScopedPolicyFlag();
-    ScopedPolicyFlag(const ScopedPolicyFlag&) = delete;
-    ScopedPolicyFlag& operator=(const ScopedPolicyFlag&) = delete;
+    ScopedPolicyValue(std::string name, const RawValue& value);
+    ~ScopedPolicyValue();
+    ScopedPolicyValue(const ScopedPolicyValue&) = delete;
+    ScopedPolicyValue& operator=(const ScopedPolicyValue&) = delete;
 
     LSTATUS Status() const { return m_status; }
 
 private:
+    std::string m_name;
     std::string m_createdRoot;         // the outermost key this scope created, empty when none
     std::optional<RawValue> m_before;  // the value as it was, when the key was there
     LSTATUS m_status = ERROR_SUCCESS;
 };
+
+// Group Policy's deny flag as a REG_DWORD for one scope.
+class ScopedPolicyFlag : public ScopedPolicyValue {
+public:
+    explicit ScopedPolicyFlag(DWORD deny);
+};
+
+// A REG_DWORD as stored.
+RawValue DwordValue(DWORD value);
+// A REG_SZ (with its terminating zero) as stored.
+RawValue StringValue(const std::string& text);
 
 bool PolicyKeyExists();
 // Deletes the policy key with its values: nothing but the tests writes it in the test prefix, so one
