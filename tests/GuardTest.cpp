@@ -9,6 +9,7 @@
 #include "guard/Guard.h"
 #include "guard/Probes.h"
 #include "support/FormProbes.h"
+#include "support/PortListener.h"
 #include "support/ProgramTexts.h"
 #include "support/RegistryKit.h"
 #include "support/RegistryRecorder.h"
@@ -197,34 +198,8 @@ TEST_F(GuardTest, WinesFirewallCannotBeReadSoItNeverWarnsAndNoRuleCountsAsAdded)
     EXPECT_TRUE(opening.added.empty());
 }
 
-// A listening socket of this process on a port the system picks, so nothing else can hold it.
-class Listener {
-public:
-    Listener() {
-        WSADATA data{};
-        WSAStartup(MAKEWORD(2, 2), &data);
-        m_socket = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        int size = sizeof(address);
-        if (bind(m_socket, reinterpret_cast<sockaddr*>(&address), size) == 0 && listen(m_socket, 1) == 0 &&
-            getsockname(m_socket, reinterpret_cast<sockaddr*>(&address), &size) == 0)
-            m_port = ntohs(address.sin_port);
-    }
-    ~Listener() { Close(); }
-    void Close() {
-        if (m_socket != INVALID_SOCKET) closesocket(m_socket);
-        m_socket = INVALID_SOCKET;
-    }
-    std::uint16_t Port() const { return m_port; }
-
-private:
-    SOCKET m_socket = INVALID_SOCKET;
-    std::uint16_t m_port = 0;
-};
-
 TEST_F(GuardTest, APortThisProcessListensOnWarnsNamingTheOwnerWhereWindowsTells) {
-    Listener listener;
+    ListeningSocket listener;
     ASSERT_NE(listener.Port(), 0);
     const std::wstring port = std::to_wstring(listener.Port());
     const std::wstring ownName = L"（rdpport_tests.exe，PID " + std::to_wstring(GetCurrentProcessId()) + L"）";

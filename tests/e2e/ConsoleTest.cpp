@@ -4,7 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "driver/ConsoleProgram.h"
-#include "driver/PortListener.h"
+#include "support/PortListener.h"
 #include "driver/ProgramCase.h"
 #include "support/JsonReader.h"
 #include "support/RegistryKit.h"

@@ -5,7 +5,7 @@
 
 #include <gtest/gtest.h>
 
-#include "driver/PortListener.h"
+#include "support/PortListener.h"
 #include "driver/ProgramCase.h"
 #include "support/ProgramTexts.h"
 #include "support/RegistryKit.h"
@@ -14,9 +14,6 @@ namespace {
 
 using namespace e2e;
 using namespace testkit;
-
-// OK and Cancel, exclamation (MB_ICONWARNING), Cancel the default (MB_DEFBUTTON2).
-const BoxKind kLockoutWarningBox{"lockout warning", {IDOK, IDCANCEL}, IDCANCEL, BoxIcon::Exclamation};
 
 std::wstring InUseWarning(const std::wstring& port, const std::wstring& owner) {
     return L"端口 " + port + L" 已被其他程序" + owner + L"占用，重启后远程桌面将无法在此端口监听。" + kGuardTail;
