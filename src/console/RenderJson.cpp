@@ -12,6 +12,8 @@ const wchar_t* HazardKindName(guard::HazardKind kind) {
         case guard::HazardKind::FirewallClosed: return L"FirewallClosed";
         case guard::HazardKind::PolicyDenies: return L"PolicyDenies";
         case guard::HazardKind::PolicyAllows: return L"PolicyAllows";
+        case guard::HazardKind::PortZero: return L"PortZero";
+        case guard::HazardKind::PortInDynamicRange: return L"PortInDynamicRange";
     }
     return L"";
 }
@@ -76,7 +78,7 @@ void WriteHazards(JsonWriter& json, const std::vector<guard::Hazard>& hazards) {
     json.Key("hazards").BeginArray();
     for (const guard::Hazard& hazard : hazards) {
         json.BeginObject().Key("kind").String(HazardKindName(hazard.kind)).Key("port");
-        if (hazard.port != 0) {
+        if (hazard.port != 0 || hazard.kind == guard::HazardKind::PortZero) {
             json.Number(hazard.port);
         } else {
             json.Null();

@@ -1,9 +1,10 @@
 #pragma once
 // The lockout guard: checks, made just before a command writes, for what would cut the administrator
-// off from the server although the write itself succeeds (a port another program holds or Windows
-// forbids, a firewall that does not admit the port, a Group Policy value that overrides the local
-// switch). Only hazards that were actually seen are reported: a check that cannot tell says nothing.
-// The checks are quick, send nothing over the network and never wait on a service.
+// off from the server although the write itself succeeds (port 0, a port another program listens on or
+// Windows forbids, a port in the dynamic range, a firewall that does not admit the port, a Group Policy
+// value that overrides the local switch). Only hazards that were actually seen are reported: a check
+// that cannot tell says nothing. The checks are quick and send nothing over the network; the one that
+// asks WMI gives up after a few seconds (Probes.h).
 //
 // The hazards and their text are in Hazard.h, the firewall's decision in FirewallModel.h (both free
 // of Windows calls); each outside effect is a seam of Probes.h.
@@ -31,7 +32,8 @@ std::vector<Hazard> CheckTurnOff();
 // What the console's status reports (FirewallVerdict: Admits, Closed, Unknown).
 FirewallVerdict FirewallVerdictFor(std::uint16_t port);
 // The TCP ports the Remote Desktop service listens on now; nothing when Windows does not tell (the
-// service is not running, or its process or its listeners cannot be found).
+// service is not running, or its process or its listeners cannot be found). Its listeners are told by
+// service where Windows names each listener's module, by process where it does not.
 std::optional<std::vector<std::uint16_t>> RemoteDesktopListeningPorts();
 
 // What the console's status reports of the firewall for the configured port.

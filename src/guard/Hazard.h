@@ -14,6 +14,8 @@ enum class HazardKind {
     FirewallClosed,  // the Windows Firewall does not admit inbound TCP on the port
     PolicyDenies,    // Group Policy refuses connections: turning them on locally has no effect
     PolicyAllows,    // Group Policy allows connections: turning them off locally has no effect
+    PortZero,            // port 0: a bind to it takes whatever port Windows picks, so nobody can connect to "0"
+    PortInDynamicRange,  // the port lies in the TCP dynamic range, where ranges can be excluded at each start
 };
 
 struct Hazard {
@@ -21,6 +23,12 @@ struct Hazard {
     std::uint16_t port = 0;      // the port concerned; 0 for the policy hazards
     std::wstring ownerImage;     // PortInUse: the owning process's image name, when Windows tells
     unsigned long ownerPid = 0;  // PortInUse: the owning process (a DWORD), 0 when Windows does not tell
+    // PortInUse: the service that listens, when it is not the process itself (a service in a shared
+    // svchost); empty when Windows does not tell.
+    std::wstring ownerService;
+    // PortInDynamicRange: the range the port lies in (first and last port).
+    std::uint16_t rangeFirst = 0;
+    std::uint16_t rangeLast = 0;
     // FirewallClosed: the port Remote Desktop uses now (connections are being turned on), not one it
     // is about to move to; the consequence then reads differently.
     bool isCurrentPort = false;

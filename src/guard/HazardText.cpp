@@ -6,15 +6,35 @@ namespace {
 
 constexpr const wchar_t* kLineBreak = L"\r\n";
 
-std::wstring PortInUse(const Hazard& hazard) {
-    std::wstring owner;
-    if (!hazard.ownerImage.empty() && hazard.ownerPid != 0) {
-        owner = L"（" + hazard.ownerImage + L"，PID " + base::DecimalText64(hazard.ownerPid) + L"）";
+// PID 4 is the system itself: a port it holds is HTTP.sys's, which IIS, WinRM and others listen through.
+constexpr unsigned long kSystemPid = 4;
+
+std::wstring PidText(unsigned long pid) { return L"PID " + base::DecimalText64(pid); }
+
+// The owner in brackets as far as Windows tells it ("（svchost.exe 中的服务 WinRM，PID 1234）"), or nothing.
+std::wstring OwnerText(const Hazard& hazard) {
+    std::wstring who;
+    if (!hazard.ownerService.empty()) {
+        who = (hazard.ownerImage.empty() ? L"" : hazard.ownerImage + L" 中的") + L"服务 " + hazard.ownerService;
     } else if (hazard.ownerPid != 0) {
-        owner = L"（PID " + base::DecimalText64(hazard.ownerPid) + L"）";
+        who = hazard.ownerImage;
     }
-    return L"端口 " + base::DecimalText64(hazard.port) + L" 已被其他程序" + owner +
-           L"占用，重启后远程桌面将无法在此端口监听。";
+    if (hazard.ownerPid != 0) who += (who.empty() ? L"" : L"，") + PidText(hazard.ownerPid);
+    return who.empty() ? who : L"（" + who + L"）";
+}
+
+std::wstring PortInUse(const Hazard& hazard) {
+    const std::wstring head = L"端口 " + base::DecimalText64(hazard.port);
+    const wchar_t* tail = L"占用，重启后远程桌面将无法在此端口监听。";
+    if (hazard.ownerPid == kSystemPid)
+        return head + L" 已被系统的 HTTP.sys（" + PidText(kSystemPid) + L"，IIS、WinRM 等经由它监听）" + tail;
+    return head + L" 已被其他程序" + OwnerText(hazard) + tail;
+}
+
+std::wstring PortInDynamicRange(const Hazard& hazard) {
+    return L"端口 " + base::DecimalText64(hazard.port) + L" 位于系统的 TCP 动态端口范围（" +
+           base::DecimalText64(hazard.rangeFirst) + L" 至 " + base::DecimalText64(hazard.rangeLast) +
+           L"）内，Hyper-V、WinNAT 或容器等可能在启动时保留该端口，重启后远程桌面可能无法在此端口监听。";
 }
 
 std::wstring FirewallClosed(const Hazard& hazard) {
@@ -40,6 +60,10 @@ std::wstring Describe(const Hazard& hazard) {
             return L"组策略已设置为拒绝远程连接，此处的开启不会生效。";
         case HazardKind::PolicyAllows:
             return L"组策略已设置为允许远程连接，此处的关闭不会生效。";
+        case HazardKind::PortZero:
+            return L"端口 0 不能用作监听端口：绑定端口 0 时由系统另选一个临时端口，重启后将无法通过端口 0 远程连接。";
+        case HazardKind::PortInDynamicRange:
+            return PortInDynamicRange(hazard);
     }
     return {};
 }
