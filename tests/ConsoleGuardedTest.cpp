@@ -104,6 +104,10 @@ TEST_F(ConsoleGuardedTest, EveryHazardKindRefusesAndNamesItsKindAndPortInJson) {
     const Case cases[] = {
         {L"set-port", {L"0"}, {HazardKind::PortZero, 0}, L"PortZero", 0},
         {L"set-port", {L"50000"}, {HazardKind::PortInDynamicRange, 50000}, L"PortInDynamicRange", 50000},
+        {L"set-port", {L"3390"}, {HazardKind::ServiceDisabled, 3390}, L"ServiceDisabled", 3390},
+        {L"set-port", {L"3390"}, {HazardKind::ListenerDisabled, 3390}, L"ListenerDisabled", 3390},
+        {L"enable", {}, {HazardKind::ServiceDisabled, 3389}, L"ServiceDisabled", 3389},
+        {L"enable", {}, {HazardKind::ListenerDisabled, 0}, L"ListenerDisabled", std::nullopt},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(console::Utf8(c.kind));

@@ -31,7 +31,8 @@ TEST_F(ConsoleStatusTest, JsonHasTheStableKeysAndWhatEachPartOfTheSystemSays) {
     guard.verdict = guard::FirewallVerdict::Admits;
     const JsonValue json = StatusJson();
     EXPECT_EQ(json.Keys(), (std::vector<std::string>{"command", "exitCode", "port", "portKeys", "portsAgree", "allowed",
-                                                     "policy", "policyValue", "effective", "listening", "firewall",
+                                                     "policy", "policyValue", "effective", "listening",
+                                                     "serviceStartType", "serviceState", "listenerEnabled", "firewall",
                                                      "firewallUdp", "firewallRules", "firewallUnreadableRules",
                                                      "error"}));
     EXPECT_EQ(json["command"].text, L"status");
@@ -148,11 +149,54 @@ TEST_F(ConsoleStatusTest, TextShowsThatTheServiceStillListensOnTheOldPortUntilRe
                        L"实际生效：允许远程连接\r\n"
                        L"远程桌面服务正在监听：3389\r\n"
                        L"注意：已配置端口 3390，但服务仍在监听 3389，重新启动计算机后才会改用新端口。\r\n"
+                       L"远程桌面服务（TermService）启动类型：无法得知\r\n"
+                       L"远程桌面服务（TermService）状态：无法得知\r\n"
+                       L"RDP-Tcp 连接（fEnableWinStation）：无法得知\r\n"
                        L"防火墙是否放行 TCP 3390：否\r\n"
                        L"防火墙是否放行 UDP 3390：否\r\n"
                        L"本程序的防火墙规则：\r\n"
                        L"  Korvane远程端口修改软件 - 远程桌面 TCP 3390（未启用，域、专用、公用网络）\r\n");
     EXPECT_EQ(run.err, L"");
+}
+
+TEST_F(ConsoleStatusTest, TheServicesStartTypeAndStateAndTheListenerSwitchInJsonAndText) {
+    struct Case {
+        guard::ServiceSummary service;
+        const char* json;  // serviceStartType, serviceState, listenerEnabled as written
+        std::wstring text;  // the three lines' values
+    };
+    const Case cases[] = {
+        {{}, R"(null null null)", L"无法得知 无法得知 无法得知"},
+        {{SERVICE_AUTO_START, SERVICE_RUNNING, true}, R"("auto" "running" true)", L"自动 正在运行 已启用"},
+        {{SERVICE_DEMAND_START, SERVICE_STOPPED, true}, R"("manual" "stopped" true)", L"手动 已停止 已启用"},
+        {{SERVICE_DISABLED, SERVICE_STOPPED, false}, R"("disabled" "stopped" false)", L"禁用 已停止 已停用"},
+        {{SERVICE_SYSTEM_START, SERVICE_START_PENDING, std::nullopt}, R"("other" "other" null)",
+         L"其他（1） 其他（2） 无法得知"},
+    };
+    const auto written = [](const JsonValue& value) -> std::string {
+        if (value.IsNull()) return "null";
+        if (value.type == JsonValue::Type::Bool) return value.boolean ? "true" : "false";
+        return "\"" + console::Utf8(value.text) + "\"";
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.json);
+        FakeGuard guard;
+        guard.service = c.service;
+        const JsonValue json = StatusJson();
+        EXPECT_EQ(written(json["serviceStartType"]) + " " + written(json["serviceState"]) + " " +
+                      written(json["listenerEnabled"]),
+                  c.json);
+        const std::wstring out = RunConsole({L"status"}).out;
+        std::wstring values;
+        for (const wchar_t* label : {L"远程桌面服务（TermService）启动类型：", L"远程桌面服务（TermService）状态：",
+                                     L"RDP-Tcp 连接（fEnableWinStation）："}) {
+            const size_t at = out.find(label);
+            ASSERT_NE(at, std::wstring::npos) << console::Utf8(label);
+            const size_t from = at + wcslen(label);
+            values += (values.empty() ? L"" : L" ") + out.substr(from, out.find(L"\r\n", from) - from);
+        }
+        EXPECT_EQ(values, c.text);
+    }
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 // The lockout guard inside the program: the extra box before the designed confirmations (text, title,
-// style, owner), what Cancel and OK lead to, the policy flag in Wine's real registry, a real listener
-// on the port, Wine's real firewall (which cannot be read), and every other answer through the seams.
+// style, owner), what Cancel and OK lead to, the policy flag and the listener switch in Wine's real
+// registry, a real listener on the port, Wine's real firewall (which cannot be read) and service, and
+// every other answer through the seams.
 
 #include <gtest/gtest.h>
 #include <winsock2.h>
@@ -258,12 +259,16 @@ TEST_F(GuardTest, WithoutExclusiveUseTheBindTellsNothingNeverThatThePortIsFree) 
 
 // ---- Through the seams -----------------------------------------------------------------------------
 
-// Nothing but the scripted answers: every port free, no range of Windows' own, an unreadable firewall.
+// Nothing but the scripted answers: every port free, no range of Windows' own, a service that starts on
+// demand, the listener switch on (its value deleted for the scope), an unreadable firewall.
 class ScriptedGuardTest : public GuardTest {
 protected:
     ScopedSeam<guard::PortBindSeam> m_bind{guard::PortBindCall(), [](std::uint16_t) { return BindOutcome::Free; }};
     ScopedSeam<guard::DynamicRangesSeam> m_ranges{guard::DynamicPortRangesCall(), [] { return std::nullopt; }};
+    ScopedSeam<guard::ServiceStartTypeSeam> m_startType{guard::RemoteDesktopStartTypeCall(),
+                                                          [] { return std::optional<DWORD>(SERVICE_DEMAND_START); }};
     ScopedSeam<guard::FirewallReadSeam> m_firewall{guard::FirewallReadCall(), [] { return fw::State{}; }};
+    ScopedValue m_listenerSwitch{kRdpTcp, kListenerSwitchValue, std::nullopt};
 
     static std::vector<std::wstring> Lines(const std::vector<guard::Hazard>& hazards) {
         std::vector<std::wstring> lines;
@@ -361,6 +366,40 @@ TEST_F(ScriptedGuardTest, PortZeroAndPortsInTheDynamicRange) {
     EXPECT_TRUE(guard::CheckPortChange(0, 0).empty()) << "already the port";
 }
 
+TEST_F(ScriptedGuardTest, ADisabledServiceOrListenerWarnsBeforeAPortChangeAndBeforeTurningOn) {
+    struct Case {
+        const char* name;
+        std::optional<DWORD> startType;
+        std::optional<RawValue> listenerSwitch;  // nothing: the value is missing
+        bool serviceDisabled;
+        bool listenerDisabled;
+    };
+    const RawValue on{REG_DWORD, {1, 0, 0, 0}}, off{REG_DWORD, {0, 0, 0, 0}}, other{REG_DWORD, {2, 0, 0, 0}};
+    const RawValue text0{REG_SZ, {'0', 0}};
+    const Case cases[] = {
+        {"manual, switch on", SERVICE_DEMAND_START, on, false, false},
+        {"automatic, switch missing: on as Windows ships it", SERVICE_AUTO_START, std::nullopt, false, false},
+        {"disabled", SERVICE_DISABLED, on, true, false},
+        {"switch off", SERVICE_AUTO_START, off, false, true},
+        {"both", SERVICE_DISABLED, off, true, true},
+        {"any other number is on", SERVICE_DEMAND_START, other, false, false},
+        {"start type unreadable, switch not a number: nothing certain", std::nullopt, text0, false, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ScopedSeam startType(guard::RemoteDesktopStartTypeCall(), [&] { return c.startType; });
+        const ScopedValue listenerSwitch(kRdpTcp, kListenerSwitchValue, c.listenerSwitch);
+        for (const auto& [port, hazards] : {std::pair{std::wstring(L"3390"), guard::CheckPortChange(3390, 3389)},
+                                            std::pair{std::wstring(L"3389"), guard::CheckTurnOn(3389)},
+                                            std::pair{std::wstring(), guard::CheckTurnOn(std::nullopt)}}) {
+            std::vector<std::wstring> expected;
+            if (c.serviceDisabled) expected.push_back(ServiceDisabledWarning(port));
+            if (c.listenerDisabled) expected.push_back(ListenerDisabledWarning(port));
+            EXPECT_EQ(Lines(hazards), expected) << "port " << console::Utf8(port);
+        }
+    }
+}
+
 TEST_F(GuardTest, TheServicesListeningPortsAreItsOwnByServiceOrByProcess) {
     EXPECT_EQ(guard::RemoteDesktopListeningPorts(), std::nullopt) << "Wine's Remote Desktop service does not run";
     using Ports = std::optional<std::vector<std::uint16_t>>;
@@ -380,6 +419,23 @@ TEST_F(GuardTest, TheServicesListeningPortsAreItsOwnByServiceOrByProcess) {
     }
     ScopedSeam otherService(guard::RemoteDesktopStatusCall(), [] { return Running(901); });
     EXPECT_EQ(guard::RemoteDesktopListeningPorts(), std::nullopt) << "a process without listeners tells nothing";
+}
+
+TEST_F(GuardTest, WinesServiceAndListenerAsTheStatusReportsThem) {
+    const guard::ServiceSummary wine = guard::RemoteDesktopServiceSummary();
+    EXPECT_EQ(wine.startType, std::optional<DWORD>(SERVICE_DEMAND_START));
+    EXPECT_EQ(wine.state, std::optional<DWORD>(SERVICE_STOPPED));
+    struct Case {
+        const char* name;
+        std::optional<RawValue> listenerSwitch;
+        std::optional<bool> enabled;
+    };
+    for (const Case& c : {Case{"missing", std::nullopt, true}, Case{"1", RawValue{REG_DWORD, {1, 0, 0, 0}}, true},
+                          Case{"0", RawValue{REG_DWORD, {0, 0, 0, 0}}, false},
+                          Case{"a text", RawValue{REG_SZ, {'1', 0}}, std::nullopt}}) {
+        const ScopedValue listenerSwitch(kRdpTcp, kListenerSwitchValue, c.listenerSwitch);
+        EXPECT_EQ(guard::RemoteDesktopServiceSummary().listenerEnabled, c.enabled) << c.name;
+    }
 }
 
 }  // namespace

@@ -5,7 +5,8 @@ namespace console {
 GuardApi RealGuardApi() {
     return {&guard::CheckPortChange,    &guard::CheckTurnOn,
             &guard::CheckTurnOff,       &guard::FirewallSummaryFor,
-            &guard::RemoteDesktopListeningPorts, &guard::OpenFirewallPort};
+            &guard::RemoteDesktopListeningPorts, &guard::OpenFirewallPort,
+            &guard::RemoteDesktopServiceSummary};
 }
 
 GuardApi& Guard() {

@@ -18,6 +18,8 @@ struct GuardApi {
     std::function<guard::FirewallSummary(std::optional<std::uint16_t>)> FirewallSummaryFor;
     std::function<std::optional<std::vector<std::uint16_t>>()> RemoteDesktopListeningPorts;
     std::function<guard::FirewallOpening(std::uint16_t)> OpenFirewallPort;
+    // status: the service's start type and state, and the RDP-Tcp listener switch.
+    std::function<guard::ServiceSummary()> RemoteDesktopServiceSummary;
 };
 
 // The guard's own functions.

@@ -42,6 +42,7 @@ struct StatusReport {
     std::optional<std::uint32_t> policyValue;
     std::optional<bool> effective;     // connections allowed in effect; nothing when it cannot be told
     std::optional<std::vector<std::uint16_t>> listening;
+    guard::ServiceSummary service;     // the service's start type and state, the listener switch
     guard::FirewallVerdict firewall = guard::FirewallVerdict::Unknown;  // TCP on the configured port
     guard::FirewallVerdict firewallUdp = guard::FirewallVerdict::Unknown;
     // The program's own firewall rules; nothing when the firewall cannot be read.

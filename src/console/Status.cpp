@@ -36,6 +36,7 @@ StatusReport RunStatus() {
     }
 
     report.listening = Guard().RemoteDesktopListeningPorts();
+    report.service = Guard().RemoteDesktopServiceSummary();
     const guard::FirewallSummary firewall = Guard().FirewallSummaryFor(report.ConfiguredPort());
     report.firewall = firewall.tcp;
     report.firewallUdp = firewall.udp;

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "guard/Probes.h"
+#include "settings/ListenerSwitch.h"
 #include "settings/SettingsCore.h"
 
 namespace guard {
@@ -89,6 +90,14 @@ const settings::RegistryApi& RealRegistry() {
 // Group Policy's flag.
 std::optional<std::uint32_t> PolicyDenyFlag() { return settings::ReadPolicyDenyFlag(RealRegistry()); }
 
+// What would leave nothing listening after the restart, whatever the port: a disabled service, or the
+// RDP-Tcp connection switched off. `port` is the port concerned (0 when not known).
+void AppendListenerHazards(std::uint16_t port, std::vector<Hazard>& hazards) {
+    if (RemoteDesktopStartTypeCall()() == static_cast<DWORD>(SERVICE_DISABLED))
+        hazards.push_back({HazardKind::ServiceDisabled, port});
+    if (settings::ReadListenerEnabled(RealRegistry()) == false) hazards.push_back({HazardKind::ListenerDisabled, port});
+}
+
 // Binding port 0 always succeeds (Windows picks a port), and the firewall has no rule for it: the
 // checks of a real port tell nothing there.
 void AppendPortHazards(std::uint16_t port, std::vector<Hazard>& hazards) {
@@ -119,6 +128,7 @@ std::vector<Hazard> CheckPortChange(std::uint16_t newPort, std::optional<std::ui
     // the change does not make it worse.
     if (currentPort == newPort) return hazards;
     AppendPortHazards(newPort, hazards);
+    AppendListenerHazards(newPort, hazards);
     return hazards;
 }
 
@@ -126,8 +136,10 @@ std::vector<Hazard> CheckTurnOn(std::optional<std::uint16_t> currentPort) {
     std::vector<Hazard> hazards;
     // Only a flag of exactly 1 certainly refuses; any other value is left to Windows to interpret.
     if (PolicyDenyFlag() == 1u) hazards.push_back({HazardKind::PolicyDenies});
-    if (!currentPort) return hazards;
-    if (std::optional<Hazard> closed = FirewallHazard(*currentPort, true)) hazards.push_back(std::move(*closed));
+    if (currentPort) {
+        if (std::optional<Hazard> closed = FirewallHazard(*currentPort, true)) hazards.push_back(std::move(*closed));
+    }
+    AppendListenerHazards(currentPort.value_or(0), hazards);
     return hazards;
 }
 
@@ -150,6 +162,14 @@ std::optional<std::vector<std::uint16_t>> RemoteDesktopListeningPorts() {
     std::sort(ports.begin(), ports.end());
     ports.erase(std::unique(ports.begin(), ports.end()), ports.end());
     return ports;
+}
+
+ServiceSummary RemoteDesktopServiceSummary() {
+    ServiceSummary summary;
+    summary.startType = RemoteDesktopStartTypeCall()();
+    if (const std::optional<ServiceStatus> status = RemoteDesktopStatusCall()()) summary.state = status->state;
+    summary.listenerEnabled = settings::ReadListenerEnabled(RealRegistry());
+    return summary;
 }
 
 FirewallSummary FirewallSummaryFor(std::optional<std::uint16_t> port) {

@@ -37,6 +37,12 @@ std::wstring PortInDynamicRange(const Hazard& hazard) {
            L"）内，Hyper-V、WinNAT 或容器等可能在启动时保留该端口，重启后远程桌面可能无法在此端口监听。";
 }
 
+// What follows for the service and listener hazards: no listener after the restart, on the port if known.
+std::wstring NoListener(const Hazard& hazard) {
+    const std::wstring where = hazard.port ? L"在端口 " + base::DecimalText64(hazard.port) + L" 监听" : L"监听任何端口";
+    return L"重启后远程桌面不会" + where + L"，将无法远程连接。";
+}
+
 std::wstring FirewallClosed(const Hazard& hazard) {
     const wchar_t* consequence =
         hazard.isCurrentPort ? L"开启后仍将无法远程连接。" : L"重启后将无法通过新端口远程连接。";
@@ -64,6 +70,10 @@ std::wstring Describe(const Hazard& hazard) {
             return L"端口 0 不能用作监听端口：绑定端口 0 时由系统另选一个临时端口，重启后将无法通过端口 0 远程连接。";
         case HazardKind::PortInDynamicRange:
             return PortInDynamicRange(hazard);
+        case HazardKind::ServiceDisabled:
+            return L"远程桌面服务（TermService）的启动类型为“禁用”，" + NoListener(hazard);
+        case HazardKind::ListenerDisabled:
+            return L"远程桌面的 RDP-Tcp 连接已被停用（fEnableWinStation 为 0），" + NoListener(hazard);
     }
     return {};
 }

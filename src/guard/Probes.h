@@ -58,6 +58,11 @@ struct ServiceStatus {
 using ServiceStatusSeam = base::Seam<std::optional<ServiceStatus>()>;
 ServiceStatusSeam& RemoteDesktopStatusCall();
 
+// The Remote Desktop service's start type (SERVICE_AUTO_START, SERVICE_DEMAND_START, SERVICE_DISABLED,
+// ...); nothing when it cannot be read.
+using ServiceStartTypeSeam = base::Seam<std::optional<DWORD>()>;
+ServiceStartTypeSeam& RemoteDesktopStartTypeCall();
+
 // A range of TCP ports, first to last.
 struct PortRange {
     std::uint16_t first = 0;

@@ -9,6 +9,7 @@
 #include "support/JsonReader.h"
 #include "support/ProgramTexts.h"
 #include "support/RegistryKit.h"
+#include "support/ServiceKit.h"
 
 namespace {
 
@@ -25,6 +26,7 @@ protected:
     void SetUp() override {
         ASSERT_FALSE(ConsoleProgramPath().empty()) << "RDPPORT_COM is not set";
         RemoveLeftoverPolicyKey();
+        RepairLeftoverDisabledService();
         ASSERT_EQ(SeedRemoteDesktop(3389, 1), ERROR_SUCCESS);
     }
     void TearDown() override {
@@ -66,6 +68,9 @@ TEST_F(E2EConsole, StatusJsonDescribesTheSeededServer) {
     EXPECT_TRUE(json["policy"].IsNull());
     EXPECT_FALSE(json["effective"].boolean);
     EXPECT_TRUE(json["listening"].IsNull()) << "Wine's Remote Desktop service does not run";
+    EXPECT_EQ(json["serviceStartType"].text, L"manual") << "Wine's own TermService";
+    EXPECT_EQ(json["serviceState"].text, L"stopped");
+    EXPECT_TRUE(json["listenerEnabled"].boolean) << "no fEnableWinStation: on";
     EXPECT_EQ(json["firewall"].text, L"unknown") << "Wine's firewall cannot be read";
     EXPECT_TRUE(json["error"].IsNull());
 }
@@ -146,6 +151,47 @@ TEST_F(E2EConsole, PortZeroAndAPortInTheDynamicRangeAreRefusedWithThreeAndForceG
 
     EXPECT_TRUE(Json(Run({L"set-port", L"0", L"--force", L"--json"}, 0))["forced"].boolean);
     EXPECT_TRUE(BothPortKeysHold(0));
+}
+
+TEST_F(E2EConsole, ADisabledServiceRefusesPortChangesAndEnableAndShowsInStatus) {
+    {
+        const ScopedServiceStartType disabled(SERVICE_DISABLED);
+        ASSERT_EQ(disabled.Status(), static_cast<DWORD>(ERROR_SUCCESS));
+        const testkit::JsonValue status = Json(Run({L"status", L"--json"}, 0));
+        EXPECT_EQ(status["serviceStartType"].text, L"disabled");
+        const ConsoleOutcome text = Run({L"status"}, 0);
+        EXPECT_NE(text.out.find(Utf8(L"远程桌面服务（TermService）启动类型：禁用\r\n")), std::string::npos) << text.out;
+
+        EXPECT_TRUE(RefusedFor(Json(Run({L"set-port", L"3390", L"--json"}, 3)),
+                               {{L"ServiceDisabled", ServiceDisabledWarning(L"3390")}}));
+        EXPECT_TRUE(RefusedFor(Json(Run({L"enable", L"--json"}, 3)),
+                               {{L"ServiceDisabled", ServiceDisabledWarning(L"3389")}}));
+        EXPECT_TRUE(BothPortKeysHold(3389));
+        EXPECT_TRUE(DwordAt(kTerminalServer, kDenyValue, 1));
+        Run({L"disable"}, 0);  // turning off leaves nothing to reach: no refusal
+    }
+    EXPECT_EQ(ServiceStartType(), std::optional<DWORD>(SERVICE_DEMAND_START)) << "put back";
+    Run({L"set-port", L"3390"}, 0);
+    EXPECT_TRUE(BothPortKeysHold(3390));
+}
+
+TEST_F(E2EConsole, AListenerSwitchedOffRefusesPortChangesAndEnableAndShowsInStatus) {
+    const ScopedValue off(kRdpTcp, kListenerSwitchValue, RawValue{REG_DWORD, {0, 0, 0, 0}});
+    ASSERT_EQ(off.Status(), ERROR_SUCCESS);
+    const testkit::JsonValue status = Json(Run({L"status", L"--json"}, 0));
+    EXPECT_FALSE(status["listenerEnabled"].boolean);
+    EXPECT_TRUE(status["serviceStartType"].text == L"manual");
+    const ConsoleOutcome text = Run({L"status"}, 0);
+    EXPECT_NE(text.out.find(Utf8(L"RDP-Tcp 连接（fEnableWinStation）：已停用\r\n")), std::string::npos) << text.out;
+
+    EXPECT_TRUE(RefusedFor(Json(Run({L"set-port", L"3390", L"--json"}, 3)),
+                           {{L"ListenerDisabled", ListenerDisabledWarning(L"3390")}}));
+    EXPECT_TRUE(RefusedFor(Json(Run({L"enable", L"--json"}, 3)),
+                           {{L"ListenerDisabled", ListenerDisabledWarning(L"3389")}}));
+    EXPECT_TRUE(BothPortKeysHold(3389));
+    EXPECT_TRUE(Json(Run({L"enable", L"--force", L"--json"}, 0))["forced"].boolean);
+    EXPECT_TRUE(DwordAt(kTerminalServer, kDenyValue, 0));
+    EXPECT_TRUE(DwordAt(kRdpTcp, kListenerSwitchValue, 0)) << "the program never writes the switch";
 }
 
 TEST_F(E2EConsole, OpenFirewallUnderWineFailsAndChangesNothing) {

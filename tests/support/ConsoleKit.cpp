@@ -33,6 +33,10 @@ FakeGuard::FakeGuard(const RegistryRecorder* recorder) : m_recorder(recorder) {
         Log("OpenFirewallPort", port);
         return opening;
     };
+    api.RemoteDesktopServiceSummary = [this] {
+        Log("RemoteDesktopServiceSummary", -1);
+        return service;
+    };
 }
 
 FakeGuard::~FakeGuard() { console::Guard() = console::RealGuardApi(); }

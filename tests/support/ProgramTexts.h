@@ -35,5 +35,16 @@ inline std::wstring DynamicRangeWarning(const std::wstring& port, const std::wst
     return L"端口 " + port + L" 位于系统的 TCP 动态端口范围（" + first + L" 至 " + last +
            L"）内，Hyper-V、WinNAT 或容器等可能在启动时保留该端口，重启后远程桌面可能无法在此端口监听。";
 }
+// Nothing will listen after the restart: the port concerned, or "" when it is not known.
+inline std::wstring NoListenerAfterRestart(const std::wstring& port) {
+    return port.empty() ? L"重启后远程桌面不会监听任何端口，将无法远程连接。"
+                        : L"重启后远程桌面不会在端口 " + port + L" 监听，将无法远程连接。";
+}
+inline std::wstring ServiceDisabledWarning(const std::wstring& port) {
+    return L"远程桌面服务（TermService）的启动类型为“禁用”，" + NoListenerAfterRestart(port);
+}
+inline std::wstring ListenerDisabledWarning(const std::wstring& port) {
+    return L"远程桌面的 RDP-Tcp 连接已被停用（fEnableWinStation 为 0），" + NoListenerAfterRestart(port);
+}
 
 }  // namespace testkit
