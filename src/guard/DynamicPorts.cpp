@@ -78,6 +78,14 @@ std::optional<PortRange> RangeOf(IWbemClassObject* row) {
     return PortRange{static_cast<std::uint16_t>(*start), static_cast<std::uint16_t>(last)};
 }
 
+// The program sets no process-wide COM security, so each WMI proxy is told to impersonate, as WMI's
+// providers need ("Setting the Security on IWbemServices and Other Proxies"). An object that is no
+// proxy (Wine's in-process WMI) has nothing to set: that failure is no failure.
+void AskToImpersonate(IUnknown* proxy) {
+    CoSetProxyBlanket(proxy, RPC_C_AUTHN_WINNT, RPC_C_AUTHZ_NONE, nullptr, RPC_C_AUTHN_LEVEL_CALL,
+                      RPC_C_IMP_LEVEL_IMPERSONATE, nullptr, EOAC_NONE);
+}
+
 HRESULT Connect(base::ComPtr<IWbemServices>& services) {
     base::ComPtr<IWbemLocator> locator;
     HRESULT hr = CoCreateInstance(kClsidWbemLocator, nullptr, CLSCTX_INPROC_SERVER, kIidWbemLocator, locator.PutVoid());
@@ -85,11 +93,7 @@ HRESULT Connect(base::ComPtr<IWbemServices>& services) {
     const base::UniqueBstr space(SysAllocString(L"ROOT\\StandardCimv2"));
     hr = locator->ConnectServer(space.Get(), nullptr, nullptr, nullptr, 0, nullptr, nullptr, services.Put());
     if (FAILED(hr)) return hr;
-    // The program sets no process-wide COM security, so the proxy is told to impersonate, as WMI's
-    // providers need ("Setting the Security on IWbemServices and Other Proxies"). An object that is no
-    // proxy (Wine's in-process WMI) has nothing to set: that failure is no failure.
-    CoSetProxyBlanket(services.Get(), RPC_C_AUTHN_WINNT, RPC_C_AUTHZ_NONE, nullptr, RPC_C_AUTHN_LEVEL_CALL,
-                      RPC_C_IMP_LEVEL_IMPERSONATE, nullptr, EOAC_NONE);
+    AskToImpersonate(services.Get());
     return S_OK;
 }
 
@@ -105,6 +109,7 @@ Ranges QueryRanges() {
     if (FAILED(services->ExecQuery(language.Get(), query.Get(), WBEM_FLAG_RETURN_IMMEDIATELY | WBEM_FLAG_FORWARD_ONLY,
                                    nullptr, rows.Put())))
         return std::nullopt;
+    AskToImpersonate(rows.Get());
     std::vector<PortRange> ranges;
     for (int read = 0; read < kMostRows; ++read) {
         base::ComPtr<IWbemClassObject> row;
