@@ -99,6 +99,46 @@ TEST_F(ConsoleGuardedTest, PolicyHazardsRefuseTheSwitchUnlessForced) {
     }
 }
 
+TEST_F(ConsoleGuardedTest, EveryHazardKindRefusesAndNamesItsKindAndPortInJson) {
+    using guard::HazardKind;
+    struct Case {
+        const wchar_t* command;
+        std::vector<std::wstring> operands;
+        guard::Hazard hazard;
+        const wchar_t* kind;
+        std::optional<int> port;  // JSON; nothing for null
+    };
+    const Case cases[] = {
+        {L"set-port", {L"0"}, {HazardKind::PortZero, 0}, L"PortZero", 0},
+        {L"set-port", {L"50000"}, {HazardKind::PortInDynamicRange, 50000}, L"PortInDynamicRange", 50000},
+        {L"set-port", {L"3390"}, {HazardKind::ServiceDisabled, 3390}, L"ServiceDisabled", 3390},
+        {L"set-port", {L"3390"}, {HazardKind::ListenerDisabled, 3390}, L"ListenerDisabled", 3390},
+        {L"enable", {}, {HazardKind::ServiceDisabled, 3389}, L"ServiceDisabled", 3389},
+        {L"enable", {}, {HazardKind::ListenerDisabled, 0}, L"ListenerDisabled", std::nullopt},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(console::Utf8(c.kind));
+        RegistryRecorder recorder;
+        FakeGuard guard(&recorder);
+        guard.portHazards = guard.turnOnHazards = {c.hazard};
+        std::vector<std::wstring> args{c.command};
+        args.insert(args.end(), c.operands.begin(), c.operands.end());
+        args.push_back(L"--json");
+        const ConsoleRun run = RunConsole(args);
+        EXPECT_EQ(run.exitCode, 3);
+        EXPECT_EQ(WritesIn(recorder), 0u);
+        const auto json = run.Json();
+        ASSERT_TRUE(json);
+        const JsonValue& hazard = (*json)["hazards"].items.at(0);
+        EXPECT_EQ(hazard["kind"].text, c.kind);
+        EXPECT_EQ(hazard["port"].IsNull(), !c.port);
+        if (c.port) {
+            EXPECT_EQ(hazard["port"].number, *c.port);
+        }
+        EXPECT_EQ(hazard["text"].text, guard::Describe(c.hazard));
+    }
+}
+
 TEST_F(ConsoleGuardedTest, OpenFirewallGoesFirstAndAFailureStopsBeforeTheRegistry) {
     RegistryRecorder recorder;
     FakeGuard guard(&recorder);

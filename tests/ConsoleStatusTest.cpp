@@ -32,8 +32,9 @@ TEST_F(ConsoleStatusTest, JsonHasTheStableKeysAndWhatEachPartOfTheSystemSays) {
     const JsonValue json = StatusJson();
     EXPECT_EQ(json.Keys(), (std::vector<std::string>{"command", "exitCode", "port", "portKeys", "portsAgree", "allowed",
                                                      "policy", "policyValue", "effective", "nlaRequired", "nlaPolicy",
-                                                     "nlaEffective", "listening", "firewall", "firewallUdp",
-                                                     "firewallRules", "firewallUnreadableRules", "error"}));
+                                                     "nlaEffective", "listening", "serviceStartType", "serviceState",
+                                                     "listenerEnabled", "firewall", "firewallUdp", "firewallRules",
+                                                     "firewallUnreadableRules", "error"}));
     EXPECT_EQ(json["command"].text, L"status");
     EXPECT_EQ(json["port"].number, 3390);
     ASSERT_EQ(json["portKeys"].items.size(), 2u);
@@ -165,6 +166,9 @@ TEST_F(ConsoleStatusTest, TextShowsThatTheServiceStillListensOnTheOldPortUntilRe
                        L"网络级别身份验证（实际生效）：无法确定\r\n"
                        L"远程桌面服务正在监听：3389\r\n"
                        L"注意：已配置端口 3390，但服务仍在监听 3389，重新启动计算机后才会改用新端口。\r\n"
+                       L"远程桌面服务（TermService）启动类型：无法得知\r\n"
+                       L"远程桌面服务（TermService）状态：无法得知\r\n"
+                       L"RDP-Tcp 连接（fEnableWinStation）：无法得知\r\n"
                        L"防火墙是否放行 TCP 3390：否\r\n"
                        L"防火墙是否放行 UDP 3390：否\r\n"
                        L"本程序的防火墙规则：\r\n"
@@ -205,6 +209,46 @@ TEST_F(ConsoleStatusTest, StatusReadsWithTheRightToReadOnly) {
     for (const RegCall& open : recorder.Of("Open"))
         EXPECT_EQ(open.access, static_cast<REGSAM>(KEY_QUERY_VALUE)) << open.path << " opened for more than reading";
     EXPECT_EQ(WritesIn(recorder), 0u);
+}
+
+TEST_F(ConsoleStatusTest, TheServicesStartTypeAndStateAndTheListenerSwitchInJsonAndText) {
+    struct Case {
+        guard::ServiceSummary service;
+        const char* json;  // serviceStartType, serviceState, listenerEnabled as written
+        std::wstring text;  // the three lines' values
+    };
+    const Case cases[] = {
+        {{}, R"(null null null)", L"无法得知 无法得知 无法得知"},
+        {{SERVICE_AUTO_START, SERVICE_RUNNING, true}, R"("auto" "running" true)", L"自动 正在运行 已启用"},
+        {{SERVICE_DEMAND_START, SERVICE_STOPPED, true}, R"("manual" "stopped" true)", L"手动 已停止 已启用"},
+        {{SERVICE_DISABLED, SERVICE_STOPPED, false}, R"("disabled" "stopped" false)", L"禁用 已停止 已停用"},
+        {{SERVICE_SYSTEM_START, SERVICE_START_PENDING, std::nullopt}, R"("other" "other" null)",
+         L"其他（1） 其他（2） 无法得知"},
+    };
+    const auto written = [](const JsonValue& value) -> std::string {
+        if (value.IsNull()) return "null";
+        if (value.type == JsonValue::Type::Bool) return value.boolean ? "true" : "false";
+        return "\"" + console::Utf8(value.text) + "\"";
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.json);
+        FakeGuard guard;
+        guard.service = c.service;
+        const JsonValue json = StatusJson();
+        EXPECT_EQ(written(json["serviceStartType"]) + " " + written(json["serviceState"]) + " " +
+                      written(json["listenerEnabled"]),
+                  c.json);
+        const std::wstring out = RunConsole({L"status"}).out;
+        std::wstring values;
+        for (const wchar_t* label : {L"远程桌面服务（TermService）启动类型：", L"远程桌面服务（TermService）状态：",
+                                     L"RDP-Tcp 连接（fEnableWinStation）："}) {
+            const size_t at = out.find(label);
+            ASSERT_NE(at, std::wstring::npos) << console::Utf8(label);
+            const size_t from = at + wcslen(label);
+            values += (values.empty() ? L"" : L" ") + out.substr(from, out.find(L"\r\n", from) - from);
+        }
+        EXPECT_EQ(values, c.text);
+    }
 }
 
 }  // namespace

@@ -1,14 +1,19 @@
 // The lockout guard inside the program: the extra box before the designed confirmations (text, title,
-// style, owner), what Cancel and OK lead to, the policy flag in Wine's real registry, a real listener
-// on the port, Wine's real firewall (which cannot be read), and the console's calls through seams.
+// style, owner), what Cancel and OK lead to, the policy flag and the listener switch in Wine's real
+// registry, a real listener on the port, Wine's real firewall (which cannot be read) and service, and
+// every other answer through the seams.
 
 #include <gtest/gtest.h>
 #include <winsock2.h>
 #include <ws2tcpip.h>
 
+#include <algorithm>
+
+#include "console/Output.h"
 #include "guard/Guard.h"
 #include "guard/Probes.h"
 #include "support/FormProbes.h"
+#include "support/PortListener.h"
 #include "support/ProgramTexts.h"
 #include "support/RegistryKit.h"
 #include "support/RegistryRecorder.h"
@@ -40,6 +45,9 @@ std::wstring FirewallTurnOn(const std::wstring& port, const std::wstring& profil
 std::wstring InUse(const std::wstring& port, const std::wstring& owner) {
     return L"端口 " + port + L" 已被其他程序" + owner + L"占用，重启后远程桌面将无法在此端口监听。";
 }
+
+// The Remote Desktop service running in the given process.
+std::optional<guard::ServiceStatus> Running(DWORD pid) { return guard::ServiceStatus{SERVICE_RUNNING, pid}; }
 
 // The firewall of a server that only ever admitted Remote Desktop's standard port, in the public
 // profile (the rule as Windows ships it).
@@ -197,34 +205,8 @@ TEST_F(GuardTest, WinesFirewallCannotBeReadSoItNeverWarnsAndNoRuleCountsAsAdded)
     EXPECT_TRUE(opening.added.empty());
 }
 
-// A listening socket of this process on a port the system picks, so nothing else can hold it.
-class Listener {
-public:
-    Listener() {
-        WSADATA data{};
-        WSAStartup(MAKEWORD(2, 2), &data);
-        m_socket = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        int size = sizeof(address);
-        if (bind(m_socket, reinterpret_cast<sockaddr*>(&address), size) == 0 && listen(m_socket, 1) == 0 &&
-            getsockname(m_socket, reinterpret_cast<sockaddr*>(&address), &size) == 0)
-            m_port = ntohs(address.sin_port);
-    }
-    ~Listener() { Close(); }
-    void Close() {
-        if (m_socket != INVALID_SOCKET) closesocket(m_socket);
-        m_socket = INVALID_SOCKET;
-    }
-    std::uint16_t Port() const { return m_port; }
-
-private:
-    SOCKET m_socket = INVALID_SOCKET;
-    std::uint16_t m_port = 0;
-};
-
 TEST_F(GuardTest, APortThisProcessListensOnWarnsNamingTheOwnerWhereWindowsTells) {
-    Listener listener;
+    ListeningSocket listener;
     ASSERT_NE(listener.Port(), 0);
     const std::wstring port = std::to_wstring(listener.Port());
     const std::wstring ownName = L"（rdpport_tests.exe，PID " + std::to_wstring(GetCurrentProcessId()) + L"）";
@@ -247,7 +229,7 @@ TEST_F(GuardTest, APortThisProcessListensOnWarnsNamingTheOwnerWhereWindowsTells)
         });
         EXPECT_EQ(guard::Describe(guard::CheckPortChange(listener.Port(), 3389).at(0)), InUse(port, ownName));
         // Held by Remote Desktop itself, or already the current port: no hazard.
-        ScopedSeam service(guard::RemoteDesktopPidCall(), [] { return std::optional<DWORD>(GetCurrentProcessId()); });
+        ScopedSeam service(guard::RemoteDesktopStatusCall(), [] { return Running(GetCurrentProcessId()); });
         EXPECT_TRUE(guard::CheckPortChange(listener.Port(), 3389).empty());
     }
     EXPECT_TRUE(guard::CheckPortChange(listener.Port(), listener.Port()).empty());
@@ -256,9 +238,46 @@ TEST_F(GuardTest, APortThisProcessListensOnWarnsNamingTheOwnerWhereWindowsTells)
     EXPECT_TRUE(guard::CheckPortChange(static_cast<std::uint16_t>(std::stoi(port)), 3389).empty()) << "free again";
 }
 
+TEST_F(GuardTest, WithoutExclusiveUseTheBindTellsNothingNeverThatThePortIsFree) {
+    const std::uint16_t free = FreePort();
+    ASSERT_NE(free, 0);
+    EXPECT_EQ(guard::PortBindCall()(free), BindOutcome::Free);
+    struct Case {
+        const char* name;
+        int failing;  // the option Winsock refuses
+        BindOutcome outcome;
+    };
+    for (const Case& c : {Case{"exclusive use refused", SO_EXCLUSIVEADDRUSE, BindOutcome::Unknown},
+                          Case{"IPv6 only refused: the bind covers both sides", IPV6_V6ONLY, BindOutcome::Free}}) {
+        ScopedSeam option(guard::SocketOptionCall(), [&](UINT_PTR s, int level, int name, BOOL on) {
+            if (name == c.failing) return WSAEINVAL;
+            return setsockopt(s, level, name, reinterpret_cast<const char*>(&on), sizeof(on)) == 0 ? 0 : WSAGetLastError();
+        });
+        EXPECT_EQ(guard::PortBindCall()(free), c.outcome) << c.name;
+    }
+}
+
 // ---- Through the seams -----------------------------------------------------------------------------
 
-TEST_F(GuardTest, PortHazardsNameThePortAndTheOwnerAsFarAsKnown) {
+// Nothing but the scripted answers: every port free, no range of Windows' own, a service that starts on
+// demand, the listener switch on (its value deleted for the scope), an unreadable firewall.
+class ScriptedGuardTest : public GuardTest {
+protected:
+    ScopedSeam<guard::PortBindSeam> m_bind{guard::PortBindCall(), [](std::uint16_t) { return BindOutcome::Free; }};
+    ScopedSeam<guard::DynamicRangesSeam> m_ranges{guard::DynamicPortRangesCall(), [] { return std::nullopt; }};
+    ScopedSeam<guard::ServiceStartTypeSeam> m_startType{guard::RemoteDesktopStartTypeCall(),
+                                                          [] { return std::optional<DWORD>(SERVICE_DEMAND_START); }};
+    ScopedSeam<guard::FirewallReadSeam> m_firewall{guard::FirewallReadCall(), [] { return fw::State{}; }};
+    ScopedValue m_listenerSwitch{kRdpTcp, kListenerSwitchValue, std::nullopt};
+
+    static std::vector<std::wstring> Lines(const std::vector<guard::Hazard>& hazards) {
+        std::vector<std::wstring> lines;
+        for (const guard::Hazard& hazard : hazards) lines.push_back(guard::Describe(hazard));
+        return lines;
+    }
+};
+
+TEST_F(ScriptedGuardTest, PortHazardsNameThePortAndTheOwnerAsFarAsKnown) {
     using Listeners = std::optional<std::vector<TcpListener>>;
     struct Case {
         const char* name;
@@ -267,16 +286,35 @@ TEST_F(GuardTest, PortHazardsNameThePortAndTheOwnerAsFarAsKnown) {
         std::vector<std::wstring> lines;
     };
     const std::wstring owner1234 = L"（svchost.exe，PID 1234）";
+    const std::wstring http = L"端口 3390 已被系统的 HTTP.sys（PID 4，IIS、WinRM 等经由它监听）占用，重启后远程桌面将无法在此端口监听。";
     const Case cases[] = {
         {"owner named", BindOutcome::InUse, Listeners({{3390, 1234}}), {InUse(L"3390", owner1234)}},
-        {"tables unreadable", BindOutcome::InUse, std::nullopt, {InUse(L"3390", L"")}},
-        {"no image name", BindOutcome::InUse, Listeners({{3390, 4}}), {InUse(L"3390", L"（PID 4）")}},
-        {"bound, not listening", BindOutcome::InUse, Listeners({{80, 1234}}), {InUse(L"3390", L"")}},
+        {"no image name", BindOutcome::InUse, Listeners({{3390, 5678}}), {InUse(L"3390", L"（PID 5678）")}},
+        {"no owner (Wine)", BindOutcome::InUse, Listeners({{3390, 0}}), {InUse(L"3390", L"")}},
+        {"the system: HTTP.sys", BindOutcome::InUse, Listeners({{3390, 4, L"System"}}), {http}},
+        // A failed bind without a listener: an outgoing or TIME_WAIT connection, or tables that cannot
+        // be read. Nothing certain, so nothing said.
+        {"bound, not listening", BindOutcome::InUse, Listeners({{80, 1234}}), {}},
+        {"tables unreadable", BindOutcome::InUse, std::nullopt, {}},
         {"Remote Desktop and another",
          BindOutcome::InUse,
          Listeners({{3390, 900}, {3390, 1234}}),
          {InUse(L"3390", owner1234)}},
         {"Remote Desktop only", BindOutcome::InUse, Listeners({{3390, 900}, {3389, 1234}}), {}},
+        // Services sharing Remote Desktop's svchost: told apart by their modules.
+        {"another service in Remote Desktop's process",
+         BindOutcome::InUse,
+         Listeners({{3390, 900, L"WinRM"}}),
+         {InUse(L"3390", L"（svchost.exe 中的服务 WinRM，PID 900）")}},
+        {"Remote Desktop by its module", BindOutcome::InUse, Listeners({{3390, 900, L"TermService"}}), {}},
+        {"Remote Desktop's module, any case, any process",
+         BindOutcome::InUse,
+         Listeners({{3390, 1234, L"termservice"}}),
+         {}},
+        {"a program's module is its image",
+         BindOutcome::InUse,
+         Listeners({{3390, 1234, L"SVCHOST.EXE"}}),
+         {InUse(L"3390", owner1234)}},
         {"forbidden",
          BindOutcome::Forbidden,
          Listeners({}),
@@ -284,31 +322,120 @@ TEST_F(GuardTest, PortHazardsNameThePortAndTheOwnerAsFarAsKnown) {
         {"bind failed otherwise", BindOutcome::Unknown, Listeners({{3390, 1234}}), {}},
         {"free", BindOutcome::Free, Listeners({{3390, 1234}}), {}},
     };
-    ScopedSeam service(guard::RemoteDesktopPidCall(), [] { return std::optional<DWORD>(900); });
+    ScopedSeam service(guard::RemoteDesktopStatusCall(), [] { return Running(900); });
     ScopedSeam image(guard::ProcessImageCall(),
-                     [](DWORD pid) { return pid == 1234 ? std::wstring(L"svchost.exe") : L""; });
-    ScopedSeam firewall(guard::FirewallReadCall(), [] { return fw::State{}; });
+                     [](DWORD pid) { return pid == 1234 || pid == 900 ? std::wstring(L"svchost.exe") : L""; });
     for (const Case& c : cases) {
         ScopedSeam bind(guard::PortBindCall(), [&](std::uint16_t) { return c.bind; });
         ScopedSeam table(guard::ListenersCall(), [&] { return c.listeners; });
-        std::vector<std::wstring> lines;
-        for (const guard::Hazard& hazard : guard::CheckPortChange(3390, 3389)) lines.push_back(guard::Describe(hazard));
-        EXPECT_EQ(lines, c.lines) << c.name;
+        EXPECT_EQ(Lines(guard::CheckPortChange(3390, 3389)), c.lines) << c.name;
     }
 }
 
-TEST_F(GuardTest, TheServicesListeningPortsAreThoseOfItsProcess) {
-    EXPECT_EQ(guard::RemoteDesktopListeningPorts(), std::nullopt) << "Wine has no Remote Desktop service";
+TEST_F(ScriptedGuardTest, PortZeroAndPortsInTheDynamicRange) {
+    using Ranges = std::optional<std::vector<guard::PortRange>>;
+    struct Case {
+        const char* name;
+        std::uint16_t port;
+        Ranges ranges;  // as Windows reports them; nothing: Windows does not tell
+        std::vector<std::wstring> lines;
+    };
+    const Case cases[] = {
+        {"port 0", 0, std::nullopt, {kPortZeroWarning}},
+        {"below Windows' default range", 49151, std::nullopt, {}},
+        {"first of the default range", 49152, std::nullopt, {DynamicRangeWarning(L"49152")}},
+        {"last of the default range", 65535, std::nullopt, {DynamicRangeWarning(L"65535")}},
+        {"no range reported: the default", 50000, Ranges(std::vector<guard::PortRange>{}), {DynamicRangeWarning(L"50000")}},
+        {"Windows' own range", 10000, Ranges({{10000, 20000}}), {DynamicRangeWarning(L"10000", L"10000", L"20000")}},
+        {"Windows' own range replaces the default", 50000, Ranges({{10000, 20000}}), {}},
+        {"in one of several templates' ranges",
+         3390,
+         Ranges({{49152, 65535}, {1025, 5000}}),
+         {DynamicRangeWarning(L"3390", L"1025", L"5000")}},
+    };
+    std::vector<std::uint16_t> bound;
+    ScopedSeam bind(guard::PortBindCall(), [&](std::uint16_t port) {
+        bound.push_back(port);
+        return BindOutcome::Free;
+    });
+    for (const Case& c : cases) {
+        ScopedSeam ranges(guard::DynamicPortRangesCall(), [&] { return c.ranges; });
+        EXPECT_EQ(Lines(guard::CheckPortChange(c.port, 3389)), c.lines) << c.name;
+    }
+    EXPECT_EQ(std::count(bound.begin(), bound.end(), 0), 0) << "binding port 0 tells nothing: not tried";
+    EXPECT_TRUE(guard::CheckPortChange(0, 0).empty()) << "already the port";
+}
+
+TEST_F(ScriptedGuardTest, ADisabledServiceOrListenerWarnsBeforeAPortChangeAndBeforeTurningOn) {
+    struct Case {
+        const char* name;
+        std::optional<DWORD> startType;
+        std::optional<RawValue> listenerSwitch;  // nothing: the value is missing
+        bool serviceDisabled;
+        bool listenerDisabled;
+    };
+    const RawValue on{REG_DWORD, {1, 0, 0, 0}}, off{REG_DWORD, {0, 0, 0, 0}}, other{REG_DWORD, {2, 0, 0, 0}};
+    const RawValue text0{REG_SZ, {'0', 0}};
+    const Case cases[] = {
+        {"manual, switch on", SERVICE_DEMAND_START, on, false, false},
+        {"automatic, switch missing: on as Windows ships it", SERVICE_AUTO_START, std::nullopt, false, false},
+        {"disabled", SERVICE_DISABLED, on, true, false},
+        {"switch off", SERVICE_AUTO_START, off, false, true},
+        {"both", SERVICE_DISABLED, off, true, true},
+        {"any other number is on", SERVICE_DEMAND_START, other, false, false},
+        {"start type unreadable, switch not a number: nothing certain", std::nullopt, text0, false, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ScopedSeam startType(guard::RemoteDesktopStartTypeCall(), [&] { return c.startType; });
+        const ScopedValue listenerSwitch(kRdpTcp, kListenerSwitchValue, c.listenerSwitch);
+        for (const auto& [port, hazards] : {std::pair{std::wstring(L"3390"), guard::CheckPortChange(3390, 3389)},
+                                            std::pair{std::wstring(L"3389"), guard::CheckTurnOn(3389)},
+                                            std::pair{std::wstring(), guard::CheckTurnOn(std::nullopt)}}) {
+            std::vector<std::wstring> expected;
+            if (c.serviceDisabled) expected.push_back(ServiceDisabledWarning(port));
+            if (c.listenerDisabled) expected.push_back(ListenerDisabledWarning(port));
+            EXPECT_EQ(Lines(hazards), expected) << "port " << console::Utf8(port);
+        }
+    }
+}
+
+TEST_F(GuardTest, TheServicesListeningPortsAreItsOwnByServiceOrByProcess) {
+    EXPECT_EQ(guard::RemoteDesktopListeningPorts(), std::nullopt) << "Wine's Remote Desktop service does not run";
     using Ports = std::optional<std::vector<std::uint16_t>>;
     ScopedSeam table(guard::ListenersCall(), [] {
         return std::optional<std::vector<TcpListener>>({{3390, 900}, {80, 4}, {3389, 900}, {3389, 900}});
     });
     {
-        ScopedSeam service(guard::RemoteDesktopPidCall(), [] { return std::optional<DWORD>(900); });
+        ScopedSeam service(guard::RemoteDesktopStatusCall(), [] { return Running(900); });
+        EXPECT_EQ(guard::RemoteDesktopListeningPorts(), Ports({3389, 3390}));
+        // Another service in the same svchost is not Remote Desktop; a row without a module falls back
+        // to the process.
+        ScopedSeam shared(guard::ListenersCall(), [] {
+            return std::optional<std::vector<TcpListener>>(
+                {{3389, 900, L"TermService"}, {5985, 900, L"WinRM"}, {3390, 900}, {80, 4, L"System"}});
+        });
         EXPECT_EQ(guard::RemoteDesktopListeningPorts(), Ports({3389, 3390}));
     }
-    ScopedSeam otherService(guard::RemoteDesktopPidCall(), [] { return std::optional<DWORD>(901); });
+    ScopedSeam otherService(guard::RemoteDesktopStatusCall(), [] { return Running(901); });
     EXPECT_EQ(guard::RemoteDesktopListeningPorts(), std::nullopt) << "a process without listeners tells nothing";
+}
+
+TEST_F(GuardTest, WinesServiceAndListenerAsTheStatusReportsThem) {
+    const guard::ServiceSummary wine = guard::RemoteDesktopServiceSummary();
+    EXPECT_EQ(wine.startType, std::optional<DWORD>(SERVICE_DEMAND_START));
+    EXPECT_EQ(wine.state, std::optional<DWORD>(SERVICE_STOPPED));
+    struct Case {
+        const char* name;
+        std::optional<RawValue> listenerSwitch;
+        std::optional<bool> enabled;
+    };
+    for (const Case& c : {Case{"missing", std::nullopt, true}, Case{"1", RawValue{REG_DWORD, {1, 0, 0, 0}}, true},
+                          Case{"0", RawValue{REG_DWORD, {0, 0, 0, 0}}, false},
+                          Case{"a text", RawValue{REG_SZ, {'1', 0}}, std::nullopt}}) {
+        const ScopedValue listenerSwitch(kRdpTcp, kListenerSwitchValue, c.listenerSwitch);
+        EXPECT_EQ(guard::RemoteDesktopServiceSummary().listenerEnabled, c.enabled) << c.name;
+    }
 }
 
 }  // namespace

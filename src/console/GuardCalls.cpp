@@ -6,7 +6,7 @@ GuardApi RealGuardApi() {
     return {&guard::CheckPortChange,    &guard::CheckTurnOn,
             &guard::CheckTurnOff,       &guard::FirewallSummaryFor,
             &guard::RemoteDesktopListeningPorts, &guard::OpenFirewallPort,
-            &guard::CheckNlaChange};
+            &guard::CheckNlaChange,       &guard::RemoteDesktopServiceSummary};
 }
 
 GuardApi& Guard() {

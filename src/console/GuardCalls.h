@@ -19,6 +19,8 @@ struct GuardApi {
     std::function<std::optional<std::vector<std::uint16_t>>()> RemoteDesktopListeningPorts;
     std::function<guard::FirewallOpening(std::uint16_t)> OpenFirewallPort;
     std::function<std::vector<guard::Hazard>(bool)> CheckNlaChange;
+    // status: the service's start type and state, and the RDP-Tcp listener switch.
+    std::function<guard::ServiceSummary()> RemoteDesktopServiceSummary;
 };
 
 // The guard's own functions.

@@ -13,8 +13,29 @@ const wchar_t* HazardKindName(guard::HazardKind kind) {
         case guard::HazardKind::PolicyDenies: return L"PolicyDenies";
         case guard::HazardKind::PolicyAllows: return L"PolicyAllows";
         case guard::HazardKind::PolicyOverridesNla: return L"PolicyOverridesNla";
+        case guard::HazardKind::PortZero: return L"PortZero";
+        case guard::HazardKind::PortInDynamicRange: return L"PortInDynamicRange";
+        case guard::HazardKind::ServiceDisabled: return L"ServiceDisabled";
+        case guard::HazardKind::ListenerDisabled: return L"ListenerDisabled";
     }
     return L"";
+}
+
+const wchar_t* ServiceStartTypeName(DWORD startType) {
+    switch (startType) {
+        case SERVICE_AUTO_START: return L"auto";
+        case SERVICE_DEMAND_START: return L"manual";
+        case SERVICE_DISABLED: return L"disabled";
+        default: return L"other";  // boot and system start: drivers' types, never TermService's
+    }
+}
+
+const wchar_t* ServiceStateName(DWORD state) {
+    switch (state) {
+        case SERVICE_RUNNING: return L"running";
+        case SERVICE_STOPPED: return L"stopped";
+        default: return L"other";  // starting, stopping, paused, ...
+    }
 }
 
 const wchar_t* VerdictName(guard::FirewallVerdict verdict) {
@@ -77,7 +98,7 @@ void WriteHazards(JsonWriter& json, const std::vector<guard::Hazard>& hazards) {
     json.Key("hazards").BeginArray();
     for (const guard::Hazard& hazard : hazards) {
         json.BeginObject().Key("kind").String(HazardKindName(hazard.kind)).Key("port");
-        if (hazard.port != 0) {
+        if (hazard.port != 0 || hazard.kind == guard::HazardKind::PortZero) {
             json.Number(hazard.port);
         } else {
             json.Null();
@@ -137,6 +158,23 @@ void WriteOwnRules(JsonWriter& json, const StatusReport& report) {
         json.EndArray().EndObject();
     }
     json.EndArray();
+}
+
+// The Remote Desktop service and its listener switch: serviceStartType, serviceState, listenerEnabled.
+void WriteServiceKeys(JsonWriter& json, const guard::ServiceSummary& service) {
+    json.Key("serviceStartType");
+    if (service.startType) {
+        json.String(ServiceStartTypeName(*service.startType));
+    } else {
+        json.Null();
+    }
+    json.Key("serviceState");
+    if (service.state) {
+        json.String(ServiceStateName(*service.state));
+    } else {
+        json.Null();
+    }
+    json.Key("listenerEnabled").BoolOrNull(service.listenerEnabled);
 }
 
 std::wstring Finished(JsonWriter& json) {
@@ -199,6 +237,7 @@ std::wstring StatusJson(const StatusReport& report) {
     } else {
         json.Null();
     }
+    WriteServiceKeys(json, report.service);
     json.Key("firewall").String(VerdictName(report.firewall));
     json.Key("firewallUdp").String(VerdictName(report.firewallUdp));
     WriteOwnRules(json, report);

@@ -52,6 +52,31 @@ std::wstring ListeningLine(const StatusReport& report) {
     return line;
 }
 
+// The Remote Desktop service's start type and state as Windows' service list names them.
+std::wstring StartTypeText(std::optional<DWORD> startType) {
+    if (!startType) return L"无法得知";
+    switch (*startType) {
+        case SERVICE_AUTO_START: return L"自动";
+        case SERVICE_DEMAND_START: return L"手动";
+        case SERVICE_DISABLED: return L"禁用";
+        default: return L"其他（" + Number(*startType) + L"）";
+    }
+}
+
+std::wstring ServiceStateText(std::optional<DWORD> state) {
+    if (!state) return L"无法得知";
+    if (*state == SERVICE_RUNNING) return L"正在运行";
+    if (*state == SERVICE_STOPPED) return L"已停止";
+    return L"其他（" + Number(*state) + L"）";
+}
+
+std::wstring ServiceLines(const guard::ServiceSummary& service) {
+    const std::wstring listener = !service.listenerEnabled ? L"无法得知" : *service.listenerEnabled ? L"已启用" : L"已停用";
+    return L"远程桌面服务（TermService）启动类型：" + StartTypeText(service.startType) +
+           L"\r\n远程桌面服务（TermService）状态：" + ServiceStateText(service.state) +
+           L"\r\nRDP-Tcp 连接（fEnableWinStation）：" + listener + L"\r\n";
+}
+
 std::wstring VerdictText(guard::FirewallVerdict verdict) {
     switch (verdict) {
         case guard::FirewallVerdict::Admits: return L"是";
@@ -121,7 +146,7 @@ void PrintStatusText(const StatusReport& report, OutputSink& sink) {
     text += L"\r\n组策略：" + PolicyText(report);
     text += L"\r\n实际生效：" + (report.effective ? AllowedText(report.effective) + L"远程连接" : L"无法确定") + L"\r\n";
     text += NlaStatusLines(report.nla);
-    text += ListeningLine(report) + FirewallLine(report, L"TCP", report.firewall) +
+    text += ListeningLine(report) + ServiceLines(report.service) + FirewallLine(report, L"TCP", report.firewall) +
             FirewallLine(report, L"UDP", report.firewallUdp) + OwnRulesLines(report);
     sink.Out(text);
     if (report.error) sink.Err(L"错误：" + report.error->text + L"\r\n");

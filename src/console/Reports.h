@@ -77,6 +77,7 @@ struct StatusReport {
     std::optional<Failure> policyError;  // the policy could not be read (missing is no failure)
     std::optional<bool> effective;     // connections allowed in effect; nothing when it cannot be told
     std::optional<std::vector<std::uint16_t>> listening;
+    guard::ServiceSummary service;     // the service's start type and state, the listener switch
     guard::FirewallVerdict firewall = guard::FirewallVerdict::Unknown;  // TCP on the configured port
     guard::FirewallVerdict firewallUdp = guard::FirewallVerdict::Unknown;
     // The program's own firewall rules; nothing when the firewall cannot be read.

@@ -62,6 +62,7 @@ StatusReport RunStatus() {
     ReadNla(report);
 
     report.listening = Guard().RemoteDesktopListeningPorts();
+    report.service = Guard().RemoteDesktopServiceSummary();
     const guard::FirewallSummary firewall = Guard().FirewallSummaryFor(report.ConfiguredPort());
     report.firewall = firewall.tcp;
     report.firewallUdp = firewall.udp;

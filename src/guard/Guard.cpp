@@ -3,33 +3,70 @@
 #include <algorithm>
 
 #include "guard/Probes.h"
+#include "settings/ListenerSwitch.h"
 #include "settings/SettingsCore.h"
 
 namespace guard {
 namespace {
 
-// The port's owner as the listener tables tell it. A port held only by Remote Desktop itself (its
-// listener seen before a restart, or after one) is no hazard: nothing when that is so.
+// Windows' TCP dynamic range when it does not tell its own: 49152 to 65535 since Windows Vista and
+// Windows Server 2008 ("The default dynamic port range for TCP/IP has changed", KB 929851).
+constexpr PortRange kDefaultDynamicRange{49152, 65535};
+constexpr const wchar_t* kRemoteDesktopService = L"TermService";
+
+// A listener is Remote Desktop's own when its module is the service (services that share one svchost
+// have one process but each its own module); by process only where Windows names no module.
+bool IsRemoteDesktopsOwn(const TcpListener& listener, std::optional<DWORD> servicePid) {
+    if (!listener.module.empty())
+        return CompareStringOrdinal(listener.module.c_str(), -1, kRemoteDesktopService, -1, TRUE) == CSTR_EQUAL;
+    return servicePid && listener.pid == *servicePid;
+}
+
+// The service's process, when it runs in one.
+std::optional<DWORD> RemoteDesktopPid() {
+    const std::optional<ServiceStatus> status = RemoteDesktopStatusCall()();
+    if (!status || status->pid == 0) return std::nullopt;
+    return status->pid;
+}
+
+// The listener's module when it names a service rather than the process's own image.
+std::wstring ServiceOf(const TcpListener& listener, const std::wstring& image) {
+    if (listener.module.empty()) return {};
+    if (CompareStringOrdinal(listener.module.c_str(), -1, image.c_str(), -1, TRUE) == CSTR_EQUAL) return {};
+    return listener.module;
+}
+
+// A failed exclusive bind is only a suspicion: outgoing and TIME_WAIT connections on the port make it
+// fail too. The port is in use when a listener other than Remote Desktop's own holds it, as the listener
+// tables tell; nothing when they show none, or cannot be read.
 std::optional<Hazard> InUseHazard(std::uint16_t port) {
-    Hazard hazard{HazardKind::PortInUse, port};
     const std::optional<std::vector<TcpListener>> listeners = ListenersCall()();
-    if (!listeners) return hazard;
-    const std::optional<DWORD> remoteDesktop = RemoteDesktopPidCall()();
-    bool heldByRemoteDesktop = false;
+    if (!listeners) return std::nullopt;
+    const std::optional<DWORD> remoteDesktop = RemoteDesktopPid();
     for (const TcpListener& listener : *listeners) {
-        if (listener.port != port) continue;
-        if (remoteDesktop && listener.pid == *remoteDesktop) {
-            heldByRemoteDesktop = true;
-            continue;
-        }
+        if (listener.port != port || IsRemoteDesktopsOwn(listener, remoteDesktop)) continue;
+        Hazard hazard{HazardKind::PortInUse, port};
         hazard.ownerPid = listener.pid;
         hazard.ownerImage = listener.pid ? ProcessImageCall()(listener.pid) : std::wstring();
+        hazard.ownerService = ServiceOf(listener, hazard.ownerImage);
         return hazard;
     }
-    // Held, but no other listener is in the tables: a socket that is bound without listening, unless
-    // the only listener is Remote Desktop's own.
-    if (heldByRemoteDesktop) return std::nullopt;
-    return hazard;
+    return std::nullopt;
+}
+
+// Hyper-V, WinNAT and container hosts exclude port ranges afresh at each start, mostly inside the
+// dynamic range, so a port there that binds today may be refused after the restart.
+std::optional<Hazard> DynamicRangeHazard(std::uint16_t port) {
+    std::vector<PortRange> ranges = DynamicPortRangesCall()().value_or(std::vector<PortRange>());
+    if (ranges.empty()) ranges.push_back(kDefaultDynamicRange);
+    for (const PortRange& range : ranges) {
+        if (!range.Holds(port)) continue;
+        Hazard hazard{HazardKind::PortInDynamicRange, port};
+        hazard.rangeFirst = range.first;
+        hazard.rangeLast = range.last;
+        return hazard;
+    }
+    return std::nullopt;
 }
 
 // The firewall-closed hazard for the port, naming the profiles that do not admit it; nothing when the
@@ -43,11 +80,44 @@ std::optional<Hazard> FirewallHazard(std::uint16_t port, bool isCurrentPort) {
     return closed;
 }
 
-// Group Policy's flag, read with the real registry functions: the windows' registry table records
-// what the commands themselves read and write, and a check made before them is not part of that.
-std::optional<std::uint32_t> PolicyDenyFlag() {
+// The checks' registry reads use the real registry functions: the windows' registry table records what
+// the commands themselves read and write, and a check made before them is not part of that.
+const settings::RegistryApi& RealRegistry() {
     static const settings::RegistryApi real = settings::RealRegistryApi();
-    return settings::ReadPolicyDenyFlag(real);
+    return real;
+}
+
+// Group Policy's flag.
+std::optional<std::uint32_t> PolicyDenyFlag() { return settings::ReadPolicyDenyFlag(RealRegistry()); }
+
+// What would leave nothing listening after the restart, whatever the port: a disabled service, or the
+// RDP-Tcp connection switched off. `port` is the port concerned (0 when not known).
+void AppendListenerHazards(std::uint16_t port, std::vector<Hazard>& hazards) {
+    if (RemoteDesktopStartTypeCall()() == static_cast<DWORD>(SERVICE_DISABLED))
+        hazards.push_back({HazardKind::ServiceDisabled, port});
+    if (settings::ReadListenerEnabled(RealRegistry()) == false) hazards.push_back({HazardKind::ListenerDisabled, port});
+}
+
+// Binding port 0 always succeeds (Windows picks a port), and the firewall has no rule for it: the
+// checks of a real port tell nothing there.
+void AppendPortHazards(std::uint16_t port, std::vector<Hazard>& hazards) {
+    if (port == 0) {
+        hazards.push_back({HazardKind::PortZero, 0});
+        return;
+    }
+    switch (PortBindCall()(port)) {
+        case BindOutcome::InUse:
+            if (std::optional<Hazard> inUse = InUseHazard(port)) hazards.push_back(std::move(*inUse));
+            break;
+        case BindOutcome::Forbidden:
+            hazards.push_back({HazardKind::PortForbidden, port});
+            break;
+        case BindOutcome::Free:
+        case BindOutcome::Unknown:
+            break;
+    }
+    if (std::optional<Hazard> dynamic = DynamicRangeHazard(port)) hazards.push_back(std::move(*dynamic));
+    if (std::optional<Hazard> closed = FirewallHazard(port, false)) hazards.push_back(std::move(*closed));
 }
 
 // Group Policy's Network Level Authentication value, read like its deny flag.
@@ -63,18 +133,8 @@ std::vector<Hazard> CheckPortChange(std::uint16_t newPort, std::optional<std::ui
     // The port Remote Desktop was given already: whatever holds it and however the firewall treats it,
     // the change does not make it worse.
     if (currentPort == newPort) return hazards;
-    switch (PortBindCall()(newPort)) {
-        case BindOutcome::InUse:
-            if (std::optional<Hazard> inUse = InUseHazard(newPort)) hazards.push_back(std::move(*inUse));
-            break;
-        case BindOutcome::Forbidden:
-            hazards.push_back({HazardKind::PortForbidden, newPort});
-            break;
-        case BindOutcome::Free:
-        case BindOutcome::Unknown:
-            break;
-    }
-    if (std::optional<Hazard> closed = FirewallHazard(newPort, false)) hazards.push_back(std::move(*closed));
+    AppendPortHazards(newPort, hazards);
+    AppendListenerHazards(newPort, hazards);
     return hazards;
 }
 
@@ -82,8 +142,10 @@ std::vector<Hazard> CheckTurnOn(std::optional<std::uint16_t> currentPort) {
     std::vector<Hazard> hazards;
     // Only a flag of exactly 1 certainly refuses; any other value is left to Windows to interpret.
     if (PolicyDenyFlag() == 1u) hazards.push_back({HazardKind::PolicyDenies});
-    if (!currentPort) return hazards;
-    if (std::optional<Hazard> closed = FirewallHazard(*currentPort, true)) hazards.push_back(std::move(*closed));
+    if (currentPort) {
+        if (std::optional<Hazard> closed = FirewallHazard(*currentPort, true)) hazards.push_back(std::move(*closed));
+    }
+    AppendListenerHazards(currentPort.value_or(0), hazards);
     return hazards;
 }
 
@@ -103,17 +165,24 @@ std::vector<Hazard> CheckNlaChange(bool require) {
 FirewallVerdict FirewallVerdictFor(std::uint16_t port) { return firewall::VerdictFor(FirewallReadCall()(), port); }
 
 std::optional<std::vector<std::uint16_t>> RemoteDesktopListeningPorts() {
-    const std::optional<DWORD> pid = RemoteDesktopPidCall()();
-    if (!pid) return std::nullopt;
     const std::optional<std::vector<TcpListener>> listeners = ListenersCall()();
     if (!listeners) return std::nullopt;
+    const std::optional<DWORD> pid = RemoteDesktopPid();
     std::vector<std::uint16_t> ports;
     for (const TcpListener& listener : *listeners)
-        if (listener.pid == *pid) ports.push_back(listener.port);
+        if (IsRemoteDesktopsOwn(listener, pid)) ports.push_back(listener.port);
     if (ports.empty()) return std::nullopt;
     std::sort(ports.begin(), ports.end());
     ports.erase(std::unique(ports.begin(), ports.end()), ports.end());
     return ports;
+}
+
+ServiceSummary RemoteDesktopServiceSummary() {
+    ServiceSummary summary;
+    summary.startType = RemoteDesktopStartTypeCall()();
+    if (const std::optional<ServiceStatus> status = RemoteDesktopStatusCall()()) summary.state = status->state;
+    summary.listenerEnabled = settings::ReadListenerEnabled(RealRegistry());
+    return summary;
 }
 
 FirewallSummary FirewallSummaryFor(std::optional<std::uint16_t> port) {

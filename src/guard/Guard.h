@@ -1,9 +1,11 @@
 #pragma once
 // The lockout guard: checks, made just before a command writes, for what would cut the administrator
-// off from the server although the write itself succeeds (a port another program holds or Windows
-// forbids, a firewall that does not admit the port, a Group Policy value that overrides the local
-// switch). Only hazards that were actually seen are reported: a check that cannot tell says nothing.
-// The checks are quick, send nothing over the network and never wait on a service.
+// off from the server although the write itself succeeds (port 0, a port another program listens on or
+// Windows forbids, a port in the dynamic range, a firewall that does not admit the port, a Group Policy
+// value that overrides the local switch, a Remote Desktop service that is disabled or a listener that
+// is switched off). Only hazards that were actually seen are reported: a check that cannot tell says
+// nothing. The checks are quick and send nothing over the network; the one that asks WMI gives up after
+// a few seconds (Probes.h).
 //
 // The hazards and their text are in Hazard.h, the firewall's decision in FirewallModel.h (both free
 // of Windows calls); each outside effect is a seam of Probes.h.
@@ -23,7 +25,8 @@ namespace guard {
 // Before the port is changed to newPort; currentPort is the port the caller shows as current (a port
 // equal to it, or one held by the Remote Desktop service itself, is no hazard).
 std::vector<Hazard> CheckPortChange(std::uint16_t newPort, std::optional<std::uint16_t> currentPort);
-// Before connections are turned on (policy, and the firewall on the current port when known).
+// Before connections are turned on (policy, the firewall on the current port when known, the service
+// and the listener switch).
 std::vector<Hazard> CheckTurnOn(std::optional<std::uint16_t> currentPort);
 // Before connections are turned off (policy).
 std::vector<Hazard> CheckTurnOff();
@@ -33,8 +36,17 @@ std::vector<Hazard> CheckNlaChange(bool require);
 // What the console's status reports (FirewallVerdict: Admits, Closed, Unknown).
 FirewallVerdict FirewallVerdictFor(std::uint16_t port);
 // The TCP ports the Remote Desktop service listens on now; nothing when Windows does not tell (the
-// service is not running, or its process or its listeners cannot be found).
+// service is not running, or its process or its listeners cannot be found). Its listeners are told by
+// service where Windows names each listener's module, by process where it does not.
 std::optional<std::vector<std::uint16_t>> RemoteDesktopListeningPorts();
+
+// What the console's status reports of the Remote Desktop service and its listener switch.
+struct ServiceSummary {
+    std::optional<DWORD> startType;       // SERVICE_AUTO_START, SERVICE_DEMAND_START, SERVICE_DISABLED, ...
+    std::optional<DWORD> state;           // SERVICE_RUNNING, SERVICE_STOPPED, ...
+    std::optional<bool> listenerEnabled;  // fEnableWinStation of RDP-Tcp; a missing value reads as enabled
+};
+ServiceSummary RemoteDesktopServiceSummary();
 
 // What the console's status reports of the firewall for the configured port.
 struct FirewallSummary {

@@ -16,13 +16,25 @@ enum class HazardKind {
     PolicyAllows,    // Group Policy allows connections: turning them off locally has no effect
     PolicyOverridesNla,  // Group Policy decides Network Level Authentication the other way: the local
                          // change has no effect
+    PortZero,            // port 0: a bind to it takes whatever port Windows picks, so nobody can connect to "0"
+    PortInDynamicRange,  // the port lies in the TCP dynamic range, where ranges can be excluded at each start
+    ServiceDisabled,     // the Remote Desktop service (TermService) will not start: its start type is disabled
+    ListenerDisabled,    // the RDP-Tcp connection is switched off (fEnableWinStation 0): nothing listens
 };
 
 struct Hazard {
     HazardKind kind;
-    std::uint16_t port = 0;      // the port concerned; 0 for the policy hazards
+    // The port concerned: the new port, or for turning on the current one; 0 for the policy hazards, and
+    // for the service and listener hazards when the current port is not known.
+    std::uint16_t port = 0;
     std::wstring ownerImage;     // PortInUse: the owning process's image name, when Windows tells
     unsigned long ownerPid = 0;  // PortInUse: the owning process (a DWORD), 0 when Windows does not tell
+    // PortInUse: the service that listens, when it is not the process itself (a service in a shared
+    // svchost); empty when Windows does not tell.
+    std::wstring ownerService;
+    // PortInDynamicRange: the range the port lies in (first and last port).
+    std::uint16_t rangeFirst = 0;
+    std::uint16_t rangeLast = 0;
     // FirewallClosed: the port Remote Desktop uses now (connections are being turned on), not one it
     // is about to move to; the consequence then reads differently.
     bool isCurrentPort = false;

@@ -6,15 +6,41 @@ namespace {
 
 constexpr const wchar_t* kLineBreak = L"\r\n";
 
-std::wstring PortInUse(const Hazard& hazard) {
-    std::wstring owner;
-    if (!hazard.ownerImage.empty() && hazard.ownerPid != 0) {
-        owner = L"（" + hazard.ownerImage + L"，PID " + base::DecimalText64(hazard.ownerPid) + L"）";
+// PID 4 is the system itself: a port it holds is HTTP.sys's, which IIS, WinRM and others listen through.
+constexpr unsigned long kSystemPid = 4;
+
+std::wstring PidText(unsigned long pid) { return L"PID " + base::DecimalText64(pid); }
+
+// The owner in brackets as far as Windows tells it ("（svchost.exe 中的服务 WinRM，PID 1234）"), or nothing.
+std::wstring OwnerText(const Hazard& hazard) {
+    std::wstring who;
+    if (!hazard.ownerService.empty()) {
+        who = (hazard.ownerImage.empty() ? L"" : hazard.ownerImage + L" 中的") + L"服务 " + hazard.ownerService;
     } else if (hazard.ownerPid != 0) {
-        owner = L"（PID " + base::DecimalText64(hazard.ownerPid) + L"）";
+        who = hazard.ownerImage;
     }
-    return L"端口 " + base::DecimalText64(hazard.port) + L" 已被其他程序" + owner +
-           L"占用，重启后远程桌面将无法在此端口监听。";
+    if (hazard.ownerPid != 0) who += (who.empty() ? L"" : L"，") + PidText(hazard.ownerPid);
+    return who.empty() ? who : L"（" + who + L"）";
+}
+
+std::wstring PortInUse(const Hazard& hazard) {
+    const std::wstring head = L"端口 " + base::DecimalText64(hazard.port);
+    const wchar_t* tail = L"占用，重启后远程桌面将无法在此端口监听。";
+    if (hazard.ownerPid == kSystemPid)
+        return head + L" 已被系统的 HTTP.sys（" + PidText(kSystemPid) + L"，IIS、WinRM 等经由它监听）" + tail;
+    return head + L" 已被其他程序" + OwnerText(hazard) + tail;
+}
+
+std::wstring PortInDynamicRange(const Hazard& hazard) {
+    return L"端口 " + base::DecimalText64(hazard.port) + L" 位于系统的 TCP 动态端口范围（" +
+           base::DecimalText64(hazard.rangeFirst) + L" 至 " + base::DecimalText64(hazard.rangeLast) +
+           L"）内，Hyper-V、WinNAT 或容器等可能在启动时保留该端口，重启后远程桌面可能无法在此端口监听。";
+}
+
+// What follows for the service and listener hazards: no listener after the restart, on the port if known.
+std::wstring NoListener(const Hazard& hazard) {
+    const std::wstring where = hazard.port ? L"在端口 " + base::DecimalText64(hazard.port) + L" 监听" : L"监听任何端口";
+    return L"重启后远程桌面不会" + where + L"，将无法远程连接。";
 }
 
 std::wstring FirewallClosed(const Hazard& hazard) {
@@ -42,6 +68,14 @@ std::wstring Describe(const Hazard& hazard) {
             return L"组策略已设置为允许远程连接，此处的关闭不会生效。";
         case HazardKind::PolicyOverridesNla:
             return L"组策略对网络级别身份验证（NLA）的设置与此相反，且优先于本机设置，此处的修改不会生效。";
+        case HazardKind::PortZero:
+            return L"端口 0 不能用作监听端口：绑定端口 0 时由系统另选一个临时端口，重启后将无法通过端口 0 远程连接。";
+        case HazardKind::PortInDynamicRange:
+            return PortInDynamicRange(hazard);
+        case HazardKind::ServiceDisabled:
+            return L"远程桌面服务（TermService）的启动类型为“禁用”，" + NoListener(hazard);
+        case HazardKind::ListenerDisabled:
+            return L"远程桌面的 RDP-Tcp 连接已被停用（fEnableWinStation 为 0），" + NoListener(hazard);
     }
     return {};
 }

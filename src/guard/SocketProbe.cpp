@@ -1,5 +1,8 @@
 // The in-use test: a socket bound to the port with exclusive use fails exactly when another socket
 // holds the port on some address (SO_EXCLUSIVEADDRUSE, "Using SO_REUSEADDR and SO_EXCLUSIVEADDRUSE").
+// Without exclusive use a wildcard bind succeeds beside a socket bound to one address, so a bind made
+// when the option could not be set tells nothing. A failed bind is only a suspicion: outgoing and
+// TIME_WAIT connections on the port make it fail too; the guard asks the listener tables who holds it.
 // Nothing is listened on and nothing is sent; the sockets are closed at once.
 
 #include <winsock2.h>
@@ -49,15 +52,14 @@ BindOutcome BindFamily(int family, std::uint16_t port) {
     const Winsock& ws = Ws();
     UniqueSocket s(ws.socket(family, SOCK_STREAM, IPPROTO_TCP));
     if (!s) return family == AF_INET6 ? BindOutcome::Free : BindOutcome::Unknown;  // no IPv6 stack: nothing to hold
-    const BOOL on = TRUE;
-    const char* onBytes = reinterpret_cast<const char*>(&on);
-    ws.setsockopt(s.Get(), SOL_SOCKET, SO_EXCLUSIVEADDRUSE, onBytes, sizeof(on));
+    if (SocketOptionCall()(s.Get(), SOL_SOCKET, SO_EXCLUSIVEADDRUSE, TRUE) != 0) return BindOutcome::Unknown;
     sockaddr_storage address{};
     int size = 0;
     const std::uint16_t networkPort = static_cast<std::uint16_t>((port >> 8) | (port << 8));
     if (family == AF_INET6) {
-        // Only the IPv6 side: the IPv4 wildcard is tried on its own.
-        ws.setsockopt(s.Get(), IPPROTO_IPV6, IPV6_V6ONLY, onBytes, sizeof(on));
+        // Only the IPv6 side: the IPv4 wildcard is tried on its own. Should this fail, the bind covers both
+        // sides, which can only find more in use, never less.
+        SocketOptionCall()(s.Get(), IPPROTO_IPV6, IPV6_V6ONLY, TRUE);
         auto* v6 = reinterpret_cast<sockaddr_in6*>(&address);
         v6->sin6_family = AF_INET6;
         v6->sin6_port = networkPort;  // in6addr_any is all zeros
@@ -79,6 +81,13 @@ BindOutcome BindFamily(int family, std::uint16_t port) {
     }
 }
 
+int SetOption(UINT_PTR s, int level, int name, BOOL on) {
+    const Winsock& ws = Ws();
+    if (ws.setsockopt(s, level, name, reinterpret_cast<const char*>(&on), sizeof(on)) == 0) return 0;
+    const int error = ws.lastError();
+    return error != 0 ? error : SOCKET_ERROR;
+}
+
 BindOutcome ProbeBind(std::uint16_t port) {
     if (!Ws().ready) return BindOutcome::Unknown;
     const BindOutcome v4 = BindFamily(AF_INET, port);
@@ -92,6 +101,11 @@ BindOutcome ProbeBind(std::uint16_t port) {
 
 PortBindSeam& PortBindCall() {
     static PortBindSeam seam(&ProbeBind);
+    return seam;
+}
+
+SocketOptionSeam& SocketOptionCall() {
+    static SocketOptionSeam seam(&SetOption);
     return seam;
 }
 

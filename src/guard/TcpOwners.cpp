@@ -1,5 +1,9 @@
-// Who listens on which TCP port: the IP helper's owner tables (GetExtendedTcpTable with
-// TCP_TABLE_OWNER_PID_LISTENER), a process's image name, and the Remote Desktop service's process.
+// Who listens on which TCP port: the IP helper's owner tables (GetExtendedTcpTable) with the module that
+// opened each listener (GetOwnerModuleFromTcpEntry), and a process's image name.
+//
+// The module tells services apart that share one svchost process: for a service the module name is the
+// service's name. Not every system has the module functions (Wine's iphlpapi has neither), and a row's
+// module can be unreadable: the listener then has no module, and the guard matches it by process.
 
 #include <iphlpapi.h>
 #include <winsock2.h>
@@ -8,52 +12,99 @@
 #include <vector>
 
 #include "base/Handles.h"
-#include "guard/Probes.h"
 #include "base/SystemLibrary.h"
+#include "guard/Probes.h"
 
 namespace guard {
 namespace {
 
 using GetTableFn = DWORD WINAPI(PVOID, PDWORD, BOOL, ULONG, TCP_TABLE_CLASS, ULONG);
+using ModuleOf4Fn = DWORD WINAPI(PMIB_TCPROW_OWNER_MODULE, TCPIP_OWNER_MODULE_INFO_CLASS, PVOID, PDWORD);
+using ModuleOf6Fn = DWORD WINAPI(PMIB_TCP6ROW_OWNER_MODULE, TCPIP_OWNER_MODULE_INFO_CLASS, PVOID, PDWORD);
 
-inline void CloseServiceHandleNoThrow(SC_HANDLE handle) noexcept { CloseServiceHandle(handle); }
-using UniqueScHandle = base::UniqueHandle<SC_HANDLE, &CloseServiceHandleNoThrow>;
+constexpr const wchar_t* kIpHelper = L"iphlpapi.dll";
+// PID 0 is the idle process: Windows has no module for it (ERROR_NOT_FOUND), and Wine reports every
+// owner as 0.
+constexpr DWORD kNoProcess = 0;
 
 // The table rows keep the port in network byte order in the low 16 bits.
 std::uint16_t HostPort(DWORD networkPort) {
     return static_cast<std::uint16_t>(((networkPort & 0xFF) << 8) | ((networkPort >> 8) & 0xFF));
 }
 
-// The table of one address family; empty when it cannot be read. The size is asked first and asked
+// One table of one address family; false when it cannot be read. The size is asked first and asked
 // again if the table grew in between.
-bool ReadTable(ULONG family, std::vector<std::uint64_t>& buffer) {
-    static GetTableFn* const getTable = base::SystemFunctionAs<GetTableFn>(L"iphlpapi.dll", "GetExtendedTcpTable");
+bool ReadTable(ULONG family, TCP_TABLE_CLASS kind, std::vector<std::uint64_t>& buffer) {
+    static GetTableFn* const getTable = base::SystemFunctionAs<GetTableFn>(kIpHelper, "GetExtendedTcpTable");
     if (!getTable) return false;
     DWORD size = 0;
     for (int attempt = 0; attempt < 4; ++attempt) {
         buffer.assign(size / sizeof(std::uint64_t) + 1, 0);  // 8-byte elements keep the rows aligned
         size = static_cast<DWORD>(buffer.size() * sizeof(std::uint64_t));
-        const DWORD status = getTable(buffer.data(), &size, FALSE, family, TCP_TABLE_OWNER_PID_LISTENER, 0);
+        const DWORD status = getTable(buffer.data(), &size, FALSE, family, kind, 0);
         if (status == NO_ERROR) return true;
         if (status != ERROR_INSUFFICIENT_BUFFER) return false;
     }
     return false;
 }
 
+// The module name of one row; empty when the function is missing or fails. The buffer holds the
+// TCPIP_OWNER_MODULE_BASIC_INFO and the strings it points to.
+template <class Fn, class Row>
+std::wstring ModuleName(Fn* moduleOf, const Row& row) {
+    if (!moduleOf || row.dwOwningPid == kNoProcess) return {};
+    std::vector<std::uint64_t> buffer(64);
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        DWORD size = static_cast<DWORD>(buffer.size() * sizeof(std::uint64_t));
+        const DWORD status = moduleOf(const_cast<Row*>(&row), TCPIP_OWNER_MODULE_INFO_BASIC, buffer.data(), &size);
+        if (status == NO_ERROR) {
+            const auto* info = reinterpret_cast<const TCPIP_OWNER_MODULE_BASIC_INFO*>(buffer.data());
+            return info->pModuleName ? std::wstring(info->pModuleName) : std::wstring();
+        }
+        if (status != ERROR_INSUFFICIENT_BUFFER) return {};
+        buffer.assign(size / sizeof(std::uint64_t) + 1, 0);
+    }
+    return {};
+}
+
+template <class Table, class Fn>
+void AppendModuleRows(const std::vector<std::uint64_t>& buffer, Fn* moduleOf, std::vector<TcpListener>& out) {
+    const auto* table = reinterpret_cast<const Table*>(buffer.data());
+    for (DWORD i = 0; i < table->dwNumEntries; ++i) {
+        const auto& row = table->table[i];
+        out.push_back({HostPort(row.dwLocalPort), row.dwOwningPid, ModuleName(moduleOf, row)});
+    }
+}
+
 template <class Table>
-void AppendRows(const std::vector<std::uint64_t>& buffer, std::vector<TcpListener>& out) {
+void AppendPidRows(const std::vector<std::uint64_t>& buffer, std::vector<TcpListener>& out) {
     const auto* table = reinterpret_cast<const Table*>(buffer.data());
     for (DWORD i = 0; i < table->dwNumEntries; ++i)
-        out.push_back({HostPort(table->table[i].dwLocalPort), table->table[i].dwOwningPid});
+        out.push_back({HostPort(table->table[i].dwLocalPort), table->table[i].dwOwningPid, {}});
+}
+
+// The listeners of one family, with their modules where the system has the module tables, by process
+// only where it has not; false when neither table can be read.
+template <class ModuleTable, class PidTable, class Fn>
+bool AppendFamily(ULONG family, Fn* moduleOf, std::vector<TcpListener>& out) {
+    std::vector<std::uint64_t> buffer;
+    if (ReadTable(family, TCP_TABLE_OWNER_MODULE_LISTENER, buffer)) {
+        AppendModuleRows<ModuleTable>(buffer, moduleOf, out);
+        return true;
+    }
+    if (!ReadTable(family, TCP_TABLE_OWNER_PID_LISTENER, buffer)) return false;
+    AppendPidRows<PidTable>(buffer, out);
+    return true;
 }
 
 std::optional<std::vector<TcpListener>> ReadListeners() {
-    std::vector<std::uint64_t> buffer;
+    static ModuleOf4Fn* const moduleOf4 = base::SystemFunctionAs<ModuleOf4Fn>(kIpHelper, "GetOwnerModuleFromTcpEntry");
+    static ModuleOf6Fn* const moduleOf6 = base::SystemFunctionAs<ModuleOf6Fn>(kIpHelper, "GetOwnerModuleFromTcp6Entry");
     std::vector<TcpListener> listeners;
-    if (!ReadTable(AF_INET, buffer)) return std::nullopt;
-    AppendRows<MIB_TCPTABLE_OWNER_PID>(buffer, listeners);
+    if (!AppendFamily<MIB_TCPTABLE_OWNER_MODULE, MIB_TCPTABLE_OWNER_PID>(AF_INET, moduleOf4, listeners))
+        return std::nullopt;
     // A computer without IPv6 has no IPv6 table, and no IPv6 listener either.
-    if (ReadTable(AF_INET6, buffer)) AppendRows<MIB_TCP6TABLE_OWNER_PID>(buffer, listeners);
+    AppendFamily<MIB_TCP6TABLE_OWNER_MODULE, MIB_TCP6TABLE_OWNER_PID>(AF_INET6, moduleOf6, listeners);
     return listeners;
 }
 
@@ -68,22 +119,6 @@ std::wstring ReadProcessImage(DWORD pid) {
     return slash == std::wstring::npos ? full : full.substr(slash + 1);
 }
 
-// Least rights throughout: connect to the service manager, query the one service's status. The
-// status is read as it is; a service that is starting or stopping is not waited for.
-std::optional<DWORD> ReadRemoteDesktopPid() {
-    UniqueScHandle manager(OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT));
-    if (!manager) return std::nullopt;
-    UniqueScHandle service(OpenServiceW(manager.Get(), L"TermService", SERVICE_QUERY_STATUS));
-    if (!service) return std::nullopt;
-    SERVICE_STATUS_PROCESS status{};
-    DWORD needed = 0;
-    if (!QueryServiceStatusEx(service.Get(), SC_STATUS_PROCESS_INFO, reinterpret_cast<BYTE*>(&status), sizeof(status),
-                              &needed) ||
-        status.dwProcessId == 0)
-        return std::nullopt;
-    return status.dwProcessId;
-}
-
 }  // namespace
 
 ListenersSeam& ListenersCall() {
@@ -93,11 +128,6 @@ ListenersSeam& ListenersCall() {
 
 ProcessImageSeam& ProcessImageCall() {
     static ProcessImageSeam seam(&ReadProcessImage);
-    return seam;
-}
-
-ServicePidSeam& RemoteDesktopPidCall() {
-    static ServicePidSeam seam(&ReadRemoteDesktopPid);
     return seam;
 }
 

@@ -11,6 +11,7 @@
 #include "driver/ConsoleProgram.h"
 #include "support/JsonReader.h"
 #include "support/RegistryKit.h"
+#include "support/ServiceKit.h"
 
 namespace e2e {
 
@@ -21,6 +22,7 @@ protected:
     void SetUp() override {
         ASSERT_FALSE(ConsoleProgramPath().empty()) << "RDPPORT_COM is not set";
         testkit::RemoveLeftoverPolicyKey();
+        testkit::RepairLeftoverDisabledService();
         ASSERT_EQ(testkit::SeedRemoteDesktop(3389, 1), ERROR_SUCCESS);
     }
     void TearDown() override {

@@ -4,10 +4,12 @@
 #include <gtest/gtest.h>
 
 #include "ConsoleCase.h"
-#include "driver/PortListener.h"
 #include "driver/ProgramCase.h"
 #include "support/JsonReader.h"
+#include "support/PortListener.h"
+#include "support/ProgramTexts.h"
 #include "support/RegistryKit.h"
+#include "support/ServiceKit.h"
 
 namespace {
 
@@ -29,7 +31,10 @@ TEST_F(E2EConsole, StatusJsonDescribesTheSeededServer) {
     EXPECT_FALSE(json["allowed"].boolean);
     EXPECT_TRUE(json["policy"].IsNull());
     EXPECT_FALSE(json["effective"].boolean);
-    EXPECT_TRUE(json["listening"].IsNull()) << "Wine has no Remote Desktop service";
+    EXPECT_TRUE(json["listening"].IsNull()) << "Wine's Remote Desktop service does not run";
+    EXPECT_EQ(json["serviceStartType"].text, L"manual") << "Wine's own TermService";
+    EXPECT_EQ(json["serviceState"].text, L"stopped");
+    EXPECT_TRUE(json["listenerEnabled"].boolean) << "no fEnableWinStation: on";
     EXPECT_EQ(json["firewall"].text, L"unknown") << "Wine's firewall cannot be read";
     EXPECT_TRUE(json["error"].IsNull());
 }
@@ -77,6 +82,80 @@ TEST_F(E2EConsole, APortAnotherProgramListensOnIsRefusedWithThreeAndForceGoesThr
     const testkit::JsonValue forced = Json(Run({L"set-port", port, L"--force", L"--json"}, 0));
     EXPECT_TRUE(forced["forced"].boolean);
     EXPECT_TRUE(BothPortKeysHold(listener.Port()));
+}
+
+// The JSON of a refused change: exactly these hazards (kind and text), refused, nothing written.
+testing::AssertionResult RefusedFor(const testkit::JsonValue& json,
+                                    const std::vector<std::pair<std::wstring, std::wstring>>& hazards) {
+    if (!json["refused"].boolean) return testing::AssertionFailure() << "not refused";
+    if (json["hazards"].items.size() != hazards.size())
+        return testing::AssertionFailure() << json["hazards"].items.size() << " hazards";
+    for (size_t i = 0; i < hazards.size(); ++i) {
+        const testkit::JsonValue& hazard = json["hazards"].items[i];
+        if (hazard["kind"].text != hazards[i].first || hazard["text"].text != hazards[i].second)
+            return testing::AssertionFailure() << "hazard " << i << ": " << Utf8(hazard["kind"].text) << " "
+                                               << Utf8(hazard["text"].text);
+    }
+    return testing::AssertionSuccess();
+}
+
+TEST_F(E2EConsole, PortZeroAndAPortInTheDynamicRangeAreRefusedWithThreeAndForceGoesThrough) {
+    testkit::JsonValue json = Json(Run({L"set-port", L"0", L"--json"}, 3));
+    EXPECT_TRUE(RefusedFor(json, {{L"PortZero", kPortZeroWarning}}));
+    EXPECT_EQ(json["hazards"].items.at(0)["port"].number, 0);
+    EXPECT_TRUE(BothPortKeysHold(3389));
+    const ConsoleOutcome text = Run({L"set-port", L"0"}, 3);
+    EXPECT_NE(text.err.find(Utf8(L"警告：" + kPortZeroWarning)), std::string::npos) << text.err;
+
+    // Wine reports no dynamic range: Windows' default 49152 to 65535 is taken.
+    json = Json(Run({L"set-port", L"50000", L"--json"}, 3));
+    EXPECT_TRUE(RefusedFor(json, {{L"PortInDynamicRange", DynamicRangeWarning(L"50000")}}));
+    EXPECT_TRUE(Json(Run({L"set-port", L"49151", L"--what-if", L"--json"}, 0))["hazards"].items.empty());
+    EXPECT_TRUE(BothPortKeysHold(3389));
+
+    EXPECT_TRUE(Json(Run({L"set-port", L"0", L"--force", L"--json"}, 0))["forced"].boolean);
+    EXPECT_TRUE(BothPortKeysHold(0));
+}
+
+TEST_F(E2EConsole, ADisabledServiceRefusesPortChangesAndEnableAndShowsInStatus) {
+    {
+        const ScopedServiceStartType disabled(SERVICE_DISABLED);
+        ASSERT_EQ(disabled.Status(), static_cast<DWORD>(ERROR_SUCCESS));
+        const testkit::JsonValue status = Json(Run({L"status", L"--json"}, 0));
+        EXPECT_EQ(status["serviceStartType"].text, L"disabled");
+        const ConsoleOutcome text = Run({L"status"}, 0);
+        EXPECT_NE(text.out.find(Utf8(L"远程桌面服务（TermService）启动类型：禁用\r\n")), std::string::npos) << text.out;
+
+        EXPECT_TRUE(RefusedFor(Json(Run({L"set-port", L"3390", L"--json"}, 3)),
+                               {{L"ServiceDisabled", ServiceDisabledWarning(L"3390")}}));
+        EXPECT_TRUE(RefusedFor(Json(Run({L"enable", L"--json"}, 3)),
+                               {{L"ServiceDisabled", ServiceDisabledWarning(L"3389")}}));
+        EXPECT_TRUE(BothPortKeysHold(3389));
+        EXPECT_TRUE(DwordAt(kTerminalServer, kDenyValue, 1));
+        Run({L"disable"}, 0);  // turning off leaves nothing to reach: no refusal
+    }
+    EXPECT_EQ(ServiceStartType(), std::optional<DWORD>(SERVICE_DEMAND_START)) << "put back";
+    Run({L"set-port", L"3390"}, 0);
+    EXPECT_TRUE(BothPortKeysHold(3390));
+}
+
+TEST_F(E2EConsole, AListenerSwitchedOffRefusesPortChangesAndEnableAndShowsInStatus) {
+    const ScopedValue off(kRdpTcp, kListenerSwitchValue, RawValue{REG_DWORD, {0, 0, 0, 0}});
+    ASSERT_EQ(off.Status(), ERROR_SUCCESS);
+    const testkit::JsonValue status = Json(Run({L"status", L"--json"}, 0));
+    EXPECT_FALSE(status["listenerEnabled"].boolean);
+    EXPECT_TRUE(status["serviceStartType"].text == L"manual");
+    const ConsoleOutcome text = Run({L"status"}, 0);
+    EXPECT_NE(text.out.find(Utf8(L"RDP-Tcp 连接（fEnableWinStation）：已停用\r\n")), std::string::npos) << text.out;
+
+    EXPECT_TRUE(RefusedFor(Json(Run({L"set-port", L"3390", L"--json"}, 3)),
+                           {{L"ListenerDisabled", ListenerDisabledWarning(L"3390")}}));
+    EXPECT_TRUE(RefusedFor(Json(Run({L"enable", L"--json"}, 3)),
+                           {{L"ListenerDisabled", ListenerDisabledWarning(L"3389")}}));
+    EXPECT_TRUE(BothPortKeysHold(3389));
+    EXPECT_TRUE(Json(Run({L"enable", L"--force", L"--json"}, 0))["forced"].boolean);
+    EXPECT_TRUE(DwordAt(kTerminalServer, kDenyValue, 0));
+    EXPECT_TRUE(DwordAt(kRdpTcp, kListenerSwitchValue, 0)) << "the program never writes the switch";
 }
 
 TEST_F(E2EConsole, OpenFirewallUnderWineFailsAndChangesNothing) {

@@ -1,22 +1,21 @@
-// The lockout guard in the real exe: a port that another program listens on, and a Group Policy
-// value that overrides the local switch, each bring one warning box before the designed confirmation
-// (Cancel, the default, or closing the box ends the command; OK goes on to the designed boxes). A
-// free port and a missing policy bring exactly the designed boxes.
+// The lockout guard in the real exe: a port that another program listens on, a Group Policy value that
+// overrides the local switch, a disabled Remote Desktop service and a switched-off listener each bring
+// one warning box before the designed confirmation (Cancel, the default, or closing the box ends the
+// command; OK goes on to the designed boxes). A free port and a missing policy bring exactly the
+// designed boxes.
 
 #include <gtest/gtest.h>
 
-#include "driver/PortListener.h"
+#include "support/PortListener.h"
 #include "driver/ProgramCase.h"
 #include "support/ProgramTexts.h"
 #include "support/RegistryKit.h"
+#include "support/ServiceKit.h"
 
 namespace {
 
 using namespace e2e;
 using namespace testkit;
-
-// OK and Cancel, exclamation (MB_ICONWARNING), Cancel the default (MB_DEFBUTTON2).
-const BoxKind kLockoutWarningBox{"lockout warning", {IDOK, IDCANCEL}, IDCANCEL, BoxIcon::Exclamation};
 
 std::wstring InUseWarning(const std::wstring& port, const std::wstring& owner) {
     return L"端口 " + port + L" 已被其他程序" + owner + L"占用，重启后远程桌面将无法在此端口监听。" + kGuardTail;
@@ -24,7 +23,10 @@ std::wstring InUseWarning(const std::wstring& port, const std::wstring& owner) {
 
 class E2EGuard : public ProgramCase {
 protected:
-    void SetUp() override { RemoveLeftoverPolicyKey(); }
+    void SetUp() override {
+        RemoveLeftoverPolicyKey();
+        RepairLeftoverDisabledService();
+    }
     void TearDown() override {
         ProgramCase::TearDown();
         EXPECT_FALSE(PolicyKeyExists()) << "a case left the policy key behind";
@@ -125,6 +127,43 @@ TEST_F(E2EGuard, APolicyThatAllowsConnectionsWarnsBeforeTurningOffAndClosingTheW
     ASSERT_TRUE(Expect(kTurnOffQuestion, kConfirmationBox, IDOK));
     ASSERT_TRUE(Expect(kDone, kInformationBox, IDOK));
     EXPECT_TRUE(DwordAt(kTerminalServer, kDenyValue, 1));
+    EXPECT_TRUE(SettledWithoutBox());
+}
+
+TEST_F(E2EGuard, ADisabledServiceWarnsBeforeAPortChangeCancelChangesNothingOkGoesOn) {
+    const ScopedServiceStartType disabled(SERVICE_DISABLED);
+    ASSERT_EQ(disabled.Status(), static_cast<DWORD>(ERROR_SUCCESS));
+    ASSERT_TRUE(Seed(/*deny=*/0));
+    ASSERT_TRUE(Launch());
+    ASSERT_TRUE(PutNewPort(L"3390"));
+    ASSERT_TRUE(Press(kChangeButton));
+    ASSERT_TRUE(Expect(ServiceDisabledWarning(L"3390") + kGuardTail, kLockoutWarningBox, IDCANCEL));
+    EXPECT_TRUE(SettledWithoutBox());
+    EXPECT_TRUE(BothPortKeysHold(3389));
+
+    ASSERT_TRUE(Press(kChangeButton));
+    ASSERT_TRUE(Expect(ServiceDisabledWarning(L"3390") + kGuardTail, kLockoutWarningBox, IDOK));
+    ASSERT_TRUE(Expect(ChangeQuestion(L"3389", L"3390"), kConfirmationBox, IDOK));
+    ASSERT_TRUE(Expect(kPortChanged, kInformationBox, IDOK));
+    EXPECT_TRUE(BothPortKeysHold(3390));
+    EXPECT_TRUE(SettledWithoutBox());
+}
+
+TEST_F(E2EGuard, AListenerSwitchedOffWarnsBeforeTurningOn) {
+    const ScopedValue off(kRdpTcp, kListenerSwitchValue, RawValue{REG_DWORD, {0, 0, 0, 0}});
+    ASSERT_EQ(off.Status(), ERROR_SUCCESS);
+    ASSERT_TRUE(Seed(/*deny=*/1));
+    ASSERT_TRUE(Launch());
+    ASSERT_TRUE(Press(kOpenButton));
+    ASSERT_TRUE(Expect(ListenerDisabledWarning(L"3389") + kGuardTail, kLockoutWarningBox, IDCANCEL));
+    EXPECT_TRUE(SettledWithoutBox());
+    EXPECT_TRUE(DwordAt(kTerminalServer, kDenyValue, 1));
+
+    ASSERT_TRUE(Press(kOpenButton));
+    ASSERT_TRUE(Expect(ListenerDisabledWarning(L"3389") + kGuardTail, kLockoutWarningBox, IDOK));
+    ASSERT_TRUE(Expect(kTurnOnQuestion, kPlainConfirmationBox, IDOK));
+    ASSERT_TRUE(Expect(kDone, kInformationBox, IDOK));
+    EXPECT_TRUE(DwordAt(kTerminalServer, kDenyValue, 0));
     EXPECT_TRUE(SettledWithoutBox());
 }
 

@@ -146,6 +146,15 @@ struct Model {
 
 class E2EReliability : public ProgramCase {
 protected:
+    // The lockout guard's warning before a change to `port`, if one comes: port 0, or a port in the
+    // dynamic range (Windows' default, as Wine reports none); none for the port the window shows.
+    static std::optional<std::wstring> LockoutWarning(DWORD port, const Model& m) {
+        if (std::to_wstring(port) == m.shownPort) return std::nullopt;
+        if (port == 0) return kPortZeroWarning;
+        if (port >= 49152) return DynamicRangeWarning(std::to_wstring(port));
+        return std::nullopt;
+    }
+
     // Answers the program's next message box after checking that it is the expected one.
     testing::AssertionResult AnswerBox(const std::wstring& text, const BoxKind& kind, int answer) {
         const std::optional<MessageBoxView> box = NextBox();
@@ -188,6 +197,9 @@ protected:
         if (text == m.lastApplied) {
             outcome = "change to the last confirmed text: nothing";
             return testing::AssertionSuccess();
+        }
+        if (const std::optional<std::wstring> warning = LockoutWarning(input.value, m)) {
+            if (auto r = AnswerBox(*warning + kGuardTail, kLockoutWarningBox, IDOK); !r) return r << " (lockout warning)";
         }
         const std::optional<MessageBoxView> question = NextBox();
         if (!question) return testing::AssertionFailure() << "no confirmation for " << Quoted(text);

@@ -38,6 +38,10 @@ FakeGuard::FakeGuard(const RegistryRecorder* recorder) : m_recorder(recorder) {
         calls.back().require = require;
         return nlaHazards;
     };
+    api.RemoteDesktopServiceSummary = [this] {
+        Log("RemoteDesktopServiceSummary", -1);
+        return service;
+    };
 }
 
 FakeGuard::~FakeGuard() { console::Guard() = console::RealGuardApi(); }

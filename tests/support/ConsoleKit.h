@@ -49,6 +49,7 @@ public:
     std::optional<std::vector<guard::firewall::Rule>> ownRules;
     std::optional<std::vector<std::uint16_t>> listening;
     guard::FirewallOpening opening{};
+    guard::ServiceSummary service;  // status: nothing known unless a test sets it
     std::vector<GuardCall> calls;
 
     std::vector<GuardCall> Of(const std::string& function) const;

@@ -27,5 +27,24 @@ inline const std::wstring kUnknownFailure = L"操作失败！错误 未知。";
 inline const std::wstring kGuardTail = L"\r\n\r\n仍要继续吗？";
 inline const std::wstring kPolicyDenies = L"组策略已设置为拒绝远程连接，此处的开启不会生效。";
 inline const std::wstring kPolicyAllows = L"组策略已设置为允许远程连接，此处的关闭不会生效。";
+inline const std::wstring kPortZeroWarning =
+    L"端口 0 不能用作监听端口：绑定端口 0 时由系统另选一个临时端口，重启后将无法通过端口 0 远程连接。";
+// A port in the TCP dynamic range; Windows' default range unless told otherwise.
+inline std::wstring DynamicRangeWarning(const std::wstring& port, const std::wstring& first = L"49152",
+                                        const std::wstring& last = L"65535") {
+    return L"端口 " + port + L" 位于系统的 TCP 动态端口范围（" + first + L" 至 " + last +
+           L"）内，Hyper-V、WinNAT 或容器等可能在启动时保留该端口，重启后远程桌面可能无法在此端口监听。";
+}
+// Nothing will listen after the restart: the port concerned, or "" when it is not known.
+inline std::wstring NoListenerAfterRestart(const std::wstring& port) {
+    return port.empty() ? L"重启后远程桌面不会监听任何端口，将无法远程连接。"
+                        : L"重启后远程桌面不会在端口 " + port + L" 监听，将无法远程连接。";
+}
+inline std::wstring ServiceDisabledWarning(const std::wstring& port) {
+    return L"远程桌面服务（TermService）的启动类型为“禁用”，" + NoListenerAfterRestart(port);
+}
+inline std::wstring ListenerDisabledWarning(const std::wstring& port) {
+    return L"远程桌面的 RDP-Tcp 连接已被停用（fEnableWinStation 为 0），" + NoListenerAfterRestart(port);
+}
 
 }  // namespace testkit

@@ -282,6 +282,23 @@ ScopedVolatileKey::ScopedVolatileKey(std::string path) : m_path(std::move(path))
 
 ScopedVolatileKey::~ScopedVolatileKey() { DeleteTree(m_path); }
 
+ScopedValue::ScopedValue(std::string path, std::string name, const std::optional<RawValue>& value)
+    : m_path(std::move(path)), m_name(std::move(name)), m_before(ReadRaw(m_path, m_name)) {
+    if (value) {
+        m_status = WriteRaw(m_path, m_name, value->type, value->bytes);
+    } else {
+        m_status = m_before ? DeleteValue(m_path, m_name) : ERROR_SUCCESS;
+    }
+}
+
+ScopedValue::~ScopedValue() {
+    if (m_before) {
+        WriteRaw(m_path, m_name, m_before->type, m_before->bytes);
+    } else if (ReadRaw(m_path, m_name)) {
+        DeleteValue(m_path, m_name);
+    }
+}
+
 ScopedPolicyValue::ScopedPolicyValue(std::string name, const RawValue& value) : m_name(std::move(name)) {
     // The outermost missing key along the path is the one to delete afterwards.
     const std::string path = kPolicyKey;

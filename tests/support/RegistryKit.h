@@ -30,6 +30,8 @@ inline constexpr const char* kPortValue = "PortNumber";
 inline constexpr const char* kDenyValue = "fDenyTSConnections";
 // Network Level Authentication: 1 requires it. Under kRdpTcp locally; under kPolicyKey, Group Policy's.
 inline constexpr const char* kNlaValue = "UserAuthentication";
+// The RDP-Tcp connection's own switch: 0 leaves Remote Desktop without a listener.
+inline constexpr const char* kListenerSwitchValue = "fEnableWinStation";
 // Scratch keys of the registry routines' own tests.
 inline constexpr const char* kTestRoot = "SOFTWARE\\RdpPortTests";
 
@@ -134,6 +136,24 @@ public:
 
 private:
     std::string m_path;
+    LSTATUS m_status = ERROR_SUCCESS;
+};
+
+// One value for one scope: written as given, or deleted when given nothing; put back as it was found
+// (or deleted again) after, also when the case fails on the way.
+class ScopedValue {
+public:
+    ScopedValue(std::string path, std::string name, const std::optional<RawValue>& value);
+    ~ScopedValue();
+    ScopedValue(const ScopedValue&) = delete;
+    ScopedValue& operator=(const ScopedValue&) = delete;
+
+    LSTATUS Status() const { return m_status; }
+
+private:
+    std::string m_path;
+    std::string m_name;
+    std::optional<RawValue> m_before;
     LSTATUS m_status = ERROR_SUCCESS;
 };
 

@@ -46,6 +46,7 @@ std::string Utf8(const std::wstring& text) {
 const BoxKind kWarningBox{"warning", {IDOK}, IDOK, BoxIcon::Exclamation};
 const BoxKind kInformationBox{"information", {IDOK}, IDOK, BoxIcon::Information};
 const BoxKind kConfirmationBox{"confirmation", {IDOK, IDCANCEL}, IDCANCEL, BoxIcon::Question};
+const BoxKind kLockoutWarningBox{"lockout warning", {IDOK, IDCANCEL}, IDCANCEL, BoxIcon::Exclamation};
 const BoxKind kPlainConfirmationBox{"plain confirmation", {IDOK, IDCANCEL}, IDOK, BoxIcon::None};
 
 testing::AssertionResult BoxIs(const MessageBoxView& box, HWND owner, const std::wstring& text, const BoxKind& kind) {

@@ -44,6 +44,7 @@ extern const BoxKind kWarningBox;            // OK, exclamation
 extern const BoxKind kInformationBox;        // OK, information
 extern const BoxKind kConfirmationBox;       // OK and Cancel, question, Cancel the default
 extern const BoxKind kPlainConfirmationBox;  // OK and Cancel, no icon, OK the default
+extern const BoxKind kLockoutWarningBox;     // the guard's: OK and Cancel, exclamation, Cancel the default
 
 // The box has the program's caption, is owned by `owner`, shows exactly `text` and looks like `kind`,
 // with the Chinese button texts.
