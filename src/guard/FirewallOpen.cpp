@@ -87,6 +87,8 @@ std::optional<FirewallOpening> WriteRule(const State& before, std::uint16_t port
 }  // namespace
 
 FirewallOpening OpenFirewallPort(std::uint16_t port) {
+    // A rule for "port 0" would admit nothing and could only mislead.
+    if (port == 0) return Failed(OpenFailure::PortZero);
     const State before = FirewallReadCall()();
     if (std::optional<FirewallOpening> refused = RefusalBeforeWriting(before, port)) return *refused;
     if (VerdictFor(before, port, kProtocolTcp) == FirewallVerdict::Admits &&
@@ -123,6 +125,8 @@ std::wstring OpenFailureText(const FirewallOpening& opening) {
     switch (opening.failure) {
         case OpenFailure::None:
             return {};
+        case OpenFailure::PortZero:
+            return L"端口 0 不是可以监听的端口，无法放行";
         case OpenFailure::Unreadable:
             return L"无法读取 Windows 防火墙的设置";
         case OpenFailure::PolicyGoverns:

@@ -165,9 +165,12 @@ std::vector<Hazard> CheckNlaChange(bool require) {
 FirewallVerdict FirewallVerdictFor(std::uint16_t port) { return firewall::VerdictFor(FirewallReadCall()(), port); }
 
 std::optional<std::vector<std::uint16_t>> RemoteDesktopListeningPorts() {
+    const std::optional<ServiceStatus> status = RemoteDesktopStatusCall()();
+    // A service seen stopped listens nowhere: the tables (and the IP helper) need not be read at all.
+    if (status && status->pid == 0) return std::nullopt;
     const std::optional<std::vector<TcpListener>> listeners = ListenersCall()();
     if (!listeners) return std::nullopt;
-    const std::optional<DWORD> pid = RemoteDesktopPid();
+    const std::optional<DWORD> pid = status ? std::optional<DWORD>(status->pid) : std::nullopt;
     std::vector<std::uint16_t> ports;
     for (const TcpListener& listener : *listeners)
         if (IsRemoteDesktopsOwn(listener, pid)) ports.push_back(listener.port);

@@ -65,6 +65,7 @@ FirewallSummary FirewallSummaryFor(std::optional<std::uint16_t> port);
 // the port). Rules of other ports are never changed.
 enum class OpenFailure {
     None,
+    PortZero,          // port 0 is no port anyone can connect to: there is nothing to open
     Unreadable,        // the firewall could not be read
     PolicyGoverns,     // Group Policy makes local rules ineffective
     Blocked,           // blocked however the rules stand: see `problem` (block all inbound, a block rule)
