@@ -8,8 +8,8 @@
 //
 // WMI is a service, and a call into it can hang (a repository being rebuilt, a stuck provider), with no
 // time limit on connecting. So the query runs on a thread of its own, in its own COM apartment, and the
-// caller waits for it kWait at most. The query asks for an enumerator that returns at once and reads
-// forward only, and waits kWait at most for each row. A query still running when the next check comes is
+// caller waits for it kWaitMs at most. The query asks for an enumerator that returns at once and reads
+// forward only, and waits kRowWaitMs at most for each row. A query still running when the next check comes is
 // waited for again instead of being started twice. Nothing comes back when WMI does not answer in time or
 // has no such class (Wine has none); the guard then takes Windows' documented default range.
 
@@ -17,12 +17,7 @@
 #include <wbemcli.h>
 
 #include <algorithm>
-#include <chrono>
-#include <exception>
-#include <future>
-#include <mutex>
-#include <system_error>
-#include <thread>
+#include <new>
 
 #include "base/ComValues.h"
 #include "base/Handles.h"
@@ -35,7 +30,7 @@ namespace {
 constexpr CLSID kClsidWbemLocator = {0x4590F811, 0x1D3A, 0x11D0, {0x89, 0x1F, 0x00, 0xAA, 0x00, 0x4B, 0x2E, 0x24}};
 constexpr IID kIidWbemLocator = {0xDC12A687, 0x737F, 0x11CF, {0x88, 0x4D, 0x00, 0xAA, 0x00, 0x4B, 0x2E, 0x24}};
 
-constexpr std::chrono::milliseconds kWait(3000);
+constexpr DWORD kWaitMs = 3000;
 constexpr long kRowWaitMs = 3000;
 // More rows than Windows has templates: a provider that never ends its list is not read for ever.
 constexpr int kMostRows = 64;
@@ -124,28 +119,55 @@ Ranges QueryRanges() {
     return ranges;
 }
 
-// Starts the query on its own thread unless one still runs, and waits kWait at most for its answer.
+// One query on its own thread. The thread may outlive the caller's wait (WMI stuck), so the caller and
+// the thread each hold a reference; the last one to let go frees it.
+struct Query {
+    base::UniqueKernelHandle done{CreateEventW(nullptr, TRUE, FALSE, nullptr)};
+    Ranges answer;
+    LONG references = 2;
+
+    void Release() {
+        if (InterlockedDecrement(&references) == 0) delete this;
+    }
+    bool Finished() const { return WaitForSingleObject(done.Get(), 0) == WAIT_OBJECT_0; }
+};
+
+DWORD WINAPI RunQuery(void* parameter) {
+    Query* query = static_cast<Query*>(parameter);
+    try {
+        query->answer = QueryRanges();
+    } catch (...) {
+        query->answer.reset();  // out of memory: Windows told nothing
+    }
+    SetEvent(query->done.Get());
+    query->Release();
+    return 0;
+}
+
+// Starts the query on its own thread unless one still runs, and waits kWaitMs at most for its answer.
+// The checks run on one thread (the window's, or the console's), so the last query needs no lock.
 Ranges ReadDynamicRanges() {
-    static std::mutex lock;
-    static std::shared_future<Ranges> query;
-    const std::lock_guard<std::mutex> held(lock);
-    if (!query.valid() || query.wait_for(std::chrono::seconds(0)) == std::future_status::ready) {
-        std::packaged_task<Ranges()> task(&QueryRanges);
-        std::shared_future<Ranges> started = task.get_future().share();
-        try {
-            // Detached: a thread stuck in WMI must not hold up the program, nor its end.
-            std::thread(std::move(task)).detach();
-        } catch (const std::system_error&) {
+    static Query* running = nullptr;
+    if (running && running->Finished()) {
+        running->Release();
+        running = nullptr;
+    }
+    if (!running) {
+        Query* query = new (std::nothrow) Query;
+        if (!query || !query->done) {
+            delete query;
             return std::nullopt;
         }
-        query = std::move(started);
+        // Not waited for at the end: a thread stuck in WMI must not hold up the program, nor its end.
+        base::UniqueKernelHandle thread(CreateThread(nullptr, 0, &RunQuery, query, 0, nullptr));
+        if (!thread) {
+            delete query;
+            return std::nullopt;
+        }
+        running = query;
     }
-    if (query.wait_for(kWait) != std::future_status::ready) return std::nullopt;
-    try {
-        return query.get();
-    } catch (const std::exception&) {
-        return std::nullopt;  // the query ran out of memory: Windows told nothing
-    }
+    if (WaitForSingleObject(running->done.Get(), kWaitMs) != WAIT_OBJECT_0) return std::nullopt;
+    return running->answer;
 }
 
 }  // namespace
