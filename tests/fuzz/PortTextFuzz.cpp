@@ -1,5 +1,6 @@
 // libFuzzer target for the port text routines (common/PortText.h): IsPlainNumber, ToPortNumber,
-// RoundedValue and DecimalText.
+// RoundedValue and DecimalText; and rdpport.com's strict port operand (console/PortArgument.h), which
+// must take exactly ASCII digits standing for 0 to 65535 between spaces and tabs.
 //
 // Input layout:
 //   byte 0     picks the locale separators: its low nibble indexes kFormats (modulo its size), so
@@ -19,6 +20,7 @@
 // On every input it checks what callers of the routines rely on and traps when one fails.
 
 #include "common/PortText.h"
+#include "console/PortArgument.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -385,11 +387,32 @@ void CheckDecimalText(std::int32_t value, const NumberFormat& fmt) {
 
 }  // namespace
 
+// The strict operand against an independent reading: trimmed of spaces and tabs, digits only, and at
+// most five significant digits whose value is at most 65535.
+void CheckStrictPort(const std::wstring& text, const NumberFormat& fmt) {
+    std::optional<std::int32_t> expected;
+    const size_t first = text.find_first_not_of(L" \t");
+    if (first != std::wstring::npos) {
+        const std::wstring core = text.substr(first, text.find_last_not_of(L" \t") - first + 1);
+        bool digits = true;
+        for (wchar_t c : core) digits = digits && c >= L'0' && c <= L'9';
+        const size_t significant = core.find_first_not_of(L'0');
+        const std::wstring number = significant == std::wstring::npos ? L"0" : core.substr(significant);
+        if (digits && number.size() <= 5) {
+            std::int32_t value = 0;
+            for (wchar_t c : number) value = value * 10 + (c - L'0');
+            if (value <= 65535) expected = value;
+        }
+    }
+    if (console::PortArgument(text) != expected) Fail("PortArgument", text, fmt);
+}
+
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     if (size == 0) return 0;
     const NumberFormat& fmt = kFormats[(data[0] & 0x0F) % kFormatCount];
     const std::wstring text = Decode(data + 1, data + size, fmt);
     CheckText(text, fmt);
+    CheckStrictPort(text, fmt);
 
     CheckDecimalText(common::ToPortNumber(text, fmt), fmt);
     if (size >= 5) {
