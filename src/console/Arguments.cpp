@@ -32,6 +32,7 @@ bool TakeOption(const std::wstring& lowered, Options& options, bool& help) {
     if (lowered == L"--what-if") return options.whatIf = true;
     if (lowered == L"--force") return options.force = true;
     if (lowered == L"--open-firewall") return options.openFirewall = true;
+    if (lowered == L"--apply") return options.apply = true;
     if (lowered == L"--help" || lowered == L"-h" || lowered == L"/?") return help = true;
     return false;
 }
@@ -44,6 +45,7 @@ std::wstring MisplacedOption(Command command, const Options& options) {
                         command == Command::Nla;
     if (options.force && !writes) return L"--force";
     if (options.openFirewall && command != Command::SetPort && command != Command::Enable) return L"--open-firewall";
+    if (options.apply && command != Command::SetPort) return L"--apply";
     return {};
 }
 

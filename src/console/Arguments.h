@@ -24,6 +24,7 @@ struct Options {
     bool whatIf = false;
     bool force = false;
     bool openFirewall = false;
+    bool apply = false;  // set-port: restart the Remote Desktop service so the port takes effect now
 };
 
 struct Invocation {

@@ -5,8 +5,12 @@
 //   3. under the machine-wide write lock, --open-firewall: the firewall first, so that when it cannot be changed nothing else is, and the
 //      registry never points at a port the program failed to open;
 //   4. --what-if stops here, having reported what would change;
-//   5. the registry write.
+//   5. the registry write;
+//   6. set-port --apply: the restart of the Remote Desktop service, and a look at where it listens then.
+// What --apply needs (the right to stop and start the service and its running dependents) is checked
+// between 2 and 3, so that a restart that could not be made leaves nothing written.
 
+#include <algorithm>
 #include <functional>
 #include <vector>
 
@@ -72,8 +76,10 @@ bool OpenFirewall(ChangeReport& report, std::optional<std::uint16_t> port) {
 
 // Steps 2 to 5; `write` makes the registry write and says whether anything was written.
 void Carry(ChangeReport& report, std::optional<std::uint16_t> firewallPort,
-           const std::function<std::optional<Failure>(bool& wroteSomething)>& write) {
+           const std::function<std::optional<Failure>(bool& wroteSomething)>& write,
+           const std::function<bool()>& mayGoOn = nullptr) {
     if (Refuses(report, firewallPort)) return;
+    if (mayGoOn && !mayGoOn()) return;
     // Every write below (firewall and registry) under the one lock both programs take.
     std::optional<settings::WriteLock> lock;
     if (!report.options.whatIf && (report.options.openFirewall || !report.alreadySet)) {
@@ -116,6 +122,22 @@ std::optional<Failure> WritePortKeys(std::int32_t port, std::vector<PortKeyWrite
     return Failure{firstFailure, PortWriteFailureText(port, writes)};
 }
 
+// Step 6. Only a service seen listening on the port counts as applied: a restart alone proves nothing.
+void Apply(ChangeReport& report, const guard::RestartPlan& plan, std::uint16_t port) {
+    report.apply.restartTried = true;
+    const guard::RestartOutcome outcome = Guard().Restart(plan);
+    report.apply.restarted = outcome.restarted;
+    report.apply.restartSeconds = outcome.seconds;
+    if (!outcome.restarted) {
+        Fail(report, {static_cast<long>(outcome.error), RestartFailureText(port, outcome)});
+        return;
+    }
+    report.apply.listeningAfter = Guard().AwaitListening(port);
+    const auto& seen = report.apply.listeningAfter;
+    report.apply.applied = seen && std::find(seen->begin(), seen->end(), port) != seen->end();
+    if (!report.apply.applied) Fail(report, {0, NotListeningText(port, seen)});
+}
+
 }  // namespace
 
 ChangeReport RunSetPort(std::int32_t port, const Options& options) {
@@ -130,7 +152,17 @@ ChangeReport RunSetPort(std::int32_t port, const Options& options) {
     report.alreadySet = writes[0].heldAlready && writes[1].heldAlready;
     const auto newPort = static_cast<std::uint16_t>(port);
     report.hazards = Guard().CheckPortChange(newPort, report.previousPort);
-    Carry(report, newPort, [port, &writes](bool& wrote) { return WritePortKeys(port, writes, wrote); });
+    guard::RestartPlan plan;
+    const auto mayRestart = [&report, &plan] {
+        plan = Guard().PrepareRestart();
+        if (plan.error == 0) return true;
+        Fail(report, {static_cast<long>(plan.error), RestartRefusedText(plan)});
+        return false;
+    };
+    Carry(report, newPort, [port, &writes](bool& wrote) { return WritePortKeys(port, writes, wrote); },
+          options.apply ? std::function<bool()>(mayRestart) : nullptr);
+    // The registry holds the port now (written, or already there): the restart puts it into effect.
+    if (options.apply && !options.whatIf && !report.refused && !report.error) Apply(report, plan, newPort);
     return report;
 }
 

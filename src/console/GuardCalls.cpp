@@ -6,7 +6,9 @@ GuardApi RealGuardApi() {
     return {&guard::CheckPortChange,    &guard::CheckTurnOn,
             &guard::CheckTurnOff,       &guard::FirewallSummaryFor,
             &guard::RemoteDesktopListeningPorts, &guard::OpenFirewallPort,
-            &guard::CheckNlaChange,       &guard::RemoteDesktopServiceSummary};
+            &guard::CheckNlaChange,       &guard::RemoteDesktopServiceSummary,
+            &guard::PrepareRemoteDesktopRestart, &guard::RestartRemoteDesktop,
+            &guard::AwaitRemoteDesktopListening};
 }
 
 GuardApi& Guard() {

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "guard/Guard.h"
+#include "guard/ServiceRestart.h"
 
 namespace console {
 
@@ -21,6 +22,10 @@ struct GuardApi {
     std::function<std::vector<guard::Hazard>(bool)> CheckNlaChange;
     // status: the service's start type and state, and the RDP-Tcp listener switch.
     std::function<guard::ServiceSummary()> RemoteDesktopServiceSummary;
+    // set-port --apply: what may be restarted (before any write), the restart, the listeners after it.
+    std::function<guard::RestartPlan()> PrepareRestart;
+    std::function<guard::RestartOutcome(const guard::RestartPlan&)> Restart;
+    std::function<std::optional<std::vector<std::uint16_t>>(std::uint16_t)> AwaitListening;
 };
 
 // The guard's own functions.

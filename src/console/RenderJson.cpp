@@ -177,6 +177,26 @@ void WriteServiceKeys(JsonWriter& json, const guard::ServiceSummary& service) {
     json.Key("listenerEnabled").BoolOrNull(service.listenerEnabled);
 }
 
+// set-port --apply: applied, listeningAfter, restartSeconds (whole seconds, rounded) and the restart's
+// warning.
+void WriteApply(JsonWriter& json, const ApplyOutcome& apply) {
+    json.Key("applied").Bool(apply.applied).Key("listeningAfter");
+    if (apply.listeningAfter) {
+        json.BeginArray();
+        for (const std::uint16_t port : *apply.listeningAfter) json.Number(port);
+        json.EndArray();
+    } else {
+        json.Null();
+    }
+    json.Key("restartSeconds");
+    if (apply.restartSeconds) {
+        json.Number(static_cast<std::int64_t>(*apply.restartSeconds + 0.5));  // whole seconds
+    } else {
+        json.Null();
+    }
+    json.Key("restartNote").String(RestartDropsConnectionsText());
+}
+
 std::wstring Finished(JsonWriter& json) {
     json.EndObject();
     return json.Text() + L"\r\n";
@@ -263,6 +283,7 @@ std::wstring ChangeJson(const ChangeReport& report) {
     WriteHazards(json, report.hazards);
     json.Key("refused").Bool(report.refused).Key("forced").Bool(report.forced);
     WriteFirewallRule(json, report.firewall);
+    if (report.options.apply) WriteApply(json, report.apply);
     json.Key("error");
     WriteFailure(json, report.error);
     return Finished(json);

@@ -111,9 +111,15 @@ void PrintHazards(const ChangeReport& report, OutputSink& sink) {
 std::wstring Outcome(const ChangeReport& report) {
     const bool whatIf = report.options.whatIf;
     if (report.command == Command::SetPort) {
+        if (report.alreadySet && report.apply.applied)
+            return L"两处端口设置已经是 " + Number(report.port) + L"；远程桌面服务已重新启动，正在端口 " + Number(report.port) +
+                   L" 监听。";
         if (report.alreadySet) return L"两处端口设置已经是 " + Number(report.port) + L"，无需修改。";
         const std::wstring from = report.previousPort ? L"由 " + Number(*report.previousPort) + L" " : L"";
         if (whatIf) return L"将把端口" + from + L"改为 " + Number(report.port) + L"（两处端口设置）。";
+        if (report.apply.applied)
+            return L"端口已" + from + L"改为 " + Number(report.port) + L"（两处端口设置均已写入），远程桌面服务已重新启动，正在端口 " +
+                   Number(report.port) + L" 监听。";
         return L"端口已" + from + L"改为 " + Number(report.port) + L"（两处端口设置均已写入），重新启动计算机后生效。";
     }
     if (report.command == Command::Nla) return NlaOutcome(report);
@@ -161,6 +167,7 @@ void PrintChangeText(const ChangeReport& report, OutputSink& sink) {
     if (report.forced) sink.Err(L"已按 --force 忽略上述风险。\r\n");
     if (report.options.whatIf) sink.Out(L"（--what-if：未写入任何内容）\r\n");
     sink.Out(FirewallLine(report));
+    if (report.options.apply) sink.Out((report.options.whatIf ? L"（--apply）" : L"") + RestartDropsConnectionsText() + L"\r\n");
     if (report.error) {
         sink.Err(L"失败：" + report.error->text + L"\r\n");
         if (report.error->code == ERROR_ACCESS_DENIED)
@@ -170,6 +177,8 @@ void PrintChangeText(const ChangeReport& report, OutputSink& sink) {
     sink.Out(Outcome(report) + L"\r\n");
     if (report.command == Command::Nla && !report.required)
         sink.Out(NlaOffNote() + L"\r\n");
+    if (report.options.apply && report.options.whatIf)
+        sink.Out(L"将重新启动远程桌面服务，使端口 " + Number(report.port) + L" 立即生效。\r\n");
     if (report.command == Command::SetPort && !report.alreadySet && report.firewall.step == FirewallStep::NotAsked)
         sink.Out(L"重新启动之前，请确认防火墙（以及服务器前的云安全组）放行 TCP " + Number(report.port) +
                  L"，否则将无法远程连接。\r\n");

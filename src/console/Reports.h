@@ -9,6 +9,7 @@
 
 #include "console/Arguments.h"
 #include "guard/Guard.h"
+#include "guard/ServiceRestart.h"
 #include "settings/SettingsCore.h"
 
 namespace console {
@@ -120,6 +121,15 @@ struct FirewallOutcome {
     std::vector<std::wstring> rules;  // Added: the rules written
 };
 
+// set-port --apply: the restart of the Remote Desktop service after the write.
+struct ApplyOutcome {
+    bool restartTried = false;  // the service manager was asked to stop the service
+    bool restarted = false;     // it (and its dependents) stopped and ran again
+    bool applied = false;       // and it was then seen listening on the port asked for
+    std::optional<std::vector<std::uint16_t>> listeningAfter;
+    std::optional<double> restartSeconds;
+};
+
 // set-port, enable, disable and nla.
 struct ChangeReport {
     Command command = Command::SetPort;
@@ -135,6 +145,7 @@ struct ChangeReport {
     bool forced = false;                        // hazards were seen and --force went ahead
     bool changed = false;                       // something was (--what-if: would be) changed
     FirewallOutcome firewall;
+    ApplyOutcome apply;
     std::optional<Failure> error;
     int exitCode = kExitDone;
 };

@@ -45,6 +45,51 @@ std::wstring PortWriteFailureText(std::int32_t port, const std::vector<PortKeyWr
     return text + L"。";
 }
 
+namespace {
+
+std::wstring ServiceName(const std::wstring& name) {
+    return name == guard::kRemoteDesktopServiceName ? L"远程桌面服务（" + name + L"）" : L"服务 " + name;
+}
+
+std::wstring PortList(const std::vector<std::uint16_t>& ports) {
+    std::wstring text;
+    for (const std::uint16_t port : ports) text += (text.empty() ? L"" : L"、") + base::DecimalText64(port);
+    return text;
+}
+
+}  // namespace
+
+std::wstring RestartRefusedText(const guard::RestartPlan& plan) {
+    const bool own = plan.failedService == guard::kRemoteDesktopServiceName;
+    return L"无法重新启动" + ServiceName(plan.failedService) +
+           (own ? L"" : L"（它依赖于远程桌面服务，须随之停止和启动）") + L"：" +
+           base::SystemErrorClause(plan.error) + L"；未作任何修改。";
+}
+
+std::wstring RestartFailureText(std::uint16_t port, const guard::RestartOutcome& outcome) {
+    const std::wstring name = ServiceName(outcome.failedService);
+    const bool stop = outcome.step == guard::RestartStep::Stop;
+    std::wstring what;
+    if (outcome.error == WAIT_TIMEOUT) {
+        const DWORD seconds = (guard::ServiceWaitMs() + 999) / 1000;
+        what = name + L" 在 " + base::DecimalText64(seconds) + (stop ? L" 秒内未停止" : L" 秒内未启动") + L"，未再等待";
+    } else {
+        what = (stop ? L"未能停止" : L"未能启动") + name + L"：" + base::SystemErrorClause(outcome.error);
+    }
+    return what + L"。端口 " + base::DecimalText64(port) + L" 已写入注册表，远程桌面服务下次启动时生效。";
+}
+
+std::wstring NotListeningText(std::uint16_t port, const std::optional<std::vector<std::uint16_t>>& seen) {
+    const std::wstring number = base::DecimalText64(port);
+    std::wstring text = L"远程桌面服务已重新启动，但未见它在端口 " + number + L" 监听（";
+    text += seen ? L"它正在监听：" + PortList(*seen) : std::wstring(L"未发现它在监听任何端口");
+    return text + L"）。端口 " + number + L" 已写入注册表。";
+}
+
+std::wstring RestartDropsConnectionsText() {
+    return L"重新启动远程桌面服务会断开本服务器上的所有远程桌面连接，包括您自己的连接（会话保持登录，可重新连接）。";
+}
+
 std::wstring UsageText() {
     return L"rdpport.com —— " + std::wstring(common::kProgramTitle) + L"的命令行程序\r\n"
            L"\r\n"
@@ -67,14 +112,20 @@ std::wstring UsageText() {
            L"  --what-if          只报告将要修改的内容和发现的风险，不写入任何内容\r\n"
            L"  --force            发现风险时仍然修改（set-port、enable、disable、nla）\r\n"
            L"  --open-firewall    先在 Windows 防火墙中放行该 TCP 端口，成功后才修改注册表（set-port、enable）\r\n"
+           L"  --apply            （仅 set-port）写入后重新启动远程桌面服务（TermService）及依赖它的服务，\r\n"
+           L"                     使新端口立即生效；写入之前先确认有权停止和启动这些服务，否则不作任何修改。\r\n"
+           L"                     重新启动会断开本服务器上的所有远程桌面连接，包括您自己的连接\r\n"
+           L"                     （会话保持登录，可重新连接）。每次停止和启动最多等待 30 秒；\r\n"
+           L"                     只有看到服务在新端口监听才算成功（退出代码 0），否则退出代码为 1\r\n"
+           L"                     （JSON 另含 applied、listeningAfter、restartSeconds）\r\n"
            L"\r\n"
            L"退出代码：\r\n"
            L"  0  完成，或无需修改\r\n"
-           L"  1  失败（例如注册表拒绝访问、防火墙无法修改）\r\n"
+           L"  1  失败（例如注册表拒绝访问、防火墙无法修改，或 --apply 无法重新启动服务、重新启动后未在新端口监听）\r\n"
            L"  2  用法错误或端口无效（未读取、未写入任何内容）\r\n"
            L"  3  因发现风险而拒绝修改（确认后可加 --force）\r\n"
            L"\r\n"
-           L"修改需要管理员权限：请在以管理员身份运行的会话中执行（status 不需要）。端口修改在重新启动计算机后生效。\r\n";
+           L"修改需要管理员权限：请在以管理员身份运行的会话中执行（status 不需要）。端口修改在重新启动计算机（或加 --apply 重新启动远程桌面服务）后生效。\r\n";
 }
 
 }  // namespace console

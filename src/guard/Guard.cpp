@@ -164,7 +164,9 @@ std::vector<Hazard> CheckNlaChange(bool require) {
 
 FirewallVerdict FirewallVerdictFor(std::uint16_t port) { return firewall::VerdictFor(FirewallReadCall()(), port); }
 
-std::optional<std::vector<std::uint16_t>> RemoteDesktopListeningPorts() {
+namespace {
+
+std::optional<std::vector<std::uint16_t>> ListeningPorts(std::optional<std::uint16_t> unnamedOwnerPort) {
     const std::optional<ServiceStatus> status = RemoteDesktopStatusCall()();
     // A service seen stopped listens nowhere: the tables (and the IP helper) need not be read at all.
     if (status && status->pid == 0) return std::nullopt;
@@ -173,11 +175,21 @@ std::optional<std::vector<std::uint16_t>> RemoteDesktopListeningPorts() {
     const std::optional<DWORD> pid = status ? std::optional<DWORD>(status->pid) : std::nullopt;
     std::vector<std::uint16_t> ports;
     for (const TcpListener& listener : *listeners)
-        if (IsRemoteDesktopsOwn(listener, pid)) ports.push_back(listener.port);
+        if (IsRemoteDesktopsOwn(listener, pid) ||
+            (unnamedOwnerPort == listener.port && listener.pid == 0 && listener.module.empty()))
+            ports.push_back(listener.port);
     if (ports.empty()) return std::nullopt;
     std::sort(ports.begin(), ports.end());
     ports.erase(std::unique(ports.begin(), ports.end()), ports.end());
     return ports;
+}
+
+}  // namespace
+
+std::optional<std::vector<std::uint16_t>> RemoteDesktopListeningPorts() { return ListeningPorts(std::nullopt); }
+
+std::optional<std::vector<std::uint16_t>> RemoteDesktopListeningPortsExpecting(std::uint16_t expected) {
+    return ListeningPorts(expected);
 }
 
 ServiceSummary RemoteDesktopServiceSummary() {

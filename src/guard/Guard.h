@@ -39,6 +39,11 @@ FirewallVerdict FirewallVerdictFor(std::uint16_t port);
 // service is not running, or its process or its listeners cannot be found). Its listeners are told by
 // service where Windows names each listener's module, by process where it does not.
 std::optional<std::vector<std::uint16_t>> RemoteDesktopListeningPorts();
+// The same, with one more rule for a service just restarted on `expected`: a listener on that port whose
+// owner Windows does not name at all (no module and process 0, as Wine's listener tables give every
+// listener) counts as the service's, since nothing tells it apart. A listener with a named owner that is
+// not the service still does not count.
+std::optional<std::vector<std::uint16_t>> RemoteDesktopListeningPortsExpecting(std::uint16_t expected);
 
 // What the console's status reports of the Remote Desktop service and its listener switch.
 struct ServiceSummary {

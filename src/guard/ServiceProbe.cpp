@@ -9,20 +9,14 @@
 
 #include "base/Handles.h"
 #include "guard/Probes.h"
+#include "guard/ServiceHandle.h"
 
 namespace guard {
 namespace {
 
 constexpr const wchar_t* kServiceName = L"TermService";
 
-inline void CloseServiceHandleNoThrow(SC_HANDLE handle) noexcept { CloseServiceHandle(handle); }
-using UniqueScHandle = base::UniqueHandle<SC_HANDLE, &CloseServiceHandleNoThrow>;
-
-UniqueScHandle OpenRemoteDesktopService(DWORD rights) {
-    UniqueScHandle manager(OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT));
-    if (!manager) return UniqueScHandle();
-    return UniqueScHandle(OpenServiceW(manager.Get(), kServiceName, rights));
-}
+UniqueScHandle OpenRemoteDesktopService(DWORD rights) { return OpenNamedService(kServiceName, rights); }
 
 std::optional<ServiceStatus> ReadStatus() {
     const UniqueScHandle service = OpenRemoteDesktopService(SERVICE_QUERY_STATUS);

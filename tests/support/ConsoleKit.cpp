@@ -38,6 +38,18 @@ FakeGuard::FakeGuard(const RegistryRecorder* recorder) : m_recorder(recorder) {
         calls.back().require = require;
         return nlaHazards;
     };
+    api.PrepareRestart = [this] {
+        Log("PrepareRestart", -1);
+        return restartPlan;
+    };
+    api.Restart = [this](const guard::RestartPlan&) {
+        Log("Restart", -1);
+        return restartOutcome;
+    };
+    api.AwaitListening = [this](std::uint16_t port) {
+        Log("AwaitListening", port);
+        return listeningAfter;
+    };
     api.RemoteDesktopServiceSummary = [this] {
         Log("RemoteDesktopServiceSummary", -1);
         return service;

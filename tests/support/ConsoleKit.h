@@ -50,6 +50,10 @@ public:
     std::optional<std::vector<std::uint16_t>> listening;
     guard::FirewallOpening opening{};
     guard::ServiceSummary service;  // status: nothing known unless a test sets it
+    // set-port --apply: what may be restarted, how the restart went, the ports seen after it.
+    guard::RestartPlan restartPlan;
+    guard::RestartOutcome restartOutcome{true};
+    std::optional<std::vector<std::uint16_t>> listeningAfter;
     std::vector<GuardCall> calls;
 
     std::vector<GuardCall> Of(const std::string& function) const;

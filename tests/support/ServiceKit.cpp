@@ -38,6 +38,26 @@ DWORD SetStartType(DWORD startType) {
 
 }  // namespace
 
+std::optional<DWORD> ServiceState() {
+    const ServiceHandle service(SERVICE_QUERY_STATUS);
+    SERVICE_STATUS status{};
+    if (!service.Get() || !QueryServiceStatus(service.Get(), &status)) return std::nullopt;
+    return status.dwCurrentState;
+}
+
+ScopedServiceState::~ScopedServiceState() {
+    if (!m_before || ServiceState() == m_before) return;
+    const ServiceHandle service(SERVICE_STOP | SERVICE_START);
+    SERVICE_STATUS status{};
+    if (*m_before == SERVICE_STOPPED) {
+        ControlService(service.Get(), SERVICE_CONTROL_STOP, &status);
+    } else {
+        StartServiceW(service.Get(), 0, nullptr);
+    }
+    for (int i = 0; i < 100 && ServiceState() != m_before; ++i) Sleep(100);
+    EXPECT_EQ(ServiceState(), m_before) << "TermService was not put back as it was found";
+}
+
 std::optional<DWORD> ServiceStartType() {
     const ServiceHandle service(SERVICE_QUERY_CONFIG);
     if (!service.Get()) return std::nullopt;

@@ -30,6 +30,24 @@ private:
     DWORD m_status = ERROR_SUCCESS;
 };
 
+// The service's state now (SERVICE_RUNNING, SERVICE_STOPPED, ...); nothing when it cannot be read.
+std::optional<DWORD> ServiceState();
+
+// Puts the service back running or stopped, as it was found, when the object goes (also when the case
+// fails on the way): for cases that restart it. Waits at most 10 s for it to get there.
+class ScopedServiceState {
+public:
+    ScopedServiceState() : m_before(ServiceState()) {}
+    ~ScopedServiceState();
+    ScopedServiceState(const ScopedServiceState&) = delete;
+    ScopedServiceState& operator=(const ScopedServiceState&) = delete;
+
+    std::optional<DWORD> Before() const { return m_before; }
+
+private:
+    std::optional<DWORD> m_before;
+};
+
 // A disabled service can only have been left by a case that could not clean up (its program was
 // killed): it is set back to manual, Wine's own start type for it.
 void RepairLeftoverDisabledService();
