@@ -19,12 +19,7 @@ const std::wstring kDropsConnections = L"断开本服务器上的所有远程桌
 
 class ConsoleApplyTest : public SeededTest {
 protected:
-    static JsonValue Json(const ConsoleRun& run) {
-        EXPECT_EQ(run.err, L"") << "nothing on stderr under --json";
-        const auto json = run.Json();
-        EXPECT_TRUE(json) << console::Utf8(run.out);
-        return json ? *json : JsonValue{};
-    }
+    static JsonValue Json(const ConsoleRun& run) { return JsonOf(run); }
     static std::vector<std::int64_t> Numbers(const JsonValue& array) {
         std::vector<std::int64_t> numbers;
         for (const JsonValue& item : array.items) numbers.push_back(item.number);

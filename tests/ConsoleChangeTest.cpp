@@ -20,12 +20,7 @@ std::string Joined(const Args& args) {
 
 class ConsoleChangeTest : public SeededTest {
 protected:
-    static JsonValue Json(const ConsoleRun& run) {
-        EXPECT_EQ(run.err, L"") << "nothing on stderr under --json";
-        const auto json = run.Json();
-        EXPECT_TRUE(json) << console::Utf8(run.out);
-        return json ? *json : JsonValue{};
-    }
+    static JsonValue Json(const ConsoleRun& run) { return JsonOf(run); }
 };
 
 TEST_F(ConsoleChangeTest, SetPortWritesBothKeysAfterAskingTheGuardAboutTheNewAndCurrentPort) {

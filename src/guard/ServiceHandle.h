@@ -3,6 +3,8 @@
 
 #include <windows.h>
 
+#include <optional>
+
 #include "base/Handles.h"
 
 namespace guard {
@@ -16,6 +18,19 @@ inline UniqueScHandle OpenNamedService(const wchar_t* name, DWORD rights) {
     UniqueScHandle manager(OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT));
     if (!manager) return UniqueScHandle();
     return UniqueScHandle(OpenServiceW(manager.Get(), name, rights));
+}
+
+// The named service's state and process (QueryServiceStatusEx), opened with query rights only;
+// nothing when the service cannot be opened or asked.
+inline std::optional<SERVICE_STATUS_PROCESS> QueryNamedService(const wchar_t* name) {
+    const UniqueScHandle service = OpenNamedService(name, SERVICE_QUERY_STATUS);
+    if (!service) return std::nullopt;
+    SERVICE_STATUS_PROCESS status{};
+    DWORD needed = 0;
+    if (!QueryServiceStatusEx(service.Get(), SC_STATUS_PROCESS_INFO, reinterpret_cast<BYTE*>(&status), sizeof(status),
+                              &needed))
+        return std::nullopt;
+    return status;
 }
 
 }  // namespace guard

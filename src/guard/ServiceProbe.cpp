@@ -19,14 +19,9 @@ constexpr const wchar_t* kServiceName = L"TermService";
 UniqueScHandle OpenRemoteDesktopService(DWORD rights) { return OpenNamedService(kServiceName, rights); }
 
 std::optional<ServiceStatus> ReadStatus() {
-    const UniqueScHandle service = OpenRemoteDesktopService(SERVICE_QUERY_STATUS);
-    if (!service) return std::nullopt;
-    SERVICE_STATUS_PROCESS status{};
-    DWORD needed = 0;
-    if (!QueryServiceStatusEx(service.Get(), SC_STATUS_PROCESS_INFO, reinterpret_cast<BYTE*>(&status), sizeof(status),
-                              &needed))
-        return std::nullopt;
-    return ServiceStatus{status.dwCurrentState, status.dwProcessId};
+    const std::optional<SERVICE_STATUS_PROCESS> status = QueryNamedService(kServiceName);
+    if (!status) return std::nullopt;
+    return ServiceStatus{status->dwCurrentState, status->dwProcessId};
 }
 
 // QueryServiceConfigW: asked for the size first, then into a buffer of that size (the configuration

@@ -50,14 +50,9 @@ DWORD RealStart(const std::wstring& name) {
 }
 
 std::optional<DWORD> RealState(const std::wstring& name) {
-    const UniqueScHandle service = OpenNamedService(name.c_str(), SERVICE_QUERY_STATUS);
-    if (!service) return std::nullopt;
-    SERVICE_STATUS_PROCESS status{};
-    DWORD needed = 0;
-    if (!QueryServiceStatusEx(service.Get(), SC_STATUS_PROCESS_INFO, reinterpret_cast<BYTE*>(&status), sizeof(status),
-                              &needed))
-        return std::nullopt;
-    return status.dwCurrentState;
+    const std::optional<SERVICE_STATUS_PROCESS> status = QueryNamedService(name.c_str());
+    if (!status) return std::nullopt;
+    return status->dwCurrentState;
 }
 
 // Waits until the service reports `wanted`, at most ServiceWaitMs(). A service that falls back to

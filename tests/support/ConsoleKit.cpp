@@ -1,5 +1,7 @@
 #include "support/ConsoleKit.h"
 
+#include <gtest/gtest.h>
+
 #include "console/Output.h"
 
 namespace testkit {
@@ -70,6 +72,13 @@ std::vector<GuardCall> FakeGuard::Of(const std::string& function) const {
 }
 
 std::optional<JsonValue> ConsoleRun::Json() const { return ParseJson(console::Utf8(out)); }
+
+JsonValue JsonOf(const ConsoleRun& run) {
+    EXPECT_EQ(run.err, L"") << "nothing on stderr under --json";
+    const std::optional<JsonValue> json = run.Json();
+    EXPECT_TRUE(json) << console::Utf8(run.out);
+    return json ? *json : JsonValue{};
+}
 
 ConsoleRun RunConsole(const std::vector<std::wstring>& args) {
     RecordingSink sink;

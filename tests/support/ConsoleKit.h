@@ -71,6 +71,9 @@ struct ConsoleRun {
     std::optional<JsonValue> Json() const;  // stdout parsed as JSON
 };
 ConsoleRun RunConsole(const std::vector<std::wstring>& args);
+// A --json run's one object: nothing may go to standard error, and stdout must parse (the test fails
+// otherwise and gets an empty value).
+JsonValue JsonOf(const ConsoleRun& run);
 
 // Registry writes among the recorded calls (creates and value writes).
 size_t WritesIn(const RegistryRecorder& recorder);
