@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "guard/Probes.h"
+#include "guard/ServiceHandle.h"
 #include "settings/ListenerSwitch.h"
 #include "settings/SettingsCore.h"
 
@@ -12,13 +13,12 @@ namespace {
 // Windows' TCP dynamic range when it does not tell its own: 49152 to 65535 since Windows Vista and
 // Windows Server 2008 ("The default dynamic port range for TCP/IP has changed", KB 929851).
 constexpr PortRange kDefaultDynamicRange{49152, 65535};
-constexpr const wchar_t* kRemoteDesktopService = L"TermService";
 
 // A listener is Remote Desktop's own when its module is the service (services that share one svchost
 // have one process but each its own module); by process only where Windows names no module.
 bool IsRemoteDesktopsOwn(const TcpListener& listener, std::optional<DWORD> servicePid) {
     if (!listener.module.empty())
-        return CompareStringOrdinal(listener.module.c_str(), -1, kRemoteDesktopService, -1, TRUE) == CSTR_EQUAL;
+        return CompareStringOrdinal(listener.module.c_str(), -1, kRemoteDesktopServiceName, -1, TRUE) == CSTR_EQUAL;
     return servicePid && listener.pid == *servicePid;
 }
 
@@ -122,8 +122,7 @@ void AppendPortHazards(std::uint16_t port, std::vector<Hazard>& hazards) {
 
 // Group Policy's Network Level Authentication value, read like its deny flag.
 std::optional<std::uint32_t> PolicyNlaFlag() {
-    static const settings::RegistryApi real = settings::RealRegistryApi();
-    return settings::ReadPolicyValue(real, settings::kNlaValue).number;
+    return settings::ReadPolicyValue(RealRegistry(), settings::kNlaValue).number;
 }
 
 }  // namespace

@@ -9,6 +9,9 @@
 
 namespace guard {
 
+// The Remote Desktop Services service, by its service (not display) name.
+inline constexpr const wchar_t* kRemoteDesktopServiceName = L"TermService";
+
 inline void CloseServiceHandleNoThrow(SC_HANDLE handle) noexcept { CloseServiceHandle(handle); }
 using UniqueScHandle = base::UniqueHandle<SC_HANDLE, &CloseServiceHandleNoThrow>;
 

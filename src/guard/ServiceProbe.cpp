@@ -14,12 +14,10 @@
 namespace guard {
 namespace {
 
-constexpr const wchar_t* kServiceName = L"TermService";
-
-UniqueScHandle OpenRemoteDesktopService(DWORD rights) { return OpenNamedService(kServiceName, rights); }
+UniqueScHandle OpenRemoteDesktopService(DWORD rights) { return OpenNamedService(kRemoteDesktopServiceName, rights); }
 
 std::optional<ServiceStatus> ReadStatus() {
-    const std::optional<SERVICE_STATUS_PROCESS> status = QueryNamedService(kServiceName);
+    const std::optional<SERVICE_STATUS_PROCESS> status = QueryNamedService(kRemoteDesktopServiceName);
     if (!status) return std::nullopt;
     return ServiceStatus{status->dwCurrentState, status->dwProcessId};
 }

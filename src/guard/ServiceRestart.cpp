@@ -55,19 +55,32 @@ std::optional<DWORD> RealState(const std::wstring& name) {
     return status->dwCurrentState;
 }
 
-// Waits until the service reports `wanted`, at most ServiceWaitMs(). A service that falls back to
-// stopped while it should be starting has failed to start: that is not waited out.
-DWORD WaitFor(const std::wstring& name, DWORD wanted) {
+enum class Poll { Done, Failed, Again };
+
+// Asks every kPollMs until the answer is no longer Again or limitMs has passed (then Again).
+template <class Ask>
+Poll PollUntil(ULONGLONG limitMs, Ask ask) {
     const ServiceControl& sc = ServiceControlCalls();
     const ULONGLONG start = sc.NowMs();
     for (;;) {
-        const std::optional<DWORD> state = sc.State(name);
-        if (state == wanted) return 0;
-        if (wanted == SERVICE_RUNNING && state == static_cast<DWORD>(SERVICE_STOPPED)) return ERROR_SERVICE_NOT_ACTIVE;
+        if (const Poll answer = ask(); answer != Poll::Again) return answer;
         const ULONGLONG elapsed = sc.NowMs() - start;
-        if (elapsed >= ServiceWaitMs()) return WAIT_TIMEOUT;
-        sc.Pause(static_cast<DWORD>(std::min<ULONGLONG>(kPollMs, ServiceWaitMs() - elapsed)));
+        if (elapsed >= limitMs) return Poll::Again;
+        sc.Pause(static_cast<DWORD>(std::min<ULONGLONG>(kPollMs, limitMs - elapsed)));
     }
+}
+
+// Waits until the service reports `wanted`, at most ServiceWaitMs(). A service that falls back to
+// stopped while it should be starting has failed to start: that is not waited out.
+DWORD WaitFor(const std::wstring& name, DWORD wanted) {
+    const Poll result = PollUntil(ServiceWaitMs(), [&] {
+        const std::optional<DWORD> state = ServiceControlCalls().State(name);
+        if (state == wanted) return Poll::Done;
+        if (wanted == SERVICE_RUNNING && state == static_cast<DWORD>(SERVICE_STOPPED)) return Poll::Failed;
+        return Poll::Again;
+    });
+    if (result == Poll::Done) return 0;
+    return result == Poll::Failed ? ERROR_SERVICE_NOT_ACTIVE : WAIT_TIMEOUT;
 }
 
 DWORD StopAndWait(const std::wstring& name, RestartOutcome& outcome) {
@@ -158,15 +171,13 @@ RestartOutcome RestartRemoteDesktop(const RestartPlan& plan) {
 }
 
 std::optional<std::vector<std::uint16_t>> AwaitRemoteDesktopListening(std::uint16_t port) {
-    const ServiceControl& sc = ServiceControlCalls();
-    const ULONGLONG start = sc.NowMs();
-    for (;;) {
-        std::optional<std::vector<std::uint16_t>> ports = RemoteDesktopListeningPortsExpecting(port);
-        if (ports && std::find(ports->begin(), ports->end(), port) != ports->end()) return ports;
-        const ULONGLONG elapsed = sc.NowMs() - start;
-        if (elapsed >= ListenWaitMs()) return ports;
-        sc.Pause(static_cast<DWORD>(std::min<ULONGLONG>(kPollMs, ListenWaitMs() - elapsed)));
-    }
+    std::optional<std::vector<std::uint16_t>> ports;
+    PollUntil(ListenWaitMs(), [&] {
+        ports = RemoteDesktopListeningPortsExpecting(port);
+        const bool onPort = ports && std::find(ports->begin(), ports->end(), port) != ports->end();
+        return onPort ? Poll::Done : Poll::Again;
+    });
+    return ports;
 }
 
 }  // namespace guard

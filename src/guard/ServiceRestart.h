@@ -11,9 +11,9 @@
 #include <string>
 #include <vector>
 
-namespace guard {
+#include "guard/ServiceHandle.h"
 
-inline constexpr const wchar_t* kRemoteDesktopServiceName = L"TermService";
+namespace guard {
 
 // The service manager's calls the restart makes. Each returns 0 or the Windows error code.
 struct ServiceControl {

@@ -176,14 +176,19 @@ std::optional<std::uint32_t> ReadPolicyDenyFlag(const RegistryApi& api) {
 PolicyReading ReadPolicyValue(std::wstring_view valueName) { return ReadPolicyValue(Registry(), valueName); }
 
 PolicyReading ReadPolicyValue(const RegistryApi& api, std::wstring_view valueName) {
-    PolicyReading reading;
-    const std::string path = base::ToAnsi(kPolicyKey);
+    return ReadDwordValue(api, kPolicyKey, valueName);
+}
+
+DwordReading ReadDwordValue(const RegistryApi& api, std::wstring_view keyPath, std::wstring_view valueName) {
+    DwordReading reading;
+    const std::string path = base::ToAnsi(keyPath);
     ScopedKey key{KeyCloser{&api}};
     reading.status = api.OpenKeyEx(kLocalMachine, path.c_str(), 0, kReadAccess, key.Put());
     if (reading.status != ERROR_SUCCESS) {
         key.Release();  // a failed open hands back no key to close
         return reading;
     }
+    reading.keyOpened = true;
     const std::string name = base::ToAnsi(valueName);
     DWORD type = REG_NONE;
     BYTE bytes[4] = {};

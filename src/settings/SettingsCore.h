@@ -110,14 +110,20 @@ struct DenyReading {
 // 1 requires Network Level Authentication, 0 does not.
 [[nodiscard]] long WriteNlaFlag(bool require);
 
-// A Group Policy value under kPolicyKey, read with query rights only. Whatever its type, a value that
-// is there is set: Windows then decides by it, not by the local value.
-struct PolicyReading {
+// A value read with query rights only through a registry table of the caller's (the key is closed
+// through it too). Whatever its type, a value that is there is set.
+struct DwordReading {
     long status = ERROR_FILE_NOT_FOUND;   // 0 when set; 2 when the key or the value is missing; else the failure
+    bool keyOpened = false;               // the key was there to be read
     std::optional<std::uint32_t> number;  // when it is a REG_DWORD (four bytes)
     bool Set() const { return status == ERROR_SUCCESS; }
     bool Missing() const { return status == ERROR_FILE_NOT_FOUND; }
 };
+[[nodiscard]] DwordReading ReadDwordValue(const RegistryApi& api, std::wstring_view keyPath,
+                                          std::wstring_view valueName);
+
+// A Group Policy value under kPolicyKey: Windows decides by one that is set, not by the local value.
+using PolicyReading = DwordReading;
 [[nodiscard]] PolicyReading ReadPolicyValue(std::wstring_view valueName);
 // The same read through a registry table of the caller's (the key is closed through it too).
 [[nodiscard]] PolicyReading ReadPolicyValue(const RegistryApi& api, std::wstring_view valueName);
