@@ -2,8 +2,8 @@
 //   1. read what is there; "already set" when the registry holds exactly what was asked for;
 //   2. the guard's checks; a hazard refuses the change (exit 3) unless --force, but only when a write
 //      would be made: a command that has nothing to write reports its hazards as warnings;
-//   3. under the machine-wide write lock, --open-firewall: the firewall first, so that when it cannot be changed nothing else is, and the
-//      registry never points at a port the program failed to open;
+//   3. under the machine-wide write lock, --open-firewall: the firewall first, so that when it cannot be
+//      changed nothing else is, and the registry never points at a port the program failed to open;
 //   4. --what-if stops here, having reported what would change;
 //   5. the registry write;
 //   6. set-port --apply: the restart of the Remote Desktop service, and a look at where it listens then.

@@ -177,17 +177,34 @@ void WriteServiceKeys(JsonWriter& json, const guard::ServiceSummary& service) {
     json.Key("listenerEnabled").BoolOrNull(service.listenerEnabled);
 }
 
+// A list of ports, or null when Windows did not tell.
+void PortsOrNull(JsonWriter& json, const std::optional<std::vector<std::uint16_t>>& ports) {
+    if (!ports) {
+        json.Null();
+        return;
+    }
+    json.BeginArray();
+    for (const std::uint16_t port : *ports) json.Number(port);
+    json.EndArray();
+}
+
+// A Group Policy value in words: null when it is not set, `yes` or `no` when it certainly decides one
+// way, "other" for any other value (Windows interprets it).
+void PolicyWord(JsonWriter& json, bool set, std::optional<bool> decides, const wchar_t* yes, const wchar_t* no) {
+    if (!set) {
+        json.Null();
+    } else if (decides) {
+        json.String(*decides ? yes : no);
+    } else {
+        json.String(L"other");
+    }
+}
+
 // set-port --apply: applied, listeningAfter, restartSeconds (whole seconds, rounded) and the restart's
 // warning.
 void WriteApply(JsonWriter& json, const ApplyOutcome& apply) {
     json.Key("applied").Bool(apply.applied).Key("listeningAfter");
-    if (apply.listeningAfter) {
-        json.BeginArray();
-        for (const std::uint16_t port : *apply.listeningAfter) json.Number(port);
-        json.EndArray();
-    } else {
-        json.Null();
-    }
+    PortsOrNull(json, apply.listeningAfter);
     json.Key("restartSeconds");
     if (apply.restartSeconds) {
         json.Number(static_cast<std::int64_t>(*apply.restartSeconds + 0.5));  // whole seconds
@@ -205,13 +222,7 @@ std::wstring Finished(JsonWriter& json) {
 // nlaRequired, nlaPolicy ("require", "allow", "other" or null) and nlaEffective.
 void WriteNla(JsonWriter& json, const NlaStatus& nla) {
     json.Key("nlaRequired").BoolOrNull(nla.Required()).Key("nlaPolicy");
-    if (!nla.policy.Set()) {
-        json.Null();
-    } else if (const std::optional<bool> required = nla.PolicyRequires()) {
-        json.String(*required ? L"require" : L"allow");
-    } else {
-        json.String(L"other");
-    }
+    PolicyWord(json, nla.policy.Set(), nla.PolicyRequires(), L"require", L"allow");
     json.Key("nlaEffective").BoolOrNull(nla.Effective());
 }
 
@@ -239,24 +250,12 @@ std::wstring StatusJson(const StatusReport& report) {
     json.Key("portsAgree").Bool(report.PortsAgree());
     json.Key("allowed").BoolOrNull(report.allowed);
     json.Key("policy");
-    if (!report.policySet) {
-        json.Null();
-    } else if (const std::optional<bool> denies = report.PolicyDenies()) {
-        json.String(*denies ? L"deny" : L"allow");
-    } else {
-        json.String(L"other");
-    }
+    PolicyWord(json, report.policySet, report.PolicyDenies(), L"deny", L"allow");
     json.Key("policyValue").NumberOrNull(report.policyValue);
     json.Key("effective").BoolOrNull(report.effective);
     WriteNla(json, report.nla);
     json.Key("listening");
-    if (report.listening) {
-        json.BeginArray();
-        for (const std::uint16_t port : *report.listening) json.Number(port);
-        json.EndArray();
-    } else {
-        json.Null();
-    }
+    PortsOrNull(json, report.listening);
     WriteServiceKeys(json, report.service);
     json.Key("firewall").String(VerdictName(report.firewall));
     json.Key("firewallUdp").String(VerdictName(report.firewallUdp));
