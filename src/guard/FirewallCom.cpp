@@ -2,6 +2,8 @@
 
 #include <objbase.h>
 
+#include "base/ComApartment.h"
+
 namespace guard::firewall {
 namespace {
 
@@ -50,8 +52,7 @@ HRESULT CopyInterfaces(INetFwRule* rule, Rule& out) {
 }  // namespace
 
 HRESULT OpenPolicy(base::ComPtr<INetFwPolicy2>& policy) {
-    static const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
-    (void)com;  // S_FALSE or RPC_E_CHANGED_MODE: COM is already usable on this thread
+    base::EnsureComApartment();
     return CoCreateInstance(kClsidPolicy2, nullptr, CLSCTX_INPROC_SERVER, kIidPolicy2, policy.PutVoid());
 }
 

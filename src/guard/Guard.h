@@ -90,4 +90,12 @@ struct FirewallOpening {
 // Why the port could not be opened, as one clause without a full stop (Simplified Chinese).
 std::wstring OpenFailureText(const FirewallOpening& opening);
 
+// The program's own rules for a port taken away: those removed, and the first failure (an HRESULT).
+struct FirewallClosing {
+    bool readable = true;  // false: the firewall could not be read, nothing was removed
+    std::vector<std::wstring> removed;
+    long hresult = 0;
+};
+[[nodiscard]] FirewallClosing CloseOwnFirewallPort(std::uint16_t port);
+
 }  // namespace guard

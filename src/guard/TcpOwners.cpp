@@ -14,11 +14,11 @@
 #include "base/Handles.h"
 #include "base/SystemLibrary.h"
 #include "guard/Probes.h"
+#include "guard/TcpTable.h"
 
 namespace guard {
 namespace {
 
-using GetTableFn = DWORD WINAPI(PVOID, PDWORD, BOOL, ULONG, TCP_TABLE_CLASS, ULONG);
 using ModuleOf4Fn = DWORD WINAPI(PMIB_TCPROW_OWNER_MODULE, TCPIP_OWNER_MODULE_INFO_CLASS, PVOID, PDWORD);
 using ModuleOf6Fn = DWORD WINAPI(PMIB_TCP6ROW_OWNER_MODULE, TCPIP_OWNER_MODULE_INFO_CLASS, PVOID, PDWORD);
 
@@ -26,27 +26,6 @@ constexpr const wchar_t* kIpHelper = L"iphlpapi.dll";
 // PID 0 is the idle process: Windows has no module for it (ERROR_NOT_FOUND), and Wine reports every
 // owner as 0.
 constexpr DWORD kNoProcess = 0;
-
-// The table rows keep the port in network byte order in the low 16 bits.
-std::uint16_t HostPort(DWORD networkPort) {
-    return static_cast<std::uint16_t>(((networkPort & 0xFF) << 8) | ((networkPort >> 8) & 0xFF));
-}
-
-// One table of one address family; false when it cannot be read. The size is asked first and asked
-// again if the table grew in between.
-bool ReadTable(ULONG family, TCP_TABLE_CLASS kind, std::vector<std::uint64_t>& buffer) {
-    static GetTableFn* const getTable = base::SystemFunctionAs<GetTableFn>(kIpHelper, "GetExtendedTcpTable");
-    if (!getTable) return false;
-    DWORD size = 0;
-    for (int attempt = 0; attempt < 4; ++attempt) {
-        buffer.assign(size / sizeof(std::uint64_t) + 1, 0);  // 8-byte elements keep the rows aligned
-        size = static_cast<DWORD>(buffer.size() * sizeof(std::uint64_t));
-        const DWORD status = getTable(buffer.data(), &size, FALSE, family, kind, 0);
-        if (status == NO_ERROR) return true;
-        if (status != ERROR_INSUFFICIENT_BUFFER) return false;
-    }
-    return false;
-}
 
 // The module name of one row; empty when the function is missing or fails. The buffer holds the
 // TCPIP_OWNER_MODULE_BASIC_INFO and the strings it points to.
@@ -88,11 +67,11 @@ void AppendPidRows(const std::vector<std::uint64_t>& buffer, std::vector<TcpList
 template <class ModuleTable, class PidTable, class Fn>
 bool AppendFamily(ULONG family, Fn* moduleOf, std::vector<TcpListener>& out) {
     std::vector<std::uint64_t> buffer;
-    if (ReadTable(family, TCP_TABLE_OWNER_MODULE_LISTENER, buffer)) {
+    if (ReadTcpTable(family, TCP_TABLE_OWNER_MODULE_LISTENER, buffer)) {
         AppendModuleRows<ModuleTable>(buffer, moduleOf, out);
         return true;
     }
-    if (!ReadTable(family, TCP_TABLE_OWNER_PID_LISTENER, buffer)) return false;
+    if (!ReadTcpTable(family, TCP_TABLE_OWNER_PID_LISTENER, buffer)) return false;
     AppendPidRows<PidTable>(buffer, out);
     return true;
 }

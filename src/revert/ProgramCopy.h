@@ -1,0 +1,20 @@
+#pragma once
+// The copy of rdpport.com that the revert task runs as SYSTEM. The task must never run a file that
+// someone other than an administrator can replace (a program left in a download folder would hand
+// SYSTEM to anyone who may write there), so it runs a copy in a folder of the program's own below
+// Program Files, whose inherited permissions let only administrators and SYSTEM write.
+
+#include <windows.h>
+
+#include <string>
+
+#include "base/Seam.h"
+
+namespace revert {
+
+// Copies the running program there (or finds the same bytes already there); 0 and the copy's full path,
+// or the Windows error.
+using InstallProgramSeam = base::Seam<DWORD(std::wstring& installedPath)>;
+InstallProgramSeam& InstallProgramCall();
+
+}  // namespace revert

@@ -1,0 +1,99 @@
+#include "revert/TaskXml.h"
+
+#include <cstdio>
+
+namespace revert {
+namespace {
+
+// "2026-12-08T16:40:05": the schema's dateTime without a zone, which the Task Scheduler reads as local.
+std::wstring LocalDateTime(const SYSTEMTIME& t) {
+    wchar_t text[32] = {};
+    std::swprintf(text, 32, L"%04u-%02u-%02uT%02u:%02u:%02u", t.wYear, t.wMonth, t.wDay, t.wHour, t.wMinute,
+                  t.wSecond);
+    return text;
+}
+
+struct Entity {
+    wchar_t character;
+    std::wstring_view name;
+};
+constexpr Entity kEntities[] = {{L'&', L"&amp;"}, {L'<', L"&lt;"}, {L'>', L"&gt;"}, {L'"', L"&quot;"},
+                                {L'\'', L"&apos;"}};
+
+std::wstring Unescaped(std::wstring_view text) {
+    std::wstring out;
+    for (size_t i = 0; i < text.size(); ++i) {
+        bool replaced = false;
+        for (const Entity& e : kEntities) {
+            if (text.substr(i, e.name.size()) == e.name) {
+                out += e.character;
+                i += e.name.size() - 1;
+                replaced = true;
+                break;
+            }
+        }
+        if (!replaced) out += text[i];
+    }
+    return out;
+}
+
+}  // namespace
+
+std::wstring XmlEscaped(std::wstring_view text) {
+    std::wstring out;
+    for (wchar_t c : text) {
+        bool replaced = false;
+        for (const Entity& e : kEntities) {
+            if (c == e.character) {
+                out += e.name;
+                replaced = true;
+                break;
+            }
+        }
+        if (!replaced) out += c;
+    }
+    return out;
+}
+
+std::wstring RevertTaskXml(const PendingRevert& plan, const std::wstring& program, const SYSTEMTIME& localNow) {
+    // A time trigger whose moment has just passed runs only when a missed start is made up for
+    // (StartWhenAvailable); the limit on the run lets the watch finish its wait with an hour to spare.
+    const std::wstring timeTrigger =
+        plan.apply ? L"<TimeTrigger><StartBoundary>" + LocalDateTime(localNow) +
+                         L"</StartBoundary><Enabled>true</Enabled></TimeTrigger>"
+                   : L"";
+    return L"<?xml version=\"1.0\" encoding=\"UTF-16\"?>"
+           L"<Task version=\"1.2\" xmlns=\"http://schemas.microsoft.com/windows/2004/02/mit/task\">"
+           L"<RegistrationInfo><Description>" +
+           XmlEscaped(L"在端口 " + std::to_wstring(plan.to) + L" 上等待来自外部的远程桌面连接；" +
+                      DurationText(plan.seconds) + L"内未等到则改回端口 " + std::to_wstring(plan.from) + L"。") +
+           L"</Description></RegistrationInfo>"
+           L"<Triggers><BootTrigger><Enabled>true</Enabled></BootTrigger>" +
+           timeTrigger +
+           L"</Triggers>"
+           L"<Principals><Principal id=\"System\"><UserId>S-1-5-18</UserId>"
+           L"<RunLevel>HighestAvailable</RunLevel></Principal></Principals>"
+           L"<Settings><MultipleInstancesPolicy>IgnoreNew</MultipleInstancesPolicy>"
+           L"<DisallowStartIfOnBatteries>false</DisallowStartIfOnBatteries>"
+           L"<StopIfGoingOnBatteries>false</StopIfGoingOnBatteries>"
+           L"<StartWhenAvailable>true</StartWhenAvailable>"
+           L"<ExecutionTimeLimit>PT" +
+           std::to_wstring(plan.seconds + 3600) +
+           L"S</ExecutionTimeLimit><Enabled>true</Enabled></Settings>"
+           L"<Actions Context=\"System\"><Exec><Command>" +
+           XmlEscaped(program) + L"</Command><Arguments>" + XmlEscaped(WatchArguments(plan)) +
+           L"</Arguments></Exec></Actions></Task>";
+}
+
+std::optional<std::wstring> ElementText(std::wstring_view xml, std::wstring_view name) {
+    const std::wstring open = L"<" + std::wstring(name) + L">";
+    const std::wstring close = L"</" + std::wstring(name) + L">";
+    const size_t start = xml.find(open);
+    if (start == std::wstring_view::npos) return std::nullopt;
+    const size_t from = start + open.size();
+    const size_t end = xml.find(close, from);
+    if (end == std::wstring_view::npos) return std::nullopt;
+    return Unescaped(xml.substr(from, end - from));
+}
+
+}  // namespace revert
