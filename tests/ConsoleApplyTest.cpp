@@ -112,7 +112,7 @@ TEST_F(ConsoleApplyTest, TheRestartComesAfterTheWriteAndOnlyListeningOnTheNewPor
         EXPECT_EQ(json.Keys(), (std::vector<std::string>{"command", "exitCode", "whatIf", "port", "previousPort",
                                                          "changed", "unchanged", "hazards", "refused", "forced",
                                                          "firewallRule", "applied", "listeningAfter",
-                                                         "restartSeconds", "restartNote", "error"}));
+                                                         "restartSeconds", "restartNote", "revert", "error"}));
         EXPECT_EQ(json["applied"].boolean, c.applied);
         EXPECT_EQ(json["restartSeconds"].number, 4);
         EXPECT_NE(json["restartNote"].text.find(kDropsConnections), std::wstring::npos);

@@ -31,7 +31,7 @@ TEST_F(ConsoleChangeTest, SetPortWritesBothKeysAfterAskingTheGuardAboutTheNewAnd
     const JsonValue json = Json(run);
     EXPECT_EQ(json.Keys(), (std::vector<std::string>{"command", "exitCode", "whatIf", "port", "previousPort", "changed",
                                                      "unchanged", "hazards", "refused", "forced", "firewallRule",
-                                                     "error"}));
+                                                     "revert", "error"}));
     EXPECT_EQ(json["port"].number, 3390);
     EXPECT_EQ(json["previousPort"].number, 3389);
     EXPECT_TRUE(json["changed"].boolean);

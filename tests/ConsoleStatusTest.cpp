@@ -34,7 +34,7 @@ TEST_F(ConsoleStatusTest, JsonHasTheStableKeysAndWhatEachPartOfTheSystemSays) {
                                                      "policy", "policyValue", "effective", "nlaRequired", "nlaPolicy",
                                                      "nlaEffective", "listening", "serviceStartType", "serviceState",
                                                      "listenerEnabled", "firewall", "firewallUdp", "firewallRules",
-                                                     "firewallUnreadableRules", "error"}));
+                                                     "firewallUnreadableRules", "pendingRevert", "error"}));
     EXPECT_EQ(json["command"].text, L"status");
     EXPECT_EQ(json["port"].number, 3390);
     ASSERT_EQ(json["portKeys"].items.size(), 2u);
@@ -172,7 +172,8 @@ TEST_F(ConsoleStatusTest, TextShowsThatTheServiceStillListensOnTheOldPortUntilRe
                        L"防火墙是否放行 TCP 3390：否\r\n"
                        L"防火墙是否放行 UDP 3390：否\r\n"
                        L"本程序的防火墙规则：\r\n"
-                       L"  Korvane远程端口修改软件 - 远程桌面 TCP 3390（未启用，域、专用、公用网络）\r\n");
+                       L"  Korvane远程端口修改软件 - 远程桌面 TCP 3390（未启用，域、专用、公用网络）\r\n"
+                       L"自动改回：无\r\n");
     EXPECT_EQ(run.err, L"");
 }
 

@@ -1,5 +1,6 @@
 #include "console/Arguments.h"
 
+#include "console/DurationArgument.h"
 #include "console/PortArgument.h"
 
 namespace console {
@@ -12,6 +13,7 @@ struct NamedCommand {
 constexpr NamedCommand kCommands[] = {
     {L"help", Command::Help},     {L"status", Command::Status},   {L"set-port", Command::SetPort},
     {L"enable", Command::Enable}, {L"disable", Command::Disable}, {L"nla", Command::Nla},
+    {L"watch", Command::Watch},   {L"confirm", Command::Confirm},
 };
 
 std::wstring AsciiLower(std::wstring text) {
@@ -37,6 +39,39 @@ bool TakeOption(const std::wstring& lowered, Options& options, bool& help) {
     return false;
 }
 
+// The options that take a value: "--name value" or "--name=value".
+enum class ValueOption { RevertAfter, From, To };
+struct NamedValueOption {
+    const wchar_t* name;
+    ValueOption option;
+};
+constexpr NamedValueOption kValueOptions[] = {
+    {L"--revert-after", ValueOption::RevertAfter}, {L"--from", ValueOption::From}, {L"--to", ValueOption::To}};
+
+// The value option the word names, with the value written into it after "=", if any.
+std::optional<ValueOption> ValueOptionNamed(const std::wstring& lowered, std::optional<std::wstring>& inlineValue) {
+    for (const NamedValueOption& o : kValueOptions) {
+        const std::wstring name = o.name;
+        if (lowered == name) return o.option;
+        if (lowered.size() > name.size() && lowered.compare(0, name.size() + 1, name + L"=") == 0) {
+            inlineValue = lowered.substr(name.size() + 1);
+            return o.option;
+        }
+    }
+    return std::nullopt;
+}
+
+// Takes the value into the invocation; the usage error when it is not one.
+std::wstring TakeValue(Invocation& call, ValueOption option, const std::wstring& name, const std::wstring& value) {
+    if (option == ValueOption::RevertAfter) {
+        call.options.revertAfterSeconds = DurationArgument(value);
+        return call.options.revertAfterSeconds ? L"" : DurationArgumentError(value);
+    }
+    std::optional<std::int32_t>& port = option == ValueOption::From ? call.options.from : call.options.to;
+    port = PortArgument(value);
+    return port ? L"" : name + L"：" + PortArgumentError(value);
+}
+
 bool IsOptionLike(const std::wstring& word) { return word.size() > 1 && word[0] == L'-' && word[1] == L'-'; }
 
 // The options that only some commands take; empty when the command takes all it was given.
@@ -45,7 +80,12 @@ std::wstring MisplacedOption(Command command, const Options& options) {
                         command == Command::Nla;
     if (options.force && !writes) return L"--force";
     if (options.openFirewall && command != Command::SetPort && command != Command::Enable) return L"--open-firewall";
-    if (options.apply && command != Command::SetPort) return L"--apply";
+    if (options.apply && command != Command::SetPort && command != Command::Watch) return L"--apply";
+    if (options.revertAfterSeconds && command != Command::SetPort && command != Command::Watch)
+        return L"--revert-after";
+    if (options.from && command != Command::Watch) return L"--from";
+    if (options.to && command != Command::Watch) return L"--to";
+    if (options.whatIf && (command == Command::Watch || command == Command::Confirm)) return L"--what-if";
     return {};
 }
 
@@ -75,6 +115,11 @@ void CheckOperands(Invocation& call, const std::vector<std::wstring>& operands) 
         TakeNlaSwitch(call, operands[0]);
         return;
     }
+    if (call.command == Command::Watch && !(call.options.from && call.options.to && call.options.revertAfterSeconds)) {
+        call.usageError = L"watch 需要 --from、--to 和 --revert-after，例如："
+                          L"rdpport.com watch --from 3389 --to 3390 --revert-after 10m";
+        return;
+    }
     if (call.command != Command::SetPort) return;
     call.portText = operands[0];
     call.port = PortArgument(call.portText);
@@ -101,9 +146,22 @@ Invocation ParseArguments(const std::vector<std::wstring>& args) {
     // The whole line is read even after a mistake, so a --json further on still gets its JSON answer;
     // the first mistake is the one reported.
     std::wstring firstError;
-    for (const std::wstring& word : args) {
+    for (size_t i = 0; i < args.size(); ++i) {
+        const std::wstring& word = args[i];
         const std::wstring lowered = AsciiLower(word);
         if (TakeOption(lowered, call.options, help)) continue;
+        std::optional<std::wstring> value;
+        if (const std::optional<ValueOption> option = ValueOptionNamed(lowered, value)) {
+            const std::wstring name = word.substr(0, word.find(L'='));
+            if (!value) {
+                if (i + 1 < args.size()) value = args[++i];
+            } else {
+                value = word.substr(name.size() + 1);  // as typed, not lowered
+            }
+            const std::wstring error = value ? TakeValue(call, *option, name, *value) : name + L" 缺少它的值。";
+            if (firstError.empty()) firstError = error;
+            continue;
+        }
         if (IsOptionLike(word)) {
             if (firstError.empty()) firstError = L"未知选项：" + word;
         } else if (!call.command && operands.empty() && firstError.empty()) {

@@ -17,6 +17,8 @@ enum class Command {
     Enable,
     Disable,
     Nla,  // nla on | nla off: Network Level Authentication
+    Watch,    // the revert task's action: wait for a connection on the new port, or put the old one back
+    Confirm,  // keep the new port: the pending revert is dropped
 };
 
 struct Options {
@@ -25,6 +27,11 @@ struct Options {
     bool force = false;
     bool openFirewall = false;
     bool apply = false;  // set-port: restart the Remote Desktop service so the port takes effect now
+    // set-port and watch: put the old port back after this many seconds unless a connection from
+    // outside reaches the new one.
+    std::optional<std::uint32_t> revertAfterSeconds;
+    std::optional<std::int32_t> from;  // watch: the port put back
+    std::optional<std::int32_t> to;    // watch: the port watched
 };
 
 struct Invocation {

@@ -2,13 +2,15 @@
 //   1. read what is there; "already set" when the registry holds exactly what was asked for;
 //   2. the guard's checks; a hazard refuses the change (exit 3) unless --force, but only when a write
 //      would be made: a command that has nothing to write reports its hazards as warnings;
-//   3. under the machine-wide write lock, --open-firewall: the firewall first, so that when it cannot be
-//      changed nothing else is, and the registry never points at a port the program failed to open;
-//   4. --what-if stops here, having reported what would change;
-//   5. the registry write;
-//   6. set-port --apply: the restart of the Remote Desktop service, and a look at where it listens then.
-// What --apply needs (the right to stop and start the service and its running dependents) is checked
-// between 2 and 3, so that a restart that could not be made leaves nothing written.
+//   3. what the command must know may be done before anything is written: set-port --apply, the right
+//      to stop and start the service and its running dependents; --revert-after, no revert pending yet;
+//   4. under the machine-wide write lock, from here to the end:
+//      set-port --revert-after arms its revert first, so nothing is changed that would not be put back;
+//   5. --open-firewall: the firewall, so that when it cannot be changed nothing else is, and the
+//      registry never points at a port the program failed to open;
+//   6. --what-if stops here, having reported what would change;
+//   7. the registry write (a revert armed for a write that wrote nothing is taken back);
+//   8. set-port --apply: the restart of the Remote Desktop service, and a look at where it listens then.
 
 #include <algorithm>
 #include <functional>
@@ -17,6 +19,9 @@
 #include "console/Commands.h"
 #include "console/GuardCalls.h"
 #include "console/LocalSettings.h"
+#include "console/PortSteps.h"
+#include "console/RevertSteps.h"
+#include "console/RevertTexts.h"
 #include "console/Texts.h"
 #include "settings/WriteLock.h"
 
@@ -74,32 +79,47 @@ bool OpenFirewall(ChangeReport& report, std::optional<std::uint16_t> port) {
     return true;
 }
 
-// Steps 2 to 5; `write` makes the registry write and says whether anything was written.
-void Carry(ChangeReport& report, std::optional<std::uint16_t> firewallPort,
-           const std::function<std::optional<Failure>(bool& wroteSomething)>& write,
-           const std::function<bool()>& mayGoOn = nullptr) {
+// What a command adds to the shared order of steps; only `write` is required.
+struct Steps {
+    std::function<std::optional<Failure>(bool& wroteSomething)> write;  // 7
+    std::function<std::optional<Failure>()> check;                      // 3
+    std::function<std::optional<Failure>()> arm;                        // 4
+    std::function<void()> disarm;                                       // 4 undone
+    std::function<void()> apply;                                        // 8
+    bool locksAnyway = false;  // the command writes under the lock even when the registry is set
+};
+
+void Carry(ChangeReport& report, std::optional<std::uint16_t> firewallPort, const Steps& steps) {
     if (Refuses(report, firewallPort)) return;
-    if (mayGoOn && !mayGoOn()) return;
-    // Every write below (firewall and registry) under the one lock both programs take.
-    std::optional<settings::WriteLock> lock;
-    if (!report.options.whatIf && (report.options.openFirewall || !report.alreadySet)) {
-        lock.emplace(settings::WriteLock::Acquire());
-        if (!lock->Held()) {
-            const long code = lock->Error() == WAIT_TIMEOUT ? 0 : static_cast<long>(lock->Error());
-            Fail(report, {code, lock->FailureText() + L"；未作任何修改。"});
-            return;
-        }
+    if (steps.check) {
+        if (std::optional<Failure> failure = steps.check()) return Fail(report, std::move(*failure));
     }
-    if (!OpenFirewall(report, firewallPort)) return;
+    // Every write below (firewall, registry, service) under the one lock both programs take.
+    std::optional<settings::WriteLock> lock;
+    if (!report.options.whatIf && (report.options.openFirewall || !report.alreadySet || steps.locksAnyway)) {
+        lock.emplace(settings::WriteLock::Acquire());
+        if (!lock->Held()) return Fail(report, LockFailure(*lock, L"；未作任何修改。"));
+    }
+    if (steps.arm) {
+        if (std::optional<Failure> failure = steps.arm()) return Fail(report, std::move(*failure));
+    }
+    const auto disarm = [&steps] {
+        if (steps.disarm) steps.disarm();
+    };
+    if (!OpenFirewall(report, firewallPort)) return disarm();
     if (report.options.whatIf) {
         report.changed = report.changed || !report.alreadySet;
         return;
     }
-    if (report.alreadySet) return;
-    bool wroteSomething = false;
-    std::optional<Failure> failure = write(wroteSomething);
-    report.changed = report.changed || wroteSomething;
-    if (failure) Fail(report, std::move(*failure));
+    if (!report.alreadySet) {
+        bool wroteSomething = false;
+        std::optional<Failure> failure = steps.write(wroteSomething);
+        report.changed = report.changed || wroteSomething;
+        if (!wroteSomething) disarm();
+        if (failure) return Fail(report, std::move(*failure));
+    }
+    // The registry holds what was asked (written, or already there): the restart puts it into effect.
+    if (steps.apply) steps.apply();
 }
 
 // What Carry wants to know of a command's single registry write, from its status.
@@ -109,33 +129,41 @@ std::optional<Failure> OneWrite(long status, bool& wroteSomething) {
     return FailureOf(status);
 }
 
-// Writes the port at the keys that do not hold it yet; each key is tried whatever the other's result.
-std::optional<Failure> WritePortKeys(std::int32_t port, std::vector<PortKeyWrite> writes, bool& wroteSomething) {
-    long firstFailure = ERROR_SUCCESS;
-    for (PortKeyWrite& write : writes) {
-        if (write.heldAlready) continue;
-        write.status = settings::WritePortAt(write.key, port);
-        wroteSomething = wroteSomething || write.status == ERROR_SUCCESS;
-        if (firstFailure == ERROR_SUCCESS) firstFailure = write.status;
+// set-port --revert-after: there must be an old port to go back to and no other revert waiting.
+std::optional<Failure> CheckRevert(ChangeReport& report) {
+    RevertArming& revert = report.revert;
+    if (report.alreadySet || report.previousPort == report.port) {
+        revert.notArmed = L"端口已是 " + std::to_wstring(report.port) + L"，没有可改回的端口，未安排自动改回。";
+        return std::nullopt;
     }
-    if (firstFailure == ERROR_SUCCESS) return std::nullopt;
-    return Failure{firstFailure, PortWriteFailureText(port, writes)};
+    if (!report.previousPort)
+        return Failure{0, L"读不出现在的端口，无法安排改回；未作任何修改。"};
+    const PendingLookup pending = LookUpPendingRevert();
+    if (FAILED(pending.status))
+        return Failure{static_cast<long>(pending.status), L"无法向任务计划程序查询是否已有等待中的自动改回；未作任何修改。"};
+    if (pending.plan) return Failure{0, RevertPendingText(*pending.plan)};
+    revert.plan = {*report.previousPort, static_cast<std::uint16_t>(report.port), *report.options.revertAfterSeconds,
+                   report.options.apply};
+    return std::nullopt;
 }
 
-// Step 6. Only a service seen listening on the port counts as applied: a restart alone proves nothing.
-void Apply(ChangeReport& report, const guard::RestartPlan& plan, std::uint16_t port) {
-    report.apply.restartTried = true;
-    const guard::RestartOutcome outcome = Guard().Restart(plan);
-    report.apply.restarted = outcome.restarted;
-    report.apply.restartSeconds = outcome.seconds;
-    if (!outcome.restarted) {
-        Fail(report, {static_cast<long>(outcome.error), RestartFailureText(port, outcome)});
-        return;
+std::optional<Failure> Arm(ChangeReport& report) {
+    RevertArming& revert = report.revert;
+    if (!revert.notArmed.empty()) return std::nullopt;
+    if (!report.options.whatIf) {
+        if (std::optional<Failure> failure = ArmRevert(revert.plan, revert.program)) return failure;
     }
-    report.apply.listeningAfter = Guard().AwaitListening(port);
-    const auto& seen = report.apply.listeningAfter;
-    report.apply.applied = seen && std::find(seen->begin(), seen->end(), port) != seen->end();
-    if (!report.apply.applied) Fail(report, {0, NotListeningText(port, seen)});
+    revert.armed = true;
+    report.changed = true;
+    return std::nullopt;
+}
+
+void Disarm(ChangeReport& report) {
+    if (!report.revert.armed || report.options.whatIf) return;
+    if (!DropRevert()) {
+        report.revert.armed = false;
+        report.revert.disarmed = true;
+    }
 }
 
 }  // namespace
@@ -148,21 +176,32 @@ ChangeReport RunSetPort(std::int32_t port, const Options& options) {
     const PortKeyState first = ReadPortKey(settings::PortKey::RdpTcp);
     const PortKeyState second = ReadPortKey(settings::PortKey::RdpwdTcp);
     report.previousPort = first.port;
-    const std::vector<PortKeyWrite> writes = {{first.key, first.port == port}, {second.key, second.port == port}};
+    std::vector<PortKeyWrite> writes = {{first.key, first.port == port}, {second.key, second.port == port}};
     report.alreadySet = writes[0].heldAlready && writes[1].heldAlready;
+    report.revert.asked = options.revertAfterSeconds.has_value();
     const auto newPort = static_cast<std::uint16_t>(port);
     report.hazards = Guard().CheckPortChange(newPort, report.previousPort);
+
     guard::RestartPlan plan;
-    const auto mayRestart = [&report, &plan] {
-        plan = Guard().PrepareRestart();
-        if (plan.error == 0) return true;
-        Fail(report, {static_cast<long>(plan.error), RestartRefusedText(plan)});
-        return false;
+    Steps steps;
+    steps.write = [port, &writes](bool& wrote) { return WritePortKeys(port, writes, wrote); };
+    steps.check = [&report, &plan]() -> std::optional<Failure> {
+        if (report.options.apply) {
+            if (std::optional<Failure> failure = PlanRestart(plan)) return failure;
+        }
+        return report.revert.asked ? CheckRevert(report) : std::nullopt;
     };
-    Carry(report, newPort, [port, &writes](bool& wrote) { return WritePortKeys(port, writes, wrote); },
-          options.apply ? std::function<bool()>(mayRestart) : nullptr);
-    // The registry holds the port now (written, or already there): the restart puts it into effect.
-    if (options.apply && !options.whatIf && !report.refused && !report.error) Apply(report, plan, newPort);
+    if (report.revert.asked) {
+        steps.arm = [&report] { return Arm(report); };
+        steps.disarm = [&report] { Disarm(report); };
+    }
+    if (options.apply) {
+        steps.locksAnyway = true;
+        steps.apply = [&report, &plan, newPort] {
+            if (std::optional<Failure> failure = RestartOnto(newPort, plan, report.apply)) Fail(report, std::move(*failure));
+        };
+    }
+    Carry(report, newPort, steps);
     return report;
 }
 
@@ -175,8 +214,9 @@ ChangeReport RunSwitch(bool allow, const Options& options) {
     report.alreadySet = flag.Number() == (allow ? 0 : 1);
     report.previousPort = ReadPortKey(settings::PortKey::RdpTcp).port;
     report.hazards = allow ? Guard().CheckTurnOn(report.previousPort) : Guard().CheckTurnOff();
-    Carry(report, report.previousPort,
-          [allow](bool& wrote) { return OneWrite(settings::WriteDenyFlag(!allow), wrote); });
+    Steps steps;
+    steps.write = [allow](bool& wrote) { return OneWrite(settings::WriteDenyFlag(!allow), wrote); };
+    Carry(report, report.previousPort, steps);
     return report;
 }
 
@@ -189,7 +229,9 @@ ChangeReport RunNla(bool require, const Options& options) {
     report.previousRequired = NlaStatus::RequiredBy(before);
     report.alreadySet = before == (require ? 1u : 0u);
     report.hazards = Guard().CheckNlaChange(require);
-    Carry(report, std::nullopt, [require](bool& wrote) { return OneWrite(settings::WriteNlaFlag(require), wrote); });
+    Steps steps;
+    steps.write = [require](bool& wrote) { return OneWrite(settings::WriteNlaFlag(require), wrote); };
+    Carry(report, std::nullopt, steps);
     return report;
 }
 

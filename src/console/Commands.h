@@ -22,4 +22,10 @@ ChangeReport RunSwitch(bool allow, const Options& options);
 // the guard's policy check.
 ChangeReport RunNla(bool require, const Options& options);
 
+// The revert task's action: waits for a connection from outside on options.to, or puts options.from back.
+WatchReport RunWatch(const Options& options);
+
+// Keeps the new port: drops the pending revert, then the old port's own firewall rules when unused.
+ConfirmReport RunConfirm(const Options& options);
+
 }  // namespace console

@@ -63,6 +63,24 @@ int Run(const std::vector<std::wstring>& args, OutputSink& sink) {
             return Report(RunSwitch(*call.command == Command::Enable, call.options), sink);
         case Command::Nla:
             return Report(RunNla(*call.nlaRequired, call.options), sink);
+        case Command::Watch: {
+            const WatchReport report = RunWatch(call.options);
+            if (json) {
+                sink.Out(WatchJson(report));
+            } else {
+                PrintWatchText(report, sink);
+            }
+            return report.exitCode;
+        }
+        case Command::Confirm: {
+            const ConfirmReport report = RunConfirm(call.options);
+            if (json) {
+                sink.Out(ConfirmJson(report));
+            } else {
+                PrintConfirmText(report, sink);
+            }
+            return report.exitCode;
+        }
     }
     return kExitUsage;
 }

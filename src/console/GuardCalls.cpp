@@ -8,7 +8,7 @@ GuardApi RealGuardApi() {
             &guard::RemoteDesktopListeningPorts, &guard::OpenFirewallPort,
             &guard::CheckNlaChange,       &guard::RemoteDesktopServiceSummary,
             &guard::PrepareRemoteDesktopRestart, &guard::RestartRemoteDesktop,
-            &guard::AwaitRemoteDesktopListening};
+            &guard::AwaitRemoteDesktopListening, &guard::CloseOwnFirewallPort};
 }
 
 GuardApi& Guard() {

@@ -26,6 +26,8 @@ struct GuardApi {
     std::function<guard::RestartPlan()> PrepareRestart;
     std::function<guard::RestartOutcome(const guard::RestartPlan&)> Restart;
     std::function<std::optional<std::vector<std::uint16_t>>(std::uint16_t)> AwaitListening;
+    // confirm: the program's own rules for the port left behind.
+    std::function<guard::FirewallClosing(std::uint16_t)> CloseOwnFirewallPort;
 };
 
 // The guard's own functions.

@@ -14,6 +14,10 @@ void PrintChangeText(const ChangeReport& report, OutputSink& sink);
 
 std::wstring StatusJson(const StatusReport& report);
 std::wstring ChangeJson(const ChangeReport& report);
+void PrintWatchText(const WatchReport& report, OutputSink& sink);
+void PrintConfirmText(const ConfirmReport& report, OutputSink& sink);
+std::wstring WatchJson(const WatchReport& report);
+std::wstring ConfirmJson(const ConfirmReport& report);
 // help --json, and every usage error under --json ("command" is null when none was recognised).
 std::wstring HelpJson();
 std::wstring UsageErrorJson(const Invocation& call);

@@ -1,4 +1,5 @@
 #include "console/Json.h"
+#include "console/JsonParts.h"
 #include "console/Render.h"
 #include "console/Texts.h"
 
@@ -53,28 +54,10 @@ const wchar_t* StepName(FirewallStep step) {
         case FirewallStep::WouldAdd: return L"would-add";
         case FirewallStep::Added: return L"added";
         case FirewallStep::Failed: return L"failed";
+        case FirewallStep::Unreadable: return L"unreadable";
         case FirewallStep::NotAsked: break;
     }
     return L"";
-}
-
-void WriteFailure(JsonWriter& json, const std::optional<Failure>& failure) {
-    if (!failure) {
-        json.Null();
-        return;
-    }
-    json.BeginObject().Key("code");
-    if (failure->code != 0) {
-        // As a DWORD: registry codes read as usual, HRESULTs as the unsigned numbers Windows prints.
-        json.Number(static_cast<std::uint32_t>(failure->code));
-    } else {
-        json.Null();
-    }
-    json.Key("text").String(failure->text).EndObject();
-}
-
-void BeginReport(JsonWriter& json, const wchar_t* command, int exitCode) {
-    json.BeginObject().Key("command").String(command).Key("exitCode").Number(exitCode);
 }
 
 void WritePortKeys(JsonWriter& json, const StatusReport& report) {
@@ -121,18 +104,6 @@ void WriteHazards(JsonWriter& json, const std::vector<guard::Hazard>& hazards) {
     json.EndArray();
 }
 
-void WriteFirewallRule(JsonWriter& json, const FirewallOutcome& firewall) {
-    json.Key("firewallRule");
-    if (firewall.step == FirewallStep::NotAsked) {
-        json.Null();
-        return;
-    }
-    json.BeginObject().Key("port").Number(firewall.port).Key("result").String(StepName(firewall.step));
-    json.Key("rules").BeginArray();
-    for (const std::wstring& name : firewall.rules) json.String(name);
-    json.EndArray().EndObject();
-}
-
 // The program's own rules: {name, port, protocol, enabled, profiles}; port null when the rule names no
 // single port (edited by hand).
 void WriteOwnRules(JsonWriter& json, const StatusReport& report) {
@@ -177,17 +148,6 @@ void WriteServiceKeys(JsonWriter& json, const guard::ServiceSummary& service) {
     json.Key("listenerEnabled").BoolOrNull(service.listenerEnabled);
 }
 
-// A list of ports, or null when Windows did not tell.
-void PortsOrNull(JsonWriter& json, const std::optional<std::vector<std::uint16_t>>& ports) {
-    if (!ports) {
-        json.Null();
-        return;
-    }
-    json.BeginArray();
-    for (const std::uint16_t port : *ports) json.Number(port);
-    json.EndArray();
-}
-
 // A Group Policy value in words: null when it is not set, `yes` or `no` when it certainly decides one
 // way, "other" for any other value (Windows interprets it).
 void PolicyWord(JsonWriter& json, bool set, std::optional<bool> decides, const wchar_t* yes, const wchar_t* no) {
@@ -198,25 +158,6 @@ void PolicyWord(JsonWriter& json, bool set, std::optional<bool> decides, const w
     } else {
         json.String(L"other");
     }
-}
-
-// set-port --apply: applied, listeningAfter, restartSeconds (whole seconds, rounded) and the restart's
-// warning.
-void WriteApply(JsonWriter& json, const ApplyOutcome& apply) {
-    json.Key("applied").Bool(apply.applied).Key("listeningAfter");
-    PortsOrNull(json, apply.listeningAfter);
-    json.Key("restartSeconds");
-    if (apply.restartSeconds) {
-        json.Number(static_cast<std::int64_t>(*apply.restartSeconds + 0.5));  // whole seconds
-    } else {
-        json.Null();
-    }
-    json.Key("restartNote").String(RestartDropsConnectionsText());
-}
-
-std::wstring Finished(JsonWriter& json) {
-    json.EndObject();
-    return json.Text() + L"\r\n";
 }
 
 // nlaRequired, nlaPolicy ("require", "allow", "other" or null) and nlaEffective.
@@ -242,6 +183,67 @@ std::wstring NlaChangeJson(const ChangeReport& report) {
 
 }  // namespace
 
+void WriteFailure(JsonWriter& json, const std::optional<Failure>& failure) {
+    if (!failure) {
+        json.Null();
+        return;
+    }
+    json.BeginObject().Key("code");
+    if (failure->code != 0) {
+        // As a DWORD: registry codes read as usual, HRESULTs as the unsigned numbers Windows prints.
+        json.Number(static_cast<std::uint32_t>(failure->code));
+    } else {
+        json.Null();
+    }
+    json.Key("text").String(failure->text).EndObject();
+}
+
+void BeginReport(JsonWriter& json, const wchar_t* command, int exitCode) {
+    json.BeginObject().Key("command").String(command).Key("exitCode").Number(exitCode);
+}
+
+void WriteFirewallRule(JsonWriter& json, const FirewallOutcome& firewall) {
+    json.Key("firewallRule");
+    if (firewall.step == FirewallStep::NotAsked) {
+        json.Null();
+        return;
+    }
+    json.BeginObject().Key("port").Number(firewall.port).Key("result").String(StepName(firewall.step));
+    json.Key("rules").BeginArray();
+    for (const std::wstring& name : firewall.rules) json.String(name);
+    json.EndArray().EndObject();
+}
+
+// A list of ports, or null when Windows did not tell.
+void PortsOrNull(JsonWriter& json, const std::optional<std::vector<std::uint16_t>>& ports) {
+    if (!ports) {
+        json.Null();
+        return;
+    }
+    json.BeginArray();
+    for (const std::uint16_t port : *ports) json.Number(port);
+    json.EndArray();
+}
+
+// set-port --apply: applied, listeningAfter, restartSeconds (whole seconds, rounded) and the restart's
+// warning.
+void WriteApply(JsonWriter& json, const ApplyOutcome& apply) {
+    json.Key("applied").Bool(apply.applied).Key("listeningAfter");
+    PortsOrNull(json, apply.listeningAfter);
+    json.Key("restartSeconds");
+    if (apply.restartSeconds) {
+        json.Number(static_cast<std::int64_t>(*apply.restartSeconds + 0.5));  // whole seconds
+    } else {
+        json.Null();
+    }
+    json.Key("restartNote").String(RestartDropsConnectionsText());
+}
+
+std::wstring Finished(JsonWriter& json) {
+    json.EndObject();
+    return json.Text() + L"\r\n";
+}
+
 std::wstring StatusJson(const StatusReport& report) {
     JsonWriter json;
     BeginReport(json, CommandName(Command::Status), report.exitCode);
@@ -261,6 +263,8 @@ std::wstring StatusJson(const StatusReport& report) {
     json.Key("firewallUdp").String(VerdictName(report.firewallUdp));
     WriteOwnRules(json, report);
     json.Key("firewallUnreadableRules").Number(report.unreadableFirewallRules);
+    json.Key("pendingRevert");
+    WritePendingRevert(json, report.pendingRevert);
     json.Key("error");
     WriteFailure(json, report.error);
     return Finished(json);
@@ -283,6 +287,7 @@ std::wstring ChangeJson(const ChangeReport& report) {
     json.Key("refused").Bool(report.refused).Key("forced").Bool(report.forced);
     WriteFirewallRule(json, report.firewall);
     if (report.options.apply) WriteApply(json, report.apply);
+    if (report.command == Command::SetPort) WriteRevertArming(json, report.revert);
     json.Key("error");
     WriteFailure(json, report.error);
     return Finished(json);

@@ -1,6 +1,7 @@
 #include "console/Render.h"
 #include "base/DecimalText.h"
 #include "console/NlaText.h"
+#include "console/RevertTexts.h"
 #include "console/Texts.h"
 
 namespace console {
@@ -140,6 +141,23 @@ std::wstring FirewallLine(const ChangeReport& report) {
     }
 }
 
+std::wstring PendingRevertLines(const StatusReport& report) {
+    if (report.pendingRevertError) return L"自动改回：无法得知（" + report.pendingRevertError->text + L"）\r\n";
+    if (!report.pendingRevert) return L"自动改回：无\r\n";
+    return L"自动改回：" + PendingRevertLine(*report.pendingRevert, report.pendingRevertArmedAt) + L"\r\n";
+}
+
+// set-port --revert-after: what was armed, or why nothing was.
+std::wstring RevertLines(const ChangeReport& report) {
+    const RevertArming& revert = report.revert;
+    if (!revert.asked) return {};
+    if (!revert.notArmed.empty()) return revert.notArmed + L"\r\n";
+    if (!revert.armed) return {};
+    const std::wstring confirm = L"从其他计算机连上端口 " + Number(report.port) +
+                                 L" 即自动确认；也可运行 rdpport.com confirm 确认。\r\n";
+    return (report.options.whatIf ? L"将" : L"") + ArmedText(revert.plan) + L"\r\n" + confirm;
+}
+
 }  // namespace
 
 void PrintStatusText(const StatusReport& report, OutputSink& sink) {
@@ -153,7 +171,7 @@ void PrintStatusText(const StatusReport& report, OutputSink& sink) {
     text += L"\r\n实际生效：" + (report.effective ? AllowedText(report.effective) + L"远程连接" : L"无法确定") + L"\r\n";
     text += NlaStatusLines(report.nla);
     text += ListeningLine(report) + ServiceLines(report.service) + FirewallLine(report, L"TCP", report.firewall) +
-            FirewallLine(report, L"UDP", report.firewallUdp) + OwnRulesLines(report);
+            FirewallLine(report, L"UDP", report.firewallUdp) + OwnRulesLines(report) + PendingRevertLines(report);
     sink.Out(text);
     if (report.error) sink.Err(L"错误：" + report.error->text + L"\r\n");
 }
@@ -170,11 +188,13 @@ void PrintChangeText(const ChangeReport& report, OutputSink& sink) {
     if (report.options.apply) sink.Out((report.options.whatIf ? L"（--apply）" : L"") + RestartDropsConnectionsText() + L"\r\n");
     if (report.error) {
         sink.Err(L"失败：" + report.error->text + L"\r\n");
+        if (report.revert.disarmed) sink.Err(L"刚安排的自动改回已撤销。\r\n");
+        if (report.revert.armed) sink.Err(ArmedText(report.revert.plan) + L"\r\n");
         if (report.error->code == ERROR_ACCESS_DENIED)
             sink.Err(L"请在以管理员身份运行的会话中执行。\r\n");
         return;
     }
-    sink.Out(Outcome(report) + L"\r\n");
+    sink.Out(Outcome(report) + L"\r\n" + RevertLines(report));
     if (report.command == Command::Nla && !report.required)
         sink.Out(NlaOffNote() + L"\r\n");
     if (report.options.apply && report.options.whatIf)

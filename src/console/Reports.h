@@ -10,7 +10,9 @@
 #include "console/Arguments.h"
 #include "guard/Guard.h"
 #include "guard/ServiceRestart.h"
+#include "revert/PendingRevert.h"
 #include "settings/SettingsCore.h"
+#include "settings/WriteLock.h"
 
 namespace console {
 
@@ -85,6 +87,11 @@ struct StatusReport {
     std::optional<std::vector<guard::firewall::Rule>> firewallRules;
     int unreadableFirewallRules = 0;
     NlaStatus nla;
+    // The revert waiting for a connection on the new port, as its task says; nothing when none is
+    // pending (or, with pendingRevertError, when the Task Scheduler could not be asked).
+    std::optional<revert::PendingRevert> pendingRevert;
+    std::wstring pendingRevertArmedAt;
+    std::optional<Failure> pendingRevertError;
     std::optional<Failure> error;      // the first read that failed for a reason other than "missing"
     int exitCode = kExitDone;
 
@@ -113,6 +120,7 @@ enum class FirewallStep {
     WouldAdd,         // --what-if
     Added,            // the rules were added, and the port was then seen admitted
     Failed,           // nothing is left added: the port could not be seen admitted
+    Unreadable,       // the watch's revert: the firewall could not be read, so it was left as it was
 };
 
 struct FirewallOutcome {
@@ -128,6 +136,16 @@ struct ApplyOutcome {
     bool applied = false;       // and it was then seen listening on the port asked for
     std::optional<std::vector<std::uint16_t>> listeningAfter;
     std::optional<double> restartSeconds;
+};
+
+// set-port --revert-after: the revert armed before anything else is written.
+struct RevertArming {
+    bool asked = false;
+    bool armed = false;      // its task and record are in place (--what-if: would be)
+    bool disarmed = false;   // armed, then taken away again because nothing else could be written
+    revert::PendingRevert plan;
+    std::wstring program;    // the copy of rdpport.com the task runs
+    std::wstring notArmed;   // why nothing was armed although asked, when that is no failure
 };
 
 // set-port, enable, disable and nla.
@@ -146,6 +164,41 @@ struct ChangeReport {
     bool changed = false;                       // something was (--what-if: would be) changed
     FirewallOutcome firewall;
     ApplyOutcome apply;
+    RevertArming revert;
+    std::optional<Failure> error;
+    int exitCode = kExitDone;
+};
+
+enum class WatchOutcome {
+    Confirmed,   // a connection from another machine reached the new port: the task is gone
+    Cancelled,   // the task was gone (confirm ran): nothing written
+    Reverted,    // the deadline passed: the old port is back
+    Superseded,  // the deadline passed, but the port had been changed again since: nothing written
+    Failed,      // the revert could not be made (the task stays, so the next start tries again)
+};
+
+// watch: the revert task's action.
+struct WatchReport {
+    Options options;
+    revert::PendingRevert plan;
+    WatchOutcome outcome = WatchOutcome::Failed;
+    std::wstring confirmedBy;            // Confirmed: the remote address seen
+    double waitedSeconds = 0;
+    std::vector<PortKeyWrite> writes;    // Reverted: the old port at both keys
+    FirewallOutcome firewall;            // Reverted: the old port's rule (kept since the change)
+    ApplyOutcome apply;                  // Reverted with --apply: the restart
+    std::optional<Failure> error;
+    int exitCode = kExitDone;
+};
+
+// confirm: the new port is kept.
+struct ConfirmReport {
+    Options options;
+    bool confirmed = false;                     // a revert was pending, and is no more
+    std::optional<revert::PendingRevert> plan;  // the one that was pending
+    // The program's own firewall rules for the old port, taken away once nothing uses that port.
+    std::vector<std::wstring> rulesRemoved;
+    std::wstring rulesKept;                     // why they were not taken away, when there were any to take
     std::optional<Failure> error;
     int exitCode = kExitDone;
 };
@@ -153,5 +206,7 @@ struct ChangeReport {
 // The error's text as Windows words it (FormatMessage), or the program's own for kUnreadType.
 std::wstring SystemErrorText(long code);
 Failure FailureOf(long code);
+// The write lock could not be taken: its reason, then what that means ("；未作任何修改。").
+Failure LockFailure(const settings::WriteLock& lock, const wchar_t* consequence);
 
 }  // namespace console

@@ -1,6 +1,7 @@
 #include "console/Commands.h"
 #include "console/GuardCalls.h"
 #include "console/LocalSettings.h"
+#include "console/RevertSteps.h"
 
 namespace console {
 namespace {
@@ -68,6 +69,12 @@ StatusReport RunStatus() {
     report.firewallUdp = firewall.udp;
     report.firewallRules = firewall.ownRules;
     report.unreadableFirewallRules = firewall.unreadableRules;
+
+    const PendingLookup pending = LookUpPendingRevert();
+    report.pendingRevert = pending.plan;
+    report.pendingRevertArmedAt = pending.armedAt;
+    if (FAILED(pending.status))
+        report.pendingRevertError = Failure{static_cast<long>(pending.status), SystemErrorText(pending.status)};
     return report;
 }
 

@@ -1,0 +1,93 @@
+#include "console/RevertSteps.h"
+
+#include <sstream>
+
+#include "base/DecimalText.h"
+#include "base/SystemErrorText.h"
+#include "console/Arguments.h"
+#include "console/RevertTexts.h"
+#include "revert/EventLog.h"
+#include "revert/ProgramCopy.h"
+#include "revert/RevertRecord.h"
+#include "revert/TaskStore.h"
+#include "revert/TaskXml.h"
+
+namespace console {
+namespace {
+
+std::vector<std::wstring> Words(const std::wstring& text) {
+    std::wistringstream stream(text);
+    std::vector<std::wstring> words;
+    for (std::wstring word; stream >> word;) words.push_back(word);
+    return words;
+}
+
+// "what（错误 0x80070005：拒绝访问。）；consequence"
+Failure ComFailure(HRESULT hr, const std::wstring& what, const wchar_t* consequence) {
+    return {static_cast<long>(hr), what + L"（错误 " + base::HexText(static_cast<std::uint32_t>(hr)) + L"：" +
+                                       base::SystemErrorClause(static_cast<unsigned long>(hr)) + L"）；" + consequence};
+}
+
+}  // namespace
+
+std::optional<revert::PendingRevert> PlanOfWatchArguments(const std::wstring& arguments) {
+    const Invocation call = ParseArguments(Words(arguments));
+    if (!call.Usable() || call.command != Command::Watch) return std::nullopt;
+    const Options& o = call.options;
+    return revert::PendingRevert{static_cast<std::uint16_t>(*o.from), static_cast<std::uint16_t>(*o.to),
+                                 *o.revertAfterSeconds, o.apply};
+}
+
+PendingLookup LookUpPendingRevert() {
+    PendingLookup lookup;
+    std::wstring xml;
+    const HRESULT hr = revert::TaskStoreCalls().Read(xml);
+    if (hr == revert::kTaskMissing) return lookup;
+    lookup.status = hr;
+    revert::RevertRecord record;
+    const bool recorded = revert::RecordStoreCalls().Read(record) == ERROR_SUCCESS;
+    if (recorded) lookup.armedAt = record.armedAt;
+    if (FAILED(hr)) return lookup;
+    // The task's own command line says what it will do; the record stands in where a Task Scheduler
+    // does not give the action back.
+    if (const std::optional<std::wstring> arguments = revert::ElementText(xml, L"Arguments"))
+        lookup.plan = PlanOfWatchArguments(*arguments);
+    if (!lookup.plan && recorded) lookup.plan = record.plan;
+    if (!lookup.plan) lookup.plan = revert::PendingRevert{};  // pending, though what it does cannot be read
+    return lookup;
+}
+
+std::optional<Failure> ArmRevert(const revert::PendingRevert& plan, std::wstring& program) {
+    const DWORD copied = revert::InstallProgramCall()(program);
+    if (copied != ERROR_SUCCESS) {
+        return Failure{static_cast<long>(copied), L"无法把 rdpport.com 复制到 Program Files 下本程序的文件夹（" +
+                                                      base::SystemErrorClause(copied) +
+                                                      L"），没有安排自动改回；未作任何修改。"};
+    }
+    revert::RevertRecord record{plan, revert::UtcNowText()};
+    const LONG written = revert::RecordStoreCalls().Write(record);
+    if (written != ERROR_SUCCESS) {
+        (void)revert::RecordStoreCalls().Delete();
+        return Failure{written, L"无法写入自动改回的记录（" + base::SystemErrorClause(static_cast<unsigned long>(written)) +
+                                  L"）；未作任何修改。"};
+    }
+    SYSTEMTIME now = {};
+    GetLocalTime(&now);
+    const HRESULT registered = revert::TaskStoreCalls().Register(revert::RevertTaskXml(plan, program, now));
+    if (FAILED(registered)) {
+        (void)revert::TaskStoreCalls().Delete();
+        (void)revert::RecordStoreCalls().Delete();
+        return ComFailure(registered, L"无法在任务计划程序中登记自动改回的任务", L"未作任何修改。");
+    }
+    revert::EventLogCall()(revert::RevertEvent::Armed, ArmedText(plan));
+    return std::nullopt;
+}
+
+std::optional<Failure> DropRevert() {
+    const HRESULT deleted = revert::TaskStoreCalls().Delete();
+    if (FAILED(deleted)) return ComFailure(deleted, L"无法删除自动改回的任务", L"自动改回仍在等待。");
+    (void)revert::RecordStoreCalls().Delete();
+    return std::nullopt;
+}
+
+}  // namespace console

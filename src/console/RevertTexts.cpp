@@ -1,0 +1,60 @@
+#include "console/RevertTexts.h"
+
+#include "base/DecimalText.h"
+
+namespace console {
+namespace {
+
+std::wstring Port(std::uint16_t port) { return L"端口 " + base::DecimalText64(port); }
+
+}  // namespace
+
+std::wstring ArmedText(const revert::PendingRevert& plan) {
+    std::wstring text = L"已安排自动改回：若 " + revert::DurationText(plan.seconds) + L"内没有来自其他计算机的连接到达" +
+                        Port(plan.to) + L"，将自动改回" + Port(plan.from) + L"。";
+    if (!plan.apply) text += L"（等待从计算机下次启动时开始。）";
+    return text;
+}
+
+std::wstring WatchOutcomeText(const WatchReport& report) {
+    const revert::PendingRevert& plan = report.plan;
+    switch (report.outcome) {
+        case WatchOutcome::Confirmed:
+            return L"来自 " + report.confirmedBy + L" 的连接已到达" + Port(plan.to) + L"：保留新端口，不再改回。";
+        case WatchOutcome::Cancelled:
+            return L"自动改回已被取消（已确认" + Port(plan.to) + L"）：未作任何修改。";
+        case WatchOutcome::Reverted:
+            return revert::DurationText(plan.seconds) + L"内没有来自其他计算机的连接到达" + Port(plan.to) +
+                   L"：已改回" + Port(plan.from) + L"。";
+        case WatchOutcome::Superseded:
+            return L"端口已不再是 " + base::DecimalText64(plan.to) + L"（已另行修改）：不再改回" + Port(plan.from) +
+                   L"，未作任何修改。";
+        case WatchOutcome::Failed:
+            break;
+    }
+    return L"改回" + Port(plan.from) + L"失败：" + (report.error ? report.error->text : std::wstring());
+}
+
+std::wstring ConfirmText(const ConfirmReport& report) {
+    if (!report.confirmed) return L"没有等待中的自动改回。";
+    std::wstring text = L"已确认" + Port(report.plan->to) + L"：不再自动改回。";
+    if (!report.rulesRemoved.empty())
+        text += L"已删除本程序为" + Port(report.plan->from) + L"添加的防火墙规则。";
+    if (!report.rulesKept.empty()) text += report.rulesKept;
+    return text;
+}
+
+std::wstring RevertPendingText(const revert::PendingRevert& pending) {
+    return L"已有一个等待中的自动改回（" + Port(pending.from) + L" → " + base::DecimalText64(pending.to) +
+           L"）：请先运行 rdpport.com confirm 确认它，或等它结束；未作任何修改。";
+}
+
+std::wstring PendingRevertLine(const revert::PendingRevert& pending, const std::wstring& armedAt) {
+    std::wstring text = L"等待确认：若 " + revert::DurationText(pending.seconds) + L"内没有来自其他计算机的连接到达" +
+                        Port(pending.to) + L"，将自动改回" + Port(pending.from);
+    if (pending.apply) text += L"并重新启动远程桌面服务";
+    if (!armedAt.empty()) text += L"（安排于 " + armedAt + L"）";
+    return text + L"。确认：rdpport.com confirm";
+}
+
+}  // namespace console

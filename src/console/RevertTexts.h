@@ -1,0 +1,23 @@
+#pragma once
+// The console's words for the revert of a port change: what set-port, watch and confirm print, and the
+// Application event log's lines (Simplified Chinese, like the rest).
+
+#include <string>
+
+#include "console/Reports.h"
+#include "revert/PendingRevert.h"
+
+namespace console {
+
+// set-port: armed (also the event's text), and what the administrator does next.
+std::wstring ArmedText(const revert::PendingRevert& plan);
+// The watch's outcome in one sentence (also the event's text).
+std::wstring WatchOutcomeText(const WatchReport& report);
+// confirm.
+std::wstring ConfirmText(const ConfirmReport& report);
+// A revert already waits: set-port --revert-after refuses to arm another.
+std::wstring RevertPendingText(const revert::PendingRevert& pending);
+// What status says of it.
+std::wstring PendingRevertLine(const revert::PendingRevert& pending, const std::wstring& armedAt);
+
+}  // namespace console
