@@ -52,6 +52,10 @@ FakeGuard::FakeGuard(const RegistryRecorder* recorder) : m_recorder(recorder) {
         Log("AwaitListening", port);
         return listeningAfter;
     };
+    api.CloseOwnFirewallPort = [this](std::uint16_t port) {
+        Log("CloseOwnFirewallPort", port);
+        return closing;
+    };
     api.RemoteDesktopServiceSummary = [this] {
         Log("RemoteDesktopServiceSummary", -1);
         return service;

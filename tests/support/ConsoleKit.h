@@ -54,6 +54,7 @@ public:
     guard::RestartPlan restartPlan;
     guard::RestartOutcome restartOutcome{true};
     std::optional<std::vector<std::uint16_t>> listeningAfter;
+    guard::FirewallClosing closing;  // confirm: the old port's own rules taken away
     std::vector<GuardCall> calls;
 
     std::vector<GuardCall> Of(const std::string& function) const;

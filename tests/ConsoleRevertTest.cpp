@@ -1,0 +1,237 @@
+// rdpport.com set-port --revert-after: the duration's text, the arming before anything else is written
+// and its undoing when a step fails, the task it registers, and what status says of it. The registry is
+// Wine's (recorded); the guard and the revert's effects are scripted.
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "console/DurationArgument.h"
+#include "console/Output.h"
+#include "revert/TaskXml.h"
+#include "support/ConsoleKit.h"
+#include "support/RevertKit.h"
+#include "support/SeededTest.h"
+
+namespace {
+
+using namespace testkit;
+using Args = std::vector<std::wstring>;
+using Log = std::vector<std::string>;
+
+class ConsoleRevertTest : public SeededTest {
+protected:
+    static size_t PortWrites(const RegistryRecorder& recorder) { return recorder.Of("Set").size(); }
+    static bool Contains(const std::wstring& text, const std::wstring& part) { return text.find(part) != std::wstring::npos; }
+};
+
+TEST_F(ConsoleRevertTest, DurationsAreDigitsWithSecondsMinutesOrHoursFromTenSecondsToADay) {
+    const std::pair<const wchar_t*, std::optional<std::uint32_t>> cases[] = {
+        {L"10s", 10},     {L"10S", 10},       {L"10", 600},        {L"10m", 600},     {L"2h", 7200},
+        {L"24h", 86400},  {L"1440", 86400},   {L"86400s", 86400},  {L"0010s", 10},    {L"9s", std::nullopt},
+        {L"0m", std::nullopt}, {L"25h", std::nullopt}, {L"1441", std::nullopt}, {L"86401s", std::nullopt},
+        {L"", std::nullopt}, {L"m", std::nullopt}, {L"1.5h", std::nullopt}, {L"-5m", std::nullopt},
+        {L"10 m", std::nullopt}, {L"10d", std::nullopt}, {L"0x10", std::nullopt}, {L"１０m", std::nullopt},
+        {L"99999999999h", std::nullopt}, {L"10ms", std::nullopt},
+    };
+    for (const auto& [text, seconds] : cases) {
+        SCOPED_TRACE(console::Utf8(text));
+        EXPECT_EQ(console::DurationArgument(text), seconds);
+    }
+}
+
+TEST_F(ConsoleRevertTest, MisusedRevertOptionsAreUsageErrorsThatTouchNothing) {
+    const Args lines[] = {
+        {L"set-port", L"3390", L"--revert-after", L"5s"},   {L"set-port", L"3390", L"--revert-after"},
+        {L"enable", L"--revert-after", L"10m"},              {L"status", L"--from", L"3389"},
+        {L"watch", L"--from", L"3389", L"--to", L"3390"},    {L"watch", L"--from", L"3389x", L"--to", L"3390", L"--revert-after", L"1m"},
+        {L"confirm", L"--what-if"},                          {L"watch", L"--from", L"3389", L"--to", L"3390", L"--revert-after=1m", L"--force"},
+    };
+    for (const Args& args : lines) {
+        SCOPED_TRACE(console::Utf8(args.back()));
+        RegistryRecorder recorder;
+        FakeGuard guard(&recorder);
+        FakeRevert revert;
+        const ConsoleRun run = RunConsole(args);
+        EXPECT_EQ(run.exitCode, 2) << console::Utf8(run.err);
+        EXPECT_EQ(WritesIn(recorder), 0u);
+        EXPECT_TRUE(revert.log.empty());
+        EXPECT_TRUE(guard.calls.empty());
+    }
+}
+
+TEST_F(ConsoleRevertTest, ArmingComesFirstUnderTheLockThenTheFirewallThenTheRegistry) {
+    RegistryRecorder recorder;
+    FakeGuard guard(&recorder);
+    guard.opening.admitted = true;
+    FakeRevert revert;
+    const ConsoleRun run =
+        RunConsole({L"set-port", L"3390", L"--open-firewall", L"--revert-after", L"10m", L"--json"});
+    ASSERT_EQ(run.exitCode, 0) << console::Utf8(run.out);
+    EXPECT_EQ(revert.log, (Log{"read task", "install", "write record", "register task", "event"}));
+    ASSERT_EQ(guard.Of("OpenFirewallPort").size(), 1u);
+    const auto firstSet = std::find_if(recorder.calls.begin(), recorder.calls.end(),
+                                       [](const RegCall& call) { return call.function == "Set"; });
+    EXPECT_LE(guard.Of("OpenFirewallPort")[0].registryCallsBefore,
+              static_cast<size_t>(firstSet - recorder.calls.begin()))
+        << "the firewall was opened after the registry write";
+    EXPECT_EQ(Port1(), 3390u);
+    EXPECT_EQ(Port2(), 3390u);
+    ASSERT_TRUE(revert.record);
+    EXPECT_EQ(revert.record->plan, (revert::PendingRevert{3389, 3390, 600, false}));
+    ASSERT_EQ(revert.events.size(), 1u);
+    EXPECT_EQ(revert.events[0].first, revert::RevertEvent::Armed);
+
+    const JsonValue json = JsonOf(run);
+    const JsonValue& armed = json["revert"];
+    EXPECT_TRUE(armed["armed"].boolean);
+    EXPECT_EQ(armed["from"].number, 3389);
+    EXPECT_EQ(armed["to"].number, 3390);
+    EXPECT_EQ(armed["revertAfterSeconds"].number, 600);
+    EXPECT_FALSE(armed["apply"].boolean);
+    EXPECT_EQ(armed["program"].text, revert.installedPath);
+}
+
+TEST_F(ConsoleRevertTest, TheTaskRunsTheCopyAsSystemAtBootAndAtOnceOnlyWhenItRestartsTheService) {
+    for (const bool apply : {false, true}) {
+        SCOPED_TRACE(apply ? "--apply" : "no --apply");
+        WriteDword(kRdpTcp, kPortValue, 3389);
+        WriteDword(kRdpwdTcp, kPortValue, 3389);
+        RegistryRecorder recorder;
+        FakeGuard guard(&recorder);
+        guard.listeningAfter = std::vector<std::uint16_t>{3390};
+        FakeRevert revert;
+        Args args = {L"set-port", L"3390", L"--revert-after", L"90s"};
+        if (apply) args.push_back(L"--apply");
+        ASSERT_EQ(RunConsole(args).exitCode, 0);
+        ASSERT_TRUE(revert.task);
+        const std::wstring& xml = *revert.task;
+        EXPECT_EQ(revert::ElementText(xml, L"Command"), revert.installedPath);
+        EXPECT_EQ(revert::ElementText(xml, L"Arguments"),
+                  apply ? L"watch --from 3389 --to 3390 --revert-after 90s --apply"
+                        : L"watch --from 3389 --to 3390 --revert-after 90s");
+        EXPECT_EQ(revert::ElementText(xml, L"UserId"), L"S-1-5-18");
+        EXPECT_EQ(revert::ElementText(xml, L"RunLevel"), L"HighestAvailable");
+        EXPECT_TRUE(Contains(xml, L"<BootTrigger>"));
+        EXPECT_EQ(Contains(xml, L"<TimeTrigger>"), apply);
+        EXPECT_EQ(guard.Of("Restart").size(), apply ? 1u : 0u);
+    }
+}
+
+TEST_F(ConsoleRevertTest, AStepThatFailsTakesBackTheEarlierOnesAndNothingElseIsWritten) {
+    struct Case {
+        const char* name;
+        std::function<void(FakeRevert&)> fail;
+        std::wstring says;
+    };
+    const Case cases[] = {
+        {"copy", [](FakeRevert& r) { r.installResult = ERROR_ACCESS_DENIED; }, L"无法把 rdpport.com 复制到"},
+        {"record", [](FakeRevert& r) { r.recordWriteResult = ERROR_ACCESS_DENIED; }, L"无法写入自动改回的记录"},
+        {"task", [](FakeRevert& r) { r.registerResult = E_ACCESSDENIED; }, L"无法在任务计划程序中登记"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        RegistryRecorder recorder;
+        FakeGuard guard(&recorder);
+        guard.opening.admitted = true;
+        FakeRevert revert;
+        c.fail(revert);
+        const ConsoleRun run = RunConsole({L"set-port", L"3390", L"--open-firewall", L"--apply", L"--revert-after", L"10m"});
+        EXPECT_EQ(run.exitCode, 1);
+        EXPECT_TRUE(Contains(run.err, c.says)) << console::Utf8(run.err);
+        EXPECT_TRUE(Contains(run.err, L"未作任何修改")) << console::Utf8(run.err);
+        EXPECT_FALSE(revert.task);
+        EXPECT_FALSE(revert.record);
+        EXPECT_TRUE(revert.events.empty());
+        EXPECT_EQ(PortWrites(recorder), 0u);
+        EXPECT_TRUE(guard.Of("OpenFirewallPort").empty());
+        EXPECT_TRUE(guard.Of("Restart").empty());
+    }
+}
+
+TEST_F(ConsoleRevertTest, TheRevertIsTakenBackWhenTheFirewallOrEveryRegistryWriteFails) {
+    for (const bool firewallFails : {true, false}) {
+        SCOPED_TRACE(firewallFails ? "firewall" : "registry");
+        RegistryRecorder recorder;
+        if (!firewallFails)
+            recorder.fail = [](const RegCall& call) -> LONG { return call.function == "Set" ? ERROR_ACCESS_DENIED : 0; };
+        FakeGuard guard(&recorder);
+        guard.opening.admitted = !firewallFails;
+        FakeRevert revert;
+        const ConsoleRun run = RunConsole({L"set-port", L"3390", L"--open-firewall", L"--revert-after", L"10m"});
+        EXPECT_EQ(run.exitCode, 1);
+        EXPECT_FALSE(revert.task) << "a revert was left for a change that was not made";
+        EXPECT_FALSE(revert.record);
+        EXPECT_TRUE(Contains(run.err, L"刚安排的自动改回已撤销")) << console::Utf8(run.err);
+        EXPECT_EQ(Port1(), 3389u);
+    }
+}
+
+TEST_F(ConsoleRevertTest, NothingIsArmedWhileAnotherWaitsOrWhenThereIsNoOtherPortToGoBackTo) {
+    {
+        SCOPED_TRACE("pending");
+        RegistryRecorder recorder;
+        FakeGuard guard(&recorder);
+        FakeRevert revert;
+        revert.Pending({3389, 3391, 600, false});
+        const ConsoleRun run = RunConsole({L"set-port", L"3390", L"--revert-after", L"10m"});
+        EXPECT_EQ(run.exitCode, 1);
+        EXPECT_TRUE(Contains(run.err, L"已有一个等待中的自动改回（端口 3389 → 3391）")) << console::Utf8(run.err);
+        EXPECT_EQ(PortWrites(recorder), 0u);
+        EXPECT_EQ(revert.log, (Log{"read task"}));
+    }
+    {
+        SCOPED_TRACE("scheduler unreachable");
+        RegistryRecorder recorder;
+        FakeGuard guard(&recorder);
+        FakeRevert revert;
+        revert.readResult = E_ACCESSDENIED;
+        EXPECT_EQ(RunConsole({L"set-port", L"3390", L"--revert-after", L"10m"}).exitCode, 1);
+        EXPECT_EQ(PortWrites(recorder), 0u);
+    }
+    {
+        SCOPED_TRACE("already on the port");
+        WriteDword(kRdpTcp, kPortValue, 3390);
+        WriteDword(kRdpwdTcp, kPortValue, 3390);
+        FakeGuard guard;
+        FakeRevert revert;
+        const ConsoleRun run = RunConsole({L"set-port", L"3390", L"--revert-after", L"10m", L"--json"});
+        EXPECT_EQ(run.exitCode, 0);
+        const JsonValue json = JsonOf(run);
+        EXPECT_FALSE(json["revert"]["armed"].boolean);
+        EXPECT_TRUE(Contains(json["revert"]["note"].text, L"没有可改回的端口"));
+        EXPECT_FALSE(revert.task);
+    }
+}
+
+TEST_F(ConsoleRevertTest, WhatIfSaysWhatWouldBeArmedAndArmsNothing) {
+    FakeGuard guard;
+    FakeRevert revert;
+    const ConsoleRun run = RunConsole({L"set-port", L"3390", L"--revert-after", L"2h", L"--what-if"});
+    EXPECT_EQ(run.exitCode, 0);
+    EXPECT_TRUE(Contains(run.out, L"将已安排自动改回：若 2 小时内没有来自其他计算机的连接到达端口 3390")) << console::Utf8(run.out);
+    EXPECT_EQ(revert.log, (Log{"read task"}));
+    EXPECT_EQ(Port1(), 3389u);
+}
+
+TEST_F(ConsoleRevertTest, StatusReadsThePendingRevertFromTheTaskOrItsRecordWhenTheTaskKeepsNoAction) {
+    for (const bool keepsAction : {true, false}) {
+        SCOPED_TRACE(keepsAction ? "Windows" : "Wine");
+        FakeGuard guard;
+        FakeRevert revert;
+        revert.Pending({3389, 3390, 600, true});
+        revert.readsBackAction = keepsAction;
+        if (keepsAction) revert.record->plan.seconds = 1;  // the task's own line wins over the record
+        const JsonValue json = JsonOf(RunConsole({L"status", L"--json"}));
+        const JsonValue& pending = json["pendingRevert"];
+        EXPECT_EQ(pending["from"].number, 3389);
+        EXPECT_EQ(pending["to"].number, 3390);
+        EXPECT_EQ(pending["revertAfterSeconds"].number, 600);
+        EXPECT_TRUE(pending["apply"].boolean);
+    }
+    FakeGuard guard;
+    FakeRevert none;
+    EXPECT_TRUE(JsonOf(RunConsole({L"status", L"--json"}))["pendingRevert"].IsNull());
+}
+
+}  // namespace

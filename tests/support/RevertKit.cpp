@@ -1,0 +1,114 @@
+#include "support/RevertKit.h"
+
+#include <algorithm>
+
+#include "revert/ProgramCopy.h"
+#include "revert/TaskStore.h"
+#include "revert/TaskXml.h"
+#include "revert/WatchClock.h"
+
+namespace testkit {
+namespace {
+
+// The task as Wine's Task Scheduler gives it back: the settings kept, the action emptied.
+std::wstring WithoutAction(const std::wstring& xml) {
+    const size_t from = xml.find(L"<Actions");
+    const size_t to = xml.find(L"</Actions>");
+    if (from == std::wstring::npos || to == std::wstring::npos) return xml;
+    return xml.substr(0, from) + L"<Actions><Exec/></Actions>" + xml.substr(to + 10);
+}
+
+}  // namespace
+
+FakeRevert::FakeRevert() {
+    revert::TaskStore& tasks = revert::TaskStoreCalls();
+    tasks.Register = [this](const std::wstring& xml) {
+        log.push_back("register task");
+        if (SUCCEEDED(registerResult)) task = xml;
+        return registerResult;
+    };
+    tasks.Read = [this](std::wstring& xml) {
+        log.push_back("read task");
+        if (FAILED(readResult)) return readResult;
+        if (!task) return revert::kTaskMissing;
+        xml = readsBackAction ? *task : WithoutAction(*task);
+        return S_OK;
+    };
+    tasks.Delete = [this] {
+        log.push_back("delete task");
+        if (SUCCEEDED(deleteResult)) task.reset();
+        return deleteResult;
+    };
+    revert::RecordStore& records = revert::RecordStoreCalls();
+    records.Write = [this](const revert::RevertRecord& written) {
+        log.push_back("write record");
+        if (recordWriteResult == ERROR_SUCCESS) record = written;
+        return recordWriteResult;
+    };
+    records.Read = [this](revert::RevertRecord& out) {
+        if (!record) return static_cast<LONG>(ERROR_FILE_NOT_FOUND);
+        out = *record;
+        return static_cast<LONG>(ERROR_SUCCESS);
+    };
+    records.Delete = [this] {
+        log.push_back("delete record");
+        record.reset();
+        return static_cast<LONG>(ERROR_SUCCESS);
+    };
+    revert::InstallProgramCall().Set([this](std::wstring& path) {
+        log.push_back("install");
+        if (installResult == ERROR_SUCCESS) path = installedPath;
+        return installResult;
+    });
+    revert::EventLogCall().Set([this](revert::RevertEvent event, const std::wstring& text) {
+        log.push_back("event");
+        events.emplace_back(event, text);
+    });
+    revert::EstablishedPeersCall().Set([this](std::uint16_t) {
+        log.push_back("peers");
+        if (peers.empty()) return std::optional<std::vector<revert::Peer>>(std::vector<revert::Peer>{});
+        const auto answer = peers.front();
+        if (peers.size() > 1) peers.erase(peers.begin());
+        return answer;
+    });
+    revert::WatchClockCalls() = revert::WatchClock{[this](DWORD ms) {
+                                                       pauses.push_back(ms);
+                                                       nowMs += ms;
+                                                       if (onPause) onPause();
+                                                   },
+                                                   [this] { return nowMs; }};
+}
+
+FakeRevert::~FakeRevert() {
+    revert::TaskStoreCalls() = revert::RealTaskStore();
+    revert::RecordStoreCalls() = revert::RealRecordStore();
+    revert::InstallProgramCall().Reset();
+    revert::EventLogCall().Reset();
+    revert::EstablishedPeersCall().Reset();
+    revert::WatchClockCalls() = revert::RealWatchClock();
+}
+
+void FakeRevert::Pending(const revert::PendingRevert& plan) {
+    SYSTEMTIME now = {};
+    GetLocalTime(&now);
+    task = revert::RevertTaskXml(plan, installedPath, now);
+    record = revert::RevertRecord{plan, L"2026-12-08T10:00:00Z"};
+}
+
+revert::Peer Ipv4Peer(std::uint8_t a, std::uint8_t b, std::uint8_t c, std::uint8_t d) {
+    revert::Peer peer;
+    peer.address[0] = a;
+    peer.address[1] = b;
+    peer.address[2] = c;
+    peer.address[3] = d;
+    return peer;
+}
+
+revert::Peer Ipv6Peer(std::initializer_list<std::uint8_t> bytes) {
+    revert::Peer peer;
+    peer.ipv6 = true;
+    std::copy_n(bytes.begin(), std::min<size_t>(bytes.size(), 16), peer.address);
+    return peer;
+}
+
+}  // namespace testkit

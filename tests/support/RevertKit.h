@@ -1,0 +1,59 @@
+#pragma once
+// The revert's outside effects kept in memory for one scope: the Task Scheduler's task, the record,
+// the program's copy, the event log, the connection table and the watch's clock. Every call is logged
+// in order, so a test can tell what came first; any of them can be made to fail.
+
+#include <windows.h>
+
+#include <functional>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "revert/Connections.h"
+#include "revert/EventLog.h"
+#include "revert/RevertRecord.h"
+
+namespace testkit {
+
+class FakeRevert {
+public:
+    FakeRevert();
+    ~FakeRevert();
+    FakeRevert(const FakeRevert&) = delete;
+    FakeRevert& operator=(const FakeRevert&) = delete;
+
+    // The Task Scheduler: the task's XML as registered, and what each call answers.
+    std::optional<std::wstring> task;
+    HRESULT registerResult = S_OK;
+    HRESULT readResult = S_OK;
+    HRESULT deleteResult = S_OK;
+    bool readsBackAction = true;  // false: the task is read back without its action, as Wine keeps it
+
+    std::optional<revert::RevertRecord> record;
+    LONG recordWriteResult = ERROR_SUCCESS;
+
+    DWORD installResult = ERROR_SUCCESS;
+    std::wstring installedPath = L"C:\\Program Files\\Korvane RdpPort\\rdpport.com";
+
+    std::vector<std::pair<revert::RevertEvent, std::wstring>> events;
+
+    // What each look at the connection table answers, in order; the last answer stands after that.
+    std::vector<std::optional<std::vector<revert::Peer>>> peers;
+    // The clock: a pause moves it on at once; `onPause` runs after each pause (a test's "meanwhile").
+    ULONGLONG nowMs = 1000000;
+    std::vector<DWORD> pauses;
+    std::function<void()> onPause;
+
+    // "install", "write record", "register task", "read task", "delete task", "delete record", ...
+    std::vector<std::string> log;
+
+    // Arms a pending revert as a finished set-port would have.
+    void Pending(const revert::PendingRevert& plan);
+};
+
+revert::Peer Ipv4Peer(std::uint8_t a, std::uint8_t b, std::uint8_t c, std::uint8_t d);
+revert::Peer Ipv6Peer(std::initializer_list<std::uint8_t> bytes);
+
+}  // namespace testkit
