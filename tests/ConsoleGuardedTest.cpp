@@ -293,9 +293,11 @@ TEST_F(ConsoleGuardedTest, HelpListsEveryCommandOptionAndExitCode) {
     EXPECT_EQ(run.exitCode, 0);
     EXPECT_EQ(run.err, L"");
     EXPECT_EQ(EntriesUnder(run.out, L"命令："),
-              (std::vector<std::wstring>{L"（无）", L"status", L"set-port", L"enable", L"disable", L"nla", L"confirm", L"watch", L"help"}));
+              (std::vector<std::wstring>{L"（无）", L"status", L"set-port", L"enable", L"disable", L"nla", L"confirm",
+                                         L"watch", L"help"}));
     EXPECT_EQ(EntriesUnder(run.out, L"选项："),
-              (std::vector<std::wstring>{L"--json", L"--what-if", L"--force", L"--open-firewall", L"--apply", L"--revert-after"}));
+              (std::vector<std::wstring>{L"--json", L"--what-if", L"--force", L"--open-firewall", L"--apply",
+                                         L"--revert-after"}));
     EXPECT_EQ(EntriesUnder(run.out, L"退出代码："), (std::vector<std::wstring>{L"0", L"1", L"2", L"3"}));
 
     // The other spellings the help names give the same text, and --json carries it as "usage".
