@@ -22,17 +22,37 @@ using Log = std::vector<std::string>;
 class ConsoleRevertTest : public SeededTest {
 protected:
     static size_t PortWrites(const RegistryRecorder& recorder) { return recorder.Of("Set").size(); }
-    static bool Contains(const std::wstring& text, const std::wstring& part) { return text.find(part) != std::wstring::npos; }
+    static bool Contains(const std::wstring& text, const std::wstring& part) {
+        return text.find(part) != std::wstring::npos;
+    }
 };
 
 TEST_F(ConsoleRevertTest, DurationsAreDigitsWithSecondsMinutesOrHoursFromTenSecondsToADay) {
     const std::pair<const wchar_t*, std::optional<std::uint32_t>> cases[] = {
-        {L"10s", 10},     {L"10S", 10},       {L"10", 600},        {L"10m", 600},     {L"2h", 7200},
-        {L"24h", 86400},  {L"1440", 86400},   {L"86400s", 86400},  {L"0010s", 10},    {L"9s", std::nullopt},
-        {L"0m", std::nullopt}, {L"25h", std::nullopt}, {L"1441", std::nullopt}, {L"86401s", std::nullopt},
-        {L"", std::nullopt}, {L"m", std::nullopt}, {L"1.5h", std::nullopt}, {L"-5m", std::nullopt},
-        {L"10 m", std::nullopt}, {L"10d", std::nullopt}, {L"0x10", std::nullopt}, {L"１０m", std::nullopt},
-        {L"99999999999h", std::nullopt}, {L"10ms", std::nullopt},
+        {L"10s", 10},
+        {L"10S", 10},
+        {L"10", 600},
+        {L"10m", 600},
+        {L"2h", 7200},
+        {L"24h", 86400},
+        {L"1440", 86400},
+        {L"86400s", 86400},
+        {L"0010s", 10},
+        {L"9s", std::nullopt},
+        {L"0m", std::nullopt},
+        {L"25h", std::nullopt},
+        {L"1441", std::nullopt},
+        {L"86401s", std::nullopt},
+        {L"", std::nullopt},
+        {L"m", std::nullopt},
+        {L"1.5h", std::nullopt},
+        {L"-5m", std::nullopt},
+        {L"10 m", std::nullopt},
+        {L"10d", std::nullopt},
+        {L"0x10", std::nullopt},
+        {L"１０m", std::nullopt},
+        {L"99999999999h", std::nullopt},
+        {L"10ms", std::nullopt},
     };
     for (const auto& [text, seconds] : cases) {
         SCOPED_TRACE(console::Utf8(text));
@@ -42,10 +62,14 @@ TEST_F(ConsoleRevertTest, DurationsAreDigitsWithSecondsMinutesOrHoursFromTenSeco
 
 TEST_F(ConsoleRevertTest, MisusedRevertOptionsAreUsageErrorsThatTouchNothing) {
     const Args lines[] = {
-        {L"set-port", L"3390", L"--revert-after", L"5s"},   {L"set-port", L"3390", L"--revert-after"},
-        {L"enable", L"--revert-after", L"10m"},              {L"status", L"--from", L"3389"},
-        {L"watch", L"--from", L"3389", L"--to", L"3390"},    {L"watch", L"--from", L"3389x", L"--to", L"3390", L"--revert-after", L"1m"},
-        {L"confirm", L"--what-if"},                          {L"watch", L"--from", L"3389", L"--to", L"3390", L"--revert-after=1m", L"--force"},
+        {L"set-port", L"3390", L"--revert-after", L"5s"},
+        {L"set-port", L"3390", L"--revert-after"},
+        {L"enable", L"--revert-after", L"10m"},
+        {L"status", L"--from", L"3389"},
+        {L"watch", L"--from", L"3389", L"--to", L"3390"},
+        {L"watch", L"--from", L"3389x", L"--to", L"3390", L"--revert-after", L"1m"},
+        {L"confirm", L"--what-if"},
+        {L"watch", L"--from", L"3389", L"--to", L"3390", L"--revert-after=1m", L"--force"},
     };
     for (const Args& args : lines) {
         SCOPED_TRACE(console::Utf8(args.back()));
@@ -65,8 +89,7 @@ TEST_F(ConsoleRevertTest, ArmingComesFirstUnderTheLockThenTheFirewallThenTheRegi
     FakeGuard guard(&recorder);
     guard.opening.admitted = true;
     FakeRevert revert;
-    const ConsoleRun run =
-        RunConsole({L"set-port", L"3390", L"--open-firewall", L"--revert-after", L"10m", L"--json"});
+    const ConsoleRun run = RunConsole({L"set-port", L"3390", L"--open-firewall", L"--revert-after", L"10m", L"--json"});
     ASSERT_EQ(run.exitCode, 0) << console::Utf8(run.out);
     EXPECT_EQ(revert.log, (Log{"read task", "install", "write record", "register task", "event"}));
     ASSERT_EQ(guard.Of("OpenFirewallPort").size(), 1u);
@@ -136,7 +159,8 @@ TEST_F(ConsoleRevertTest, AStepThatFailsTakesBackTheEarlierOnesAndNothingElseIsW
         guard.opening.admitted = true;
         FakeRevert revert;
         c.fail(revert);
-        const ConsoleRun run = RunConsole({L"set-port", L"3390", L"--open-firewall", L"--apply", L"--revert-after", L"10m"});
+        const ConsoleRun run =
+            RunConsole({L"set-port", L"3390", L"--open-firewall", L"--apply", L"--revert-after", L"10m"});
         EXPECT_EQ(run.exitCode, 1);
         EXPECT_TRUE(Contains(run.err, c.says)) << console::Utf8(run.err);
         EXPECT_TRUE(Contains(run.err, L"未作任何修改")) << console::Utf8(run.err);
@@ -154,7 +178,9 @@ TEST_F(ConsoleRevertTest, TheRevertIsTakenBackWhenTheFirewallOrEveryRegistryWrit
         SCOPED_TRACE(firewallFails ? "firewall" : "registry");
         RegistryRecorder recorder;
         if (!firewallFails)
-            recorder.fail = [](const RegCall& call) -> LONG { return call.function == "Set" ? ERROR_ACCESS_DENIED : 0; };
+            recorder.fail = [](const RegCall& call) -> LONG {
+                return call.function == "Set" ? ERROR_ACCESS_DENIED : 0;
+            };
         FakeGuard guard(&recorder);
         guard.opening.admitted = !firewallFails;
         FakeRevert revert;
@@ -209,7 +235,8 @@ TEST_F(ConsoleRevertTest, WhatIfSaysWhatWouldBeArmedAndArmsNothing) {
     FakeRevert revert;
     const ConsoleRun run = RunConsole({L"set-port", L"3390", L"--revert-after", L"2h", L"--what-if"});
     EXPECT_EQ(run.exitCode, 0);
-    EXPECT_TRUE(Contains(run.out, L"将已安排自动改回：若 2 小时内没有来自其他计算机的连接到达端口 3390")) << console::Utf8(run.out);
+    EXPECT_TRUE(Contains(run.out, L"将已安排自动改回：若 2 小时内没有来自其他计算机的连接到达端口 3390"))
+        << console::Utf8(run.out);
     EXPECT_EQ(revert.log, (Log{"read task"}));
     EXPECT_EQ(Port1(), 3389u);
 }

@@ -16,8 +16,8 @@ using namespace testkit;
 using Peers = std::vector<revert::Peer>;
 
 const revert::PendingRevert kPlan{3389, 3390, 60, false};
-const std::vector<std::wstring> kWatch = {L"watch", L"--from", L"3389", L"--to", L"3390", L"--revert-after", L"60s",
-                                          L"--json"};
+const std::vector<std::wstring> kWatch = {L"watch", L"--from",         L"3389", L"--to",
+                                          L"3390",  L"--revert-after", L"60s",  L"--json"};
 
 class ConsoleWatchTest : public SeededTest {
 protected:
@@ -154,7 +154,8 @@ TEST_F(ConsoleWatchTest, AFailedRevertSaysWhyAndKeepsTheTaskForTheNextStart) {
     EXPECT_TRUE(revert.task);
     ASSERT_EQ(revert.events.size(), 1u);
     EXPECT_EQ(revert.events[0].first, revert::RevertEvent::RevertFailed);
-    EXPECT_NE(revert.events[0].second.find(L"改回端口 3389失败"), std::wstring::npos) << console::Utf8(revert.events[0].second);
+    EXPECT_NE(revert.events[0].second.find(L"改回端口 3389失败"), std::wstring::npos)
+        << console::Utf8(revert.events[0].second);
 }
 
 TEST_F(ConsoleWatchTest, ConfirmDropsTheRevertAndTheOldPortsOwnRulesOnlyOnceNothingUsesIt) {

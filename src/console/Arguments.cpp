@@ -116,8 +116,9 @@ void CheckOperands(Invocation& call, const std::vector<std::wstring>& operands) 
         return;
     }
     if (call.command == Command::Watch && !(call.options.from && call.options.to && call.options.revertAfterSeconds)) {
-        call.usageError = L"watch 需要 --from、--to 和 --revert-after，例如："
-                          L"rdpport.com watch --from 3389 --to 3390 --revert-after 10m";
+        call.usageError =
+            L"watch 需要 --from、--to 和 --revert-after，例如："
+            L"rdpport.com watch --from 3389 --to 3390 --revert-after 10m";
         return;
     }
     if (call.command != Command::SetPort) return;

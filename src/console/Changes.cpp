@@ -36,7 +36,8 @@ bool Blocks(const guard::Hazard& hazard, const Options& options, std::optional<s
 bool Refuses(ChangeReport& report, std::optional<std::uint16_t> firewallPort) {
     if (report.alreadySet) return false;
     bool blocking = false;
-    for (const guard::Hazard& hazard : report.hazards) blocking = blocking || Blocks(hazard, report.options, firewallPort);
+    for (const guard::Hazard& hazard : report.hazards)
+        blocking = blocking || Blocks(hazard, report.options, firewallPort);
     if (!blocking) return false;
     if (report.options.force) {
         report.forced = true;
@@ -136,11 +137,11 @@ std::optional<Failure> CheckRevert(ChangeReport& report) {
         revert.notArmed = L"端口已是 " + std::to_wstring(report.port) + L"，没有可改回的端口，未安排自动改回。";
         return std::nullopt;
     }
-    if (!report.previousPort)
-        return Failure{0, L"读不出现在的端口，无法安排改回；未作任何修改。"};
+    if (!report.previousPort) return Failure{0, L"读不出现在的端口，无法安排改回；未作任何修改。"};
     const PendingLookup pending = LookUpPendingRevert();
     if (FAILED(pending.status))
-        return Failure{static_cast<long>(pending.status), L"无法向任务计划程序查询是否已有等待中的自动改回；未作任何修改。"};
+        return Failure{static_cast<long>(pending.status),
+                       L"无法向任务计划程序查询是否已有等待中的自动改回；未作任何修改。"};
     if (pending.plan) return Failure{0, RevertPendingText(*pending.plan)};
     revert.plan = {*report.previousPort, static_cast<std::uint16_t>(report.port), *report.options.revertAfterSeconds,
                    report.options.apply};
@@ -198,7 +199,8 @@ ChangeReport RunSetPort(std::int32_t port, const Options& options) {
     if (options.apply) {
         steps.locksAnyway = true;
         steps.apply = [&report, &plan, newPort] {
-            if (std::optional<Failure> failure = RestartOnto(newPort, plan, report.apply)) Fail(report, std::move(*failure));
+            if (std::optional<Failure> failure = RestartOnto(newPort, plan, report.apply))
+                Fail(report, std::move(*failure));
         };
     }
     Carry(report, newPort, steps);

@@ -44,10 +44,12 @@ void CloseOldPort(ConfirmReport& report) {
     const guard::FirewallClosing closing = Guard().CloseOwnFirewallPort(port);
     report.rulesRemoved = closing.removed;
     if (!closing.readable) {
-        report.rulesKept = L"无法读取 Windows 防火墙，本程序为端口 " + base::DecimalText64(port) + L" 添加的规则（如有）未删除。";
+        report.rulesKept =
+            L"无法读取 Windows 防火墙，本程序为端口 " + base::DecimalText64(port) + L" 添加的规则（如有）未删除。";
     } else if (closing.hresult < 0) {
-        Fail(report, {closing.hresult, L"删除本程序为端口 " + base::DecimalText64(port) + L" 添加的防火墙规则失败，错误 " +
-                                           base::HexText(static_cast<std::uint32_t>(closing.hresult)) + L"。"});
+        Fail(report,
+             {closing.hresult, L"删除本程序为端口 " + base::DecimalText64(port) + L" 添加的防火墙规则失败，错误 " +
+                                   base::HexText(static_cast<std::uint32_t>(closing.hresult)) + L"。"});
     }
 }
 

@@ -8,10 +8,17 @@ namespace {
 // s, m and h in either ASCII case; 0 for anything else.
 std::uint32_t UnitSeconds(wchar_t c) {
     switch (c) {
-        case L's': case L'S': return 1;
-        case L'm': case L'M': return 60;
-        case L'h': case L'H': return 3600;
-        default: return 0;
+        case L's':
+        case L'S':
+            return 1;
+        case L'm':
+        case L'M':
+            return 60;
+        case L'h':
+        case L'H':
+            return 3600;
+        default:
+            return 0;
     }
 }
 
@@ -36,7 +43,8 @@ std::optional<std::uint32_t> DurationArgument(std::wstring_view text) {
 }
 
 std::wstring DurationArgumentError(const std::wstring& text) {
-    return L"“" + text + L"”不是可用的时长：请写数字加 s（秒）、m（分钟）或 h（小时），只写数字按分钟计，"
+    return L"“" + text +
+           L"”不是可用的时长：请写数字加 s（秒）、m（分钟）或 h（小时），只写数字按分钟计，"
            L"从 10 秒到 24 小时，例如 10m。";
 }
 

@@ -10,11 +10,16 @@ namespace {
 
 const wchar_t* OutcomeName(WatchOutcome outcome) {
     switch (outcome) {
-        case WatchOutcome::Confirmed: return L"confirmed";
-        case WatchOutcome::Cancelled: return L"cancelled";
-        case WatchOutcome::Reverted: return L"reverted";
-        case WatchOutcome::Superseded: return L"superseded";
-        case WatchOutcome::Failed: break;
+        case WatchOutcome::Confirmed:
+            return L"confirmed";
+        case WatchOutcome::Cancelled:
+            return L"cancelled";
+        case WatchOutcome::Reverted:
+            return L"reverted";
+        case WatchOutcome::Superseded:
+            return L"superseded";
+        case WatchOutcome::Failed:
+            break;
     }
     return L"failed";
 }

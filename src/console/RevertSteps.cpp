@@ -68,8 +68,9 @@ std::optional<Failure> ArmRevert(const revert::PendingRevert& plan, std::wstring
     const LONG written = revert::RecordStoreCalls().Write(record);
     if (written != ERROR_SUCCESS) {
         (void)revert::RecordStoreCalls().Delete();
-        return Failure{written, L"无法写入自动改回的记录（" + base::SystemErrorClause(static_cast<unsigned long>(written)) +
-                                  L"）；未作任何修改。"};
+        return Failure{written, L"无法写入自动改回的记录（" +
+                                    base::SystemErrorClause(static_cast<unsigned long>(written)) +
+                                    L"）；未作任何修改。"};
     }
     SYSTEMTIME now = {};
     GetLocalTime(&now);

@@ -15,7 +15,7 @@ namespace console {
 struct PendingLookup {
     HRESULT status = S_OK;  // of asking the Task Scheduler; S_OK also when nothing is pending
     std::optional<revert::PendingRevert> plan;
-    std::wstring armedAt;   // from the record, when it has one
+    std::wstring armedAt;  // from the record, when it has one
 };
 PendingLookup LookUpPendingRevert();
 

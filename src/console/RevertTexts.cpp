@@ -10,8 +10,8 @@ std::wstring Port(std::uint16_t port) { return L"端口 " + base::DecimalText64(
 }  // namespace
 
 std::wstring ArmedText(const revert::PendingRevert& plan) {
-    std::wstring text = L"已安排自动改回：若 " + revert::DurationText(plan.seconds) + L"内没有来自其他计算机的连接到达" +
-                        Port(plan.to) + L"，将自动改回" + Port(plan.from) + L"。";
+    std::wstring text = L"已安排自动改回：若 " + revert::DurationText(plan.seconds) +
+                        L"内没有来自其他计算机的连接到达" + Port(plan.to) + L"，将自动改回" + Port(plan.from) + L"。";
     if (!plan.apply) text += L"（等待从计算机下次启动时开始。）";
     return text;
 }
@@ -38,8 +38,7 @@ std::wstring WatchOutcomeText(const WatchReport& report) {
 std::wstring ConfirmText(const ConfirmReport& report) {
     if (!report.confirmed) return L"没有等待中的自动改回。";
     std::wstring text = L"已确认" + Port(report.plan->to) + L"：不再自动改回。";
-    if (!report.rulesRemoved.empty())
-        text += L"已删除本程序为" + Port(report.plan->from) + L"添加的防火墙规则。";
+    if (!report.rulesRemoved.empty()) text += L"已删除本程序为" + Port(report.plan->from) + L"添加的防火墙规则。";
     if (!report.rulesKept.empty()) text += report.rulesKept;
     return text;
 }

@@ -109,11 +109,16 @@ void Confirm(WatchReport& report, const revert::Peer& peer) {
 void Log(const WatchReport& report) {
     const revert::RevertEvent event = [&] {
         switch (report.outcome) {
-            case WatchOutcome::Confirmed: return revert::RevertEvent::Confirmed;
-            case WatchOutcome::Cancelled: return revert::RevertEvent::Cancelled;
-            case WatchOutcome::Reverted: return revert::RevertEvent::Reverted;
-            case WatchOutcome::Superseded: return revert::RevertEvent::Superseded;
-            case WatchOutcome::Failed: break;
+            case WatchOutcome::Confirmed:
+                return revert::RevertEvent::Confirmed;
+            case WatchOutcome::Cancelled:
+                return revert::RevertEvent::Cancelled;
+            case WatchOutcome::Reverted:
+                return revert::RevertEvent::Reverted;
+            case WatchOutcome::Superseded:
+                return revert::RevertEvent::Superseded;
+            case WatchOutcome::Failed:
+                break;
         }
         return revert::RevertEvent::RevertFailed;
     }();

@@ -18,11 +18,12 @@ inline void Deregister(HANDLE source) noexcept { DeregisterEventSource(source); 
 using UniqueEventSource = base::UniqueHandle<HANDLE, &Deregister>;
 
 void RegisterSourceOnce() {
-    const std::wstring path = std::wstring(L"SYSTEM\\CurrentControlSet\\Services\\EventLog\\Application\\") + kEventSource;
+    const std::wstring path =
+        std::wstring(L"SYSTEM\\CurrentControlSet\\Services\\EventLog\\Application\\") + kEventSource;
     UniqueKey key;
     DWORD disposition = 0;
-    if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_SET_VALUE,
-                        nullptr, key.Put(), &disposition) != ERROR_SUCCESS ||
+    if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_SET_VALUE, nullptr,
+                        key.Put(), &disposition) != ERROR_SUCCESS ||
         disposition != REG_CREATED_NEW_KEY)
         return;
     const wchar_t file[] = L"%SystemRoot%\\System32\\EventCreate.exe";

@@ -39,8 +39,7 @@ bool Contents(const std::wstring& path, std::vector<char>& bytes) {
     if (!GetFileSizeEx(file.Get(), &size) || size.QuadPart > 64 * 1024 * 1024) return false;
     bytes.resize(static_cast<size_t>(size.QuadPart));
     DWORD read = 0;
-    return ReadFile(file.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr) &&
-           read == bytes.size();
+    return ReadFile(file.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr) && read == bytes.size();
 }
 
 bool SameBytes(const std::wstring& a, const std::wstring& b) {

@@ -22,8 +22,8 @@ LONG SetDword(HKEY key, const wchar_t* name, DWORD value) {
 
 LONG Write(const RevertRecord& record) {
     UniqueKey key;
-    LONG status = RegCreateKeyExW(HKEY_LOCAL_MACHINE, kRecordKey, 0, nullptr, REG_OPTION_NON_VOLATILE,
-                                  KEY_SET_VALUE, nullptr, key.Put(), nullptr);
+    LONG status = RegCreateKeyExW(HKEY_LOCAL_MACHINE, kRecordKey, 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_SET_VALUE,
+                                  nullptr, key.Put(), nullptr);
     const PendingRevert& plan = record.plan;
     if (status == ERROR_SUCCESS) status = SetDword(key.Get(), kFrom, plan.from);
     if (status == ERROR_SUCCESS) status = SetDword(key.Get(), kTo, plan.to);

@@ -5,13 +5,14 @@
 // administrators may register a task with a boot trigger; anyone else gets E_ACCESSDENIED, and then
 // nothing is armed.
 
+#include "revert/TaskStore.h"
+
 #include <taskschd.h>
 
 #include "base/ComApartment.h"
 #include "base/ComValues.h"
 #include "base/Handles.h"
 #include "revert/PendingRevert.h"
-#include "revert/TaskStore.h"
 
 namespace revert {
 namespace {
@@ -24,8 +25,8 @@ base::UniqueBstr Bstr(const std::wstring& text) { return base::UniqueBstr(SysAll
 
 HRESULT Connect(base::ComPtr<ITaskService>& service) {
     base::EnsureComApartment();
-    HRESULT hr = CoCreateInstance(kClsidTaskScheduler, nullptr, CLSCTX_INPROC_SERVER, kIidTaskService,
-                                  service.PutVoid());
+    HRESULT hr =
+        CoCreateInstance(kClsidTaskScheduler, nullptr, CLSCTX_INPROC_SERVER, kIidTaskService, service.PutVoid());
     if (FAILED(hr)) return hr;
     VARIANT none;
     VariantInit(&none);
@@ -66,8 +67,8 @@ HRESULT Register(const std::wstring& xml) {
     VARIANT empty;
     VariantInit(&empty);
     base::ComPtr<IRegisteredTask> task;
-    return folder->RegisterTask(name.Get(), text.Get(), TASK_CREATE_OR_UPDATE, *user, empty,
-                                TASK_LOGON_SERVICE_ACCOUNT, empty, task.Put());
+    return folder->RegisterTask(name.Get(), text.Get(), TASK_CREATE_OR_UPDATE, *user, empty, TASK_LOGON_SERVICE_ACCOUNT,
+                                empty, task.Put());
 }
 
 // The task's registration, or kTaskMissing.

@@ -8,8 +8,7 @@ namespace {
 // "2026-12-08T16:40:05": the schema's dateTime without a zone, which the Task Scheduler reads as local.
 std::wstring LocalDateTime(const SYSTEMTIME& t) {
     wchar_t text[32] = {};
-    std::swprintf(text, 32, L"%04u-%02u-%02uT%02u:%02u:%02u", t.wYear, t.wMonth, t.wDay, t.wHour, t.wMinute,
-                  t.wSecond);
+    std::swprintf(text, 32, L"%04u-%02u-%02uT%02u:%02u:%02u", t.wYear, t.wMonth, t.wDay, t.wHour, t.wMinute, t.wSecond);
     return text;
 }
 
@@ -17,8 +16,8 @@ struct Entity {
     wchar_t character;
     std::wstring_view name;
 };
-constexpr Entity kEntities[] = {{L'&', L"&amp;"}, {L'<', L"&lt;"}, {L'>', L"&gt;"}, {L'"', L"&quot;"},
-                                {L'\'', L"&apos;"}};
+constexpr Entity kEntities[] = {
+    {L'&', L"&amp;"}, {L'<', L"&lt;"}, {L'>', L"&gt;"}, {L'"', L"&quot;"}, {L'\'', L"&apos;"}};
 
 std::wstring Unescaped(std::wstring_view text) {
     std::wstring out;
@@ -58,10 +57,9 @@ std::wstring XmlEscaped(std::wstring_view text) {
 std::wstring RevertTaskXml(const PendingRevert& plan, const std::wstring& program, const SYSTEMTIME& localNow) {
     // A time trigger whose moment has just passed runs only when a missed start is made up for
     // (StartWhenAvailable); the limit on the run lets the watch finish its wait with an hour to spare.
-    const std::wstring timeTrigger =
-        plan.apply ? L"<TimeTrigger><StartBoundary>" + LocalDateTime(localNow) +
-                         L"</StartBoundary><Enabled>true</Enabled></TimeTrigger>"
-                   : L"";
+    const std::wstring timeTrigger = plan.apply ? L"<TimeTrigger><StartBoundary>" + LocalDateTime(localNow) +
+                                                      L"</StartBoundary><Enabled>true</Enabled></TimeTrigger>"
+                                                : L"";
     return L"<?xml version=\"1.0\" encoding=\"UTF-16\"?>"
            L"<Task version=\"1.2\" xmlns=\"http://schemas.microsoft.com/windows/2004/02/mit/task\">"
            L"<RegistrationInfo><Description>" +
