@@ -23,7 +23,8 @@ ensure_packages() {
 }
 
 BUILD_PACKAGES=(cmake make python3 g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 googletest)
-RUN_PACKAGES=(wine wine64 fonts-wine xvfb xauth fonts-wqy-microhei locales)
+# iproute2: the end-to-end tests' remote machine, a network namespace (tests/e2e/peer.sh).
+RUN_PACKAGES=(wine wine64 fonts-wine xvfb xauth fonts-wqy-microhei locales iproute2)
 # Screenshots (scripts/run without a display, scripts/screenshots).
 SHOT_PACKAGES=(imagemagick)
 

@@ -12,6 +12,7 @@
 #include "support/JsonReader.h"
 #include "support/RegistryKit.h"
 #include "support/ServiceKit.h"
+#include "support/StandInRemoteDesktop.h"
 
 namespace e2e {
 
@@ -23,6 +24,7 @@ protected:
         ASSERT_FALSE(ConsoleProgramPath().empty()) << "RDPPORT_COM is not set";
         testkit::RemoveLeftoverPolicyKey();
         testkit::RepairLeftoverDisabledService();
+        testkit::RepairLeftoverStandIn();
         ASSERT_EQ(testkit::SeedRemoteDesktop(3389, 1), ERROR_SUCCESS);
     }
     void TearDown() override {

@@ -11,6 +11,7 @@
 #include "support/ProgramTexts.h"
 #include "support/RegistryKit.h"
 #include "support/ServiceKit.h"
+#include "support/StandInRemoteDesktop.h"
 
 namespace {
 
@@ -26,6 +27,7 @@ protected:
     void SetUp() override {
         RemoveLeftoverPolicyKey();
         RepairLeftoverDisabledService();
+        RepairLeftoverStandIn();
     }
     void TearDown() override {
         ProgramCase::TearDown();

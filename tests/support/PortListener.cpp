@@ -57,6 +57,37 @@ void ListeningSocket::Close() {
     m_socket = INVALID_SOCKET;
 }
 
+LoopbackConnection::LoopbackConnection(std::uint16_t port) : m_socket(INVALID_SOCKET) {
+    if (!WinsockStarted()) return;
+    const SOCKET s = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+    m_socket = s;
+    u_long nonBlocking = 1;
+    if (s == INVALID_SOCKET || ioctlsocket(s, FIONBIO, &nonBlocking) != 0) return;
+    sockaddr_in server{};
+    server.sin_family = AF_INET;
+    server.sin_port = htons(port);
+    server.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    if (connect(s, reinterpret_cast<sockaddr*>(&server), sizeof(server)) != 0 && WSAGetLastError() != WSAEWOULDBLOCK)
+        return;
+    fd_set done;
+    FD_ZERO(&done);
+    FD_SET(s, &done);
+    fd_set failed = done;
+    timeval limit{3, 0};
+    int error = 0;
+    int errorSize = sizeof(error);
+    if (select(0, nullptr, &done, &failed, &limit) != 1 || !FD_ISSET(s, &done) ||
+        getsockopt(s, SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&error), &errorSize) != 0 || error != 0)
+        return;
+    sockaddr_in self{};
+    int length = sizeof(self);
+    if (getsockname(s, reinterpret_cast<sockaddr*>(&self), &length) == 0) m_localPort = ntohs(self.sin_port);
+}
+
+LoopbackConnection::~LoopbackConnection() {
+    if (m_socket != INVALID_SOCKET) closesocket(static_cast<SOCKET>(m_socket));
+}
+
 std::uint16_t FreePort() {
     if (!WinsockStarted()) return 0;
     const SOCKET s = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);

@@ -7,13 +7,6 @@
 namespace e2e {
 namespace {
 
-std::string Environment(const char* name) {
-    const DWORD needed = GetEnvironmentVariableA(name, nullptr, 0);
-    if (needed == 0) return {};
-    std::vector<char> value(needed, '\0');
-    return std::string(value.data(), GetEnvironmentVariableA(name, value.data(), needed));
-}
-
 // CommandLineToArgvW's rules: backslashes are literal unless they come before a quote.
 std::wstring Quoted(const std::wstring& arg) {
     if (!arg.empty() && arg.find_first_of(L" \t\"") == std::wstring::npos) return arg;
@@ -76,7 +69,7 @@ private:
 }  // namespace
 
 std::wstring ConsoleProgramPath() {
-    const std::string unixPath = Environment("RDPPORT_COM");
+    const std::string unixPath = EnvironmentVariable("RDPPORT_COM");
     return unixPath.empty() ? std::wstring() : WindowsPathOfUnixPath(unixPath);
 }
 

@@ -10,12 +10,21 @@ std::wstring WindowsPathOfUnixPath(const std::string& unixPath) {
     return path;
 }
 
-std::wstring ProgramPath() {
-    const DWORD needed = GetEnvironmentVariableA("RDPPORT_EXE", nullptr, 0);
+std::string EnvironmentVariable(const char* name) {
+    const DWORD needed = GetEnvironmentVariableA(name, nullptr, 0);
     if (needed == 0) return {};
     std::vector<char> value(needed, '\0');
-    const DWORD length = GetEnvironmentVariableA("RDPPORT_EXE", value.data(), needed);
-    return WindowsPathOfUnixPath(std::string(value.data(), length));
+    return std::string(value.data(), GetEnvironmentVariableA(name, value.data(), needed));
+}
+
+std::wstring ProgramPath() {
+    const std::string unixPath = EnvironmentVariable("RDPPORT_EXE");
+    return unixPath.empty() ? std::wstring() : WindowsPathOfUnixPath(unixPath);
+}
+
+std::wstring StandInProgramPath() {
+    const std::string unixPath = EnvironmentVariable("RDPPORT_STANDIN");
+    return unixPath.empty() ? std::wstring() : WindowsPathOfUnixPath(unixPath);
 }
 
 ProgramProcess::~ProgramProcess() {

@@ -13,8 +13,15 @@ namespace e2e {
 // "Z:" + the unix path with "/" turned into "\": how Wine's Z: drive maps the root file system.
 std::wstring WindowsPathOfUnixPath(const std::string& unixPath);
 
+// An environment variable that ctest sets; empty when it is not set.
+std::string EnvironmentVariable(const char* name);
+
 // rdpport.exe as ctest names it in RDPPORT_EXE (a unix path); empty when the variable is not set.
 std::wstring ProgramPath();
+
+// The stand-in Remote Desktop service (tests/standin) as ctest names it in RDPPORT_STANDIN (a unix
+// path); empty when the variable is not set.
+std::wstring StandInProgramPath();
 
 class ProgramProcess {
 public:

@@ -1,0 +1,107 @@
+#include "support/StandInRemoteDesktop.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cwctype>
+
+#include "support/ServiceKit.h"
+
+namespace testkit {
+namespace {
+
+using namespace std::chrono_literals;
+constexpr auto kServiceWait = 10s;
+constexpr const wchar_t* kStandInImage = L"rdpport_standin.exe";
+
+DWORD Reconfigure(const wchar_t* name, DWORD type, DWORD startType, const std::wstring& binaryPath,
+                  const wchar_t* displayName) {
+    const OpenedService service(name, SERVICE_CHANGE_CONFIG);
+    if (!service.Get()) return service.Error();
+    if (!ChangeServiceConfigW(service.Get(), type, startType, SERVICE_NO_CHANGE, binaryPath.c_str(), nullptr, nullptr,
+                              nullptr, nullptr, nullptr, displayName))
+        return GetLastError();
+    return ERROR_SUCCESS;
+}
+
+DWORD CreateDependent(const std::wstring& standInPath) {
+    const ScHandle manager(OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CREATE_SERVICE));
+    if (!manager.Get()) return GetLastError();
+    const std::wstring binaryPath = L"\"" + standInPath + L"\" --no-listen";
+    const wchar_t dependencies[] = L"TermService\0";  // a list of names, ended by an empty one
+    const ScHandle service(CreateServiceW(manager.Get(), kRemoteDesktopDependent,
+                                          L"Remote Desktop Services UserMode Port Redirector", SERVICE_QUERY_STATUS,
+                                          SERVICE_WIN32_OWN_PROCESS, SERVICE_DEMAND_START, SERVICE_ERROR_NORMAL,
+                                          binaryPath.c_str(), nullptr, nullptr, dependencies, nullptr, nullptr));
+    return service.Get() ? ERROR_SUCCESS : GetLastError();
+}
+
+// Stops the service and marks it for deletion; the service manager removes it once no handle is open.
+DWORD RemoveService(const wchar_t* name) {
+    StopAndWait(name, kServiceWait);
+    const OpenedService service(name, DELETE);
+    if (!service.Get()) return service.Error();
+    return DeleteService(service.Get()) ? ERROR_SUCCESS : GetLastError();
+}
+
+}  // namespace
+
+ScopedStandInRemoteDesktop::ScopedStandInRemoteDesktop(const std::wstring& standInPath, Dependent dependent) {
+    RepairLeftoverStandIn();
+    m_found = ConfigOf(kRemoteDesktopService);
+    m_foundState = StateOf(kRemoteDesktopService);
+    m_status = Take(standInPath, dependent);
+}
+
+DWORD ScopedStandInRemoteDesktop::Take(const std::wstring& standInPath, Dependent dependent) {
+    if (!m_found || !m_foundState) return ERROR_SERVICE_DOES_NOT_EXIST;
+    if (const DWORD error = StopAndWait(kRemoteDesktopService, kServiceWait)) return error;
+    // Its own process, as the stand-in reports itself to the service manager.
+    m_reconfigured = true;
+    if (const DWORD error = Reconfigure(kRemoteDesktopService, SERVICE_WIN32_OWN_PROCESS, SERVICE_NO_CHANGE,
+                                        L"\"" + standInPath + L"\"", nullptr))
+        return error;
+    if (dependent == Dependent::UmRdpService) {
+        if (const DWORD error = CreateDependent(standInPath)) return error;
+        m_dependentMade = true;
+    }
+    const auto began = std::chrono::steady_clock::now();
+    if (const DWORD error = StartAndWait(kRemoteDesktopService, kServiceWait)) return error;
+    m_startTime = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - began);
+    return m_dependentMade ? StartAndWait(kRemoteDesktopDependent, kServiceWait) : ERROR_SUCCESS;
+}
+
+ScopedStandInRemoteDesktop::~ScopedStandInRemoteDesktop() { PutBack(); }
+
+void ScopedStandInRemoteDesktop::PutBack() {
+    if (m_dependentMade) {
+        EXPECT_EQ(RemoveService(kRemoteDesktopDependent), static_cast<DWORD>(ERROR_SUCCESS));
+    }
+    if (!m_found || !m_foundState) return;
+    if (m_reconfigured) {
+        EXPECT_EQ(StopAndWait(kRemoteDesktopService, kServiceWait), static_cast<DWORD>(ERROR_SUCCESS));
+        EXPECT_EQ(Reconfigure(kRemoteDesktopService, m_found->type, m_found->startType, m_found->binaryPath,
+                              m_found->displayName.c_str()),
+                  static_cast<DWORD>(ERROR_SUCCESS));
+    }
+    if (*m_foundState == SERVICE_RUNNING) StartAndWait(kRemoteDesktopService, kServiceWait);
+    EXPECT_EQ(ConfigOf(kRemoteDesktopService), m_found) << "TermService's configuration was not put back";
+    EXPECT_EQ(StateOf(kRemoteDesktopService), m_foundState) << "TermService was not put back running or stopped";
+}
+
+bool RunsTheStandIn(const wchar_t* service) {
+    const std::optional<ServiceConfig> config = ConfigOf(service);
+    if (!config) return false;
+    std::wstring path = config->binaryPath;
+    std::transform(path.begin(), path.end(), path.begin(), [](wchar_t c) { return std::towlower(c); });
+    return path.find(kStandInImage) != std::wstring::npos;
+}
+
+void RepairLeftoverStandIn() {
+    if (RunsTheStandIn(kRemoteDesktopDependent)) RemoveService(kRemoteDesktopDependent);
+    if (!RunsTheStandIn(kRemoteDesktopService)) return;
+    StopAndWait(kRemoteDesktopService, kServiceWait);
+    Reconfigure(kRemoteDesktopService, kWineRemoteDesktopType, SERVICE_NO_CHANGE, kWineRemoteDesktopBinary, nullptr);
+}
+
+}  // namespace testkit
