@@ -79,38 +79,52 @@ std::wstring CommandLineOf(const std::wstring& program, const std::vector<std::w
     return line;
 }
 
-ConsoleOutcome RunConsoleProgram(const std::vector<std::wstring>& args, std::chrono::milliseconds timeout) {
-    ConsoleOutcome outcome;
-    const std::wstring program = ConsoleProgramPath();
+struct ConsoleChild::Files {
     TempFile out;
     TempFile err;
+};
+
+ConsoleChild::ConsoleChild(const std::wstring& program, const std::vector<std::wstring>& args)
+    : m_files(std::make_unique<Files>()) {
     STARTUPINFOW startup{};
     startup.cb = sizeof(startup);
     startup.dwFlags = STARTF_USESTDHANDLES;
     startup.hStdInput = nullptr;
-    startup.hStdOutput = out.Handle();
-    startup.hStdError = err.Handle();
+    startup.hStdOutput = m_files->out.Handle();
+    startup.hStdError = m_files->err.Handle();
     std::wstring line = CommandLineOf(program, args);
-    PROCESS_INFORMATION info{};
     if (program.empty() || !CreateProcessW(program.c_str(), line.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW,
-                                           nullptr, nullptr, &startup, &info)) {
-        outcome.startError = program.empty() ? ERROR_FILE_NOT_FOUND : GetLastError();
-        return outcome;
+                                           nullptr, nullptr, &startup, &m_process)) {
+        m_startError = program.empty() ? ERROR_FILE_NOT_FOUND : GetLastError();
+        m_process = {};
     }
-    if (WaitForSingleObject(info.hProcess, static_cast<DWORD>(timeout.count())) == WAIT_OBJECT_0) {
+}
+
+ConsoleChild::~ConsoleChild() { (void)Finish(std::chrono::milliseconds(0)); }
+
+ConsoleOutcome ConsoleChild::Finish(std::chrono::milliseconds timeout) {
+    ConsoleOutcome outcome;
+    outcome.startError = m_startError;
+    if (!m_process.hProcess) return outcome;
+    if (WaitForSingleObject(m_process.hProcess, static_cast<DWORD>(timeout.count())) == WAIT_OBJECT_0) {
         DWORD code = 0;
-        if (GetExitCodeProcess(info.hProcess, &code)) outcome.exitCode = code;
+        if (GetExitCodeProcess(m_process.hProcess, &code)) outcome.exitCode = code;
     } else {
-        TerminateProcess(info.hProcess, 1);
-        WaitForSingleObject(info.hProcess, 5000);
+        TerminateProcess(m_process.hProcess, 1);
+        WaitForSingleObject(m_process.hProcess, 5000);
     }
-    CloseHandle(info.hThread);
-    CloseHandle(info.hProcess);
-    out.Close();
-    err.Close();
-    outcome.out = out.Bytes();
-    outcome.err = err.Bytes();
+    CloseHandle(m_process.hThread);
+    CloseHandle(m_process.hProcess);
+    m_process = {};
+    m_files->out.Close();
+    m_files->err.Close();
+    outcome.out = m_files->out.Bytes();
+    outcome.err = m_files->err.Bytes();
     return outcome;
+}
+
+ConsoleOutcome RunConsoleProgram(const std::vector<std::wstring>& args, std::chrono::milliseconds timeout) {
+    return ConsoleChild(ConsoleProgramPath(), args).Finish(timeout);
 }
 
 std::optional<std::wstring> FromUtf8(const std::string& bytes) {

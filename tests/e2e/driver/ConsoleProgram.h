@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <chrono>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -22,6 +23,25 @@ struct ConsoleOutcome {
     DWORD startError = ERROR_SUCCESS;
     std::string out;  // the bytes written to standard output
     std::string err;  // the bytes written to standard error
+};
+
+// A console program started with its output redirected, left running until Finish (or the end of the
+// object, which ends it): for a case that works with it while it runs.
+class ConsoleChild {
+public:
+    ConsoleChild(const std::wstring& program, const std::vector<std::wstring>& args);
+    ~ConsoleChild();
+    ConsoleChild(const ConsoleChild&) = delete;
+    ConsoleChild& operator=(const ConsoleChild&) = delete;
+
+    // Waits for it to end (it is ended after the timeout) and gives what it wrote.
+    ConsoleOutcome Finish(std::chrono::milliseconds timeout);
+
+private:
+    struct Files;
+    std::unique_ptr<Files> m_files;
+    PROCESS_INFORMATION m_process{};
+    DWORD m_startError = ERROR_SUCCESS;
 };
 
 // Runs rdpport.com with the arguments and waits for it to end (it is ended after the timeout).
