@@ -26,11 +26,14 @@ int RefuseUsage(const Invocation& call, OutputSink& sink) {
     return kExitUsage;
 }
 
-int Report(const ChangeReport& report, OutputSink& sink) {
-    if (report.options.json) {
-        sink.Out(ChangeJson(report));
+// One JSON object, or text for people; the command's exit code.
+template <class R>
+int Show(const R& report, bool json, std::wstring (*asJson)(const R&), void (*asText)(const R&, OutputSink&),
+         OutputSink& sink) {
+    if (json) {
+        sink.Out(asJson(report));
     } else {
-        PrintChangeText(report, sink);
+        asText(report, sink);
     }
     return report.exitCode;
 }
@@ -47,40 +50,20 @@ int Run(const std::vector<std::wstring>& args, OutputSink& sink) {
         case Command::Help:
             sink.Out(json ? HelpJson() : UsageText());
             return kExitDone;
-        case Command::Status: {
-            const StatusReport report = RunStatus();
-            if (json) {
-                sink.Out(StatusJson(report));
-            } else {
-                PrintStatusText(report, sink);
-            }
-            return report.exitCode;
-        }
+        case Command::Status:
+            return Show(RunStatus(), json, &StatusJson, &PrintStatusText, sink);
         case Command::SetPort:
-            return Report(RunSetPort(*call.port, call.options), sink);
+            return Show(RunSetPort(*call.port, call.options), json, &ChangeJson, &PrintChangeText, sink);
         case Command::Enable:
         case Command::Disable:
-            return Report(RunSwitch(*call.command == Command::Enable, call.options), sink);
+            return Show(RunSwitch(*call.command == Command::Enable, call.options), json, &ChangeJson,
+                        &PrintChangeText, sink);
         case Command::Nla:
-            return Report(RunNla(*call.nlaRequired, call.options), sink);
-        case Command::Watch: {
-            const WatchReport report = RunWatch(call.options);
-            if (json) {
-                sink.Out(WatchJson(report));
-            } else {
-                PrintWatchText(report, sink);
-            }
-            return report.exitCode;
-        }
-        case Command::Confirm: {
-            const ConfirmReport report = RunConfirm(call.options);
-            if (json) {
-                sink.Out(ConfirmJson(report));
-            } else {
-                PrintConfirmText(report, sink);
-            }
-            return report.exitCode;
-        }
+            return Show(RunNla(*call.nlaRequired, call.options), json, &ChangeJson, &PrintChangeText, sink);
+        case Command::Watch:
+            return Show(RunWatch(call.options), json, &WatchJson, &PrintWatchText, sink);
+        case Command::Confirm:
+            return Show(RunConfirm(call.options), json, &ConfirmJson, &PrintConfirmText, sink);
     }
     return kExitUsage;
 }

@@ -5,20 +5,11 @@
 
 #include <vector>
 
+#include "base/ProgramPath.h"
 #include "base/SystemLibrary.h"
 
 namespace console {
 namespace {
-
-std::wstring OwnPath() {
-    std::vector<wchar_t> buffer(MAX_PATH);
-    for (;;) {
-        const DWORD length = GetModuleFileNameW(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
-        if (length == 0) return {};
-        if (length < buffer.size()) return std::wstring(buffer.data(), length);
-        buffer.resize(buffer.size() * 2);  // truncated: long paths are allowed
-    }
-}
 
 // shell32 is large and needed only here: it is loaded now, and only from System32.
 DWORD OpenWithShell(const std::wstring& path) {
@@ -42,7 +33,7 @@ DWORD OpenWithShell(const std::wstring& path) {
 }  // namespace
 
 std::wstring WindowProgramPath() {
-    std::wstring path = OwnPath();
+    std::wstring path = base::RunningProgramPath();
     const size_t slash = path.find_last_of(L"\\/");
     path.erase(slash == std::wstring::npos ? 0 : slash + 1);
     return path + L"rdpport.exe";

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "base/Handles.h"
+#include "base/ProgramPath.h"
 #include "revert/PendingRevert.h"
 
 namespace revert {
@@ -17,16 +18,6 @@ std::wstring ProgramFilesFolder() {
     const LONG status = RegGetValueW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion",
                                      L"ProgramFilesDir", RRF_RT_REG_SZ, nullptr, path, &size);
     return status == ERROR_SUCCESS ? path : L"";
-}
-
-std::wstring RunningProgram() {
-    std::vector<wchar_t> path(MAX_PATH);
-    for (;;) {
-        const DWORD length = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
-        if (length == 0) return {};
-        if (length < path.size()) return std::wstring(path.data(), length);
-        path.resize(path.size() * 2);
-    }
 }
 
 // The file's bytes; false when it cannot be read.
@@ -49,7 +40,7 @@ bool SameBytes(const std::wstring& a, const std::wstring& b) {
 
 DWORD Install(std::wstring& installedPath) {
     const std::wstring programFiles = ProgramFilesFolder();
-    const std::wstring running = RunningProgram();
+    const std::wstring running = base::RunningProgramPath();
     if (programFiles.empty() || running.empty()) return ERROR_PATH_NOT_FOUND;
     const std::wstring folder = programFiles + L"\\" + kProgramFolder;
     const std::wstring target = folder + L"\\" + kProgramFile;
