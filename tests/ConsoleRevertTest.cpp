@@ -91,7 +91,8 @@ TEST_F(ConsoleRevertTest, ArmingComesFirstUnderTheLockThenTheFirewallThenTheRegi
     FakeRevert revert;
     const ConsoleRun run = RunConsole({L"set-port", L"3390", L"--open-firewall", L"--revert-after", L"10m", L"--json"});
     ASSERT_EQ(run.exitCode, 0) << console::Utf8(run.out);
-    EXPECT_EQ(revert.log, (Log{"read task", "install", "write record", "register task", "event"}));
+    EXPECT_EQ(revert.log, (Log{"read task", "read task", "install", "write record", "register task", "event"}))
+        << "asked before the lock and again under it";
     ASSERT_EQ(guard.Of("OpenFirewallPort").size(), 1u);
     const auto firstSet = std::find_if(recorder.calls.begin(), recorder.calls.end(),
                                        [](const RegCall& call) { return call.function == "Set"; });

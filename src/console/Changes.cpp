@@ -131,6 +131,16 @@ std::optional<Failure> OneWrite(long status, bool& wroteSomething) {
 }
 
 // set-port --revert-after: there must be an old port to go back to and no other revert waiting.
+// Only one revert waits at a time: a second would put back a port that is no longer the one before.
+std::optional<Failure> RevertPending() {
+    const PendingLookup pending = LookUpPendingRevert();
+    if (FAILED(pending.status))
+        return Failure{static_cast<long>(pending.status),
+                       L"无法向任务计划程序查询是否已有等待中的自动改回；未作任何修改。"};
+    if (pending.plan) return Failure{0, RevertPendingText(*pending.plan)};
+    return std::nullopt;
+}
+
 std::optional<Failure> CheckRevert(ChangeReport& report) {
     RevertArming& revert = report.revert;
     if (report.alreadySet || report.previousPort == report.port) {
@@ -138,11 +148,7 @@ std::optional<Failure> CheckRevert(ChangeReport& report) {
         return std::nullopt;
     }
     if (!report.previousPort) return Failure{0, L"读不出现在的端口，无法安排改回；未作任何修改。"};
-    const PendingLookup pending = LookUpPendingRevert();
-    if (FAILED(pending.status))
-        return Failure{static_cast<long>(pending.status),
-                       L"无法向任务计划程序查询是否已有等待中的自动改回；未作任何修改。"};
-    if (pending.plan) return Failure{0, RevertPendingText(*pending.plan)};
+    if (std::optional<Failure> pending = RevertPending()) return pending;
     revert.plan = {*report.previousPort, static_cast<std::uint16_t>(report.port), *report.options.revertAfterSeconds,
                    report.options.apply};
     return std::nullopt;
@@ -152,6 +158,8 @@ std::optional<Failure> Arm(ChangeReport& report) {
     RevertArming& revert = report.revert;
     if (!revert.notArmed.empty()) return std::nullopt;
     if (!report.options.whatIf) {
+        // Asked again under the lock: another set-port may have armed one since the check.
+        if (std::optional<Failure> pending = RevertPending()) return pending;
         if (std::optional<Failure> failure = ArmRevert(revert.plan, revert.program)) return failure;
     }
     revert.armed = true;

@@ -44,8 +44,11 @@ std::wstring ConfirmText(const ConfirmReport& report) {
 }
 
 std::wstring RevertPendingText(const revert::PendingRevert& pending) {
-    return L"已有一个等待中的自动改回（" + Port(pending.from) + L" → " + base::DecimalText64(pending.to) +
-           L"）：请先运行 rdpport.com confirm 确认它，或等它结束；未作任何修改。";
+    // A task whose action and record cannot be read is still pending; it just cannot say from where to where.
+    const std::wstring which = pending == revert::PendingRevert{}
+                                   ? L""
+                                   : L"（" + Port(pending.from) + L" → " + base::DecimalText64(pending.to) + L"）";
+    return L"已有一个等待中的自动改回" + which + L"：请先运行 rdpport.com confirm 确认它，或等它结束；未作任何修改。";
 }
 
 std::wstring PendingRevertLine(const revert::PendingRevert& pending, const std::wstring& armedAt) {
