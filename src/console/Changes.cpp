@@ -16,6 +16,7 @@
 #include <functional>
 #include <vector>
 
+#include "base/DecimalText.h"
 #include "console/Commands.h"
 #include "console/GuardCalls.h"
 #include "console/LocalSettings.h"
@@ -144,7 +145,7 @@ std::optional<Failure> RevertPending() {
 std::optional<Failure> CheckRevert(ChangeReport& report) {
     RevertArming& revert = report.revert;
     if (report.alreadySet || report.previousPort == report.port) {
-        revert.notArmed = L"端口已是 " + std::to_wstring(report.port) + L"，没有可改回的端口，未安排自动改回。";
+        revert.notArmed = L"端口已是 " + base::DecimalText64(report.port) + L"，没有可改回的端口，未安排自动改回。";
         return std::nullopt;
     }
     if (!report.previousPort) return Failure{0, L"读不出现在的端口，无法安排改回；未作任何修改。"};

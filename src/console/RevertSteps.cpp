@@ -1,6 +1,6 @@
 #include "console/RevertSteps.h"
 
-#include <sstream>
+#include <algorithm>
 
 #include "base/DecimalText.h"
 #include "base/SystemErrorText.h"
@@ -15,10 +15,16 @@
 namespace console {
 namespace {
 
+// Split at spaces and tabs (no string streams: they would bring the C++ locale machinery into the
+// program, most of its size).
 std::vector<std::wstring> Words(const std::wstring& text) {
-    std::wistringstream stream(text);
     std::vector<std::wstring> words;
-    for (std::wstring word; stream >> word;) words.push_back(word);
+    size_t at = 0;
+    while ((at = text.find_first_not_of(L" \t", at)) != std::wstring::npos) {
+        const size_t end = std::min(text.find_first_of(L" \t", at), text.size());
+        words.push_back(text.substr(at, end - at));
+        at = end;
+    }
     return words;
 }
 

@@ -7,9 +7,10 @@
 #include <winsock2.h>
 #include <ws2tcpip.h>
 
-#include <cstdio>
+#include <algorithm>
 #include <cstring>
 
+#include "base/DecimalText.h"
 #include "guard/TcpTable.h"
 
 namespace revert {
@@ -47,16 +48,18 @@ std::optional<std::vector<Peer>> Established(std::uint16_t port) {
 }  // namespace
 
 std::wstring Peer::Text() const {
-    wchar_t text[48] = {};
-    if (!ipv6) {
-        std::swprintf(text, 48, L"%u.%u.%u.%u", address[0], address[1], address[2], address[3]);
-        return text;
-    }
-    // Full form, groups without leading zeros: enough for a log line, no ws2_32 needed.
     std::wstring out;
+    if (!ipv6) {
+        for (int i = 0; i < 4; ++i) out += (i ? L"." : L"") + base::DecimalText64(address[i]);
+        return out;
+    }
+    // Full form, groups in lower case without leading zeros (as RFC 5952 writes them): enough for a log.
     for (int i = 0; i < 16; i += 2) {
-        std::swprintf(text, 48, L"%x", (address[i] << 8) | address[i + 1]);
-        out += (i ? L":" : L"") + std::wstring(text);
+        std::wstring group = base::HexText(static_cast<std::uint32_t>((address[i] << 8) | address[i + 1])).substr(6);
+        group.erase(0, std::min(group.find_first_not_of(L'0'), group.size() - 1));
+        for (wchar_t& c : group)
+            if (c >= L'A' && c <= L'F') c = static_cast<wchar_t>(c - L'A' + L'a');
+        out += (i ? L":" : L"") + group;
     }
     return out;
 }

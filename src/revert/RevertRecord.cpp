@@ -1,8 +1,7 @@
 #include "revert/RevertRecord.h"
 
-#include <cstdio>
-
 #include "base/Handles.h"
+#include "revert/TaskXml.h"
 
 namespace revert {
 namespace {
@@ -78,10 +77,7 @@ RecordStore& RecordStoreCalls() {
 std::wstring UtcNowText() {
     SYSTEMTIME t = {};
     GetSystemTime(&t);
-    wchar_t text[32] = {};
-    std::swprintf(text, 32, L"%04u-%02u-%02uT%02u:%02u:%02uZ", t.wYear, t.wMonth, t.wDay, t.wHour, t.wMinute,
-                  t.wSecond);
-    return text;
+    return DateTimeText(t) + L"Z";
 }
 
 }  // namespace revert

@@ -1,15 +1,14 @@
 #include "revert/TaskXml.h"
 
-#include <cstdio>
+#include "base/DecimalText.h"
 
 namespace revert {
 namespace {
 
-// "2026-12-08T16:40:05": the schema's dateTime without a zone, which the Task Scheduler reads as local.
-std::wstring LocalDateTime(const SYSTEMTIME& t) {
-    wchar_t text[32] = {};
-    std::swprintf(text, 32, L"%04u-%02u-%02uT%02u:%02u:%02u", t.wYear, t.wMonth, t.wDay, t.wHour, t.wMinute, t.wSecond);
-    return text;
+// Zero-padded to `width` digits.
+std::wstring Digits(unsigned value, size_t width) {
+    const std::wstring digits = base::DecimalText64(value);
+    return std::wstring(digits.size() < width ? width - digits.size() : 0, L'0') + digits;
 }
 
 struct Entity {
@@ -38,6 +37,11 @@ std::wstring Unescaped(std::wstring_view text) {
 
 }  // namespace
 
+std::wstring DateTimeText(const SYSTEMTIME& t) {
+    return Digits(t.wYear, 4) + L"-" + Digits(t.wMonth, 2) + L"-" + Digits(t.wDay, 2) + L"T" + Digits(t.wHour, 2) +
+           L":" + Digits(t.wMinute, 2) + L":" + Digits(t.wSecond, 2);
+}
+
 std::wstring XmlEscaped(std::wstring_view text) {
     std::wstring out;
     for (wchar_t c : text) {
@@ -57,14 +61,16 @@ std::wstring XmlEscaped(std::wstring_view text) {
 std::wstring RevertTaskXml(const PendingRevert& plan, const std::wstring& program, const SYSTEMTIME& localNow) {
     // A time trigger whose moment has just passed runs only when a missed start is made up for
     // (StartWhenAvailable); the limit on the run lets the watch finish its wait with an hour to spare.
-    const std::wstring timeTrigger = plan.apply ? L"<TimeTrigger><StartBoundary>" + LocalDateTime(localNow) +
-                                                      L"</StartBoundary><Enabled>true</Enabled></TimeTrigger>"
-                                                : L"";
+    const std::wstring timeTrigger =
+        plan.apply ? L"<TimeTrigger><StartBoundary>" +
+                         DateTimeText(localNow) /* no zone: the Task Scheduler reads it as local */ +
+                         L"</StartBoundary><Enabled>true</Enabled></TimeTrigger>"
+                   : L"";
     return L"<?xml version=\"1.0\" encoding=\"UTF-16\"?>"
            L"<Task version=\"1.2\" xmlns=\"http://schemas.microsoft.com/windows/2004/02/mit/task\">"
            L"<RegistrationInfo><Description>" +
-           XmlEscaped(L"在端口 " + std::to_wstring(plan.to) + L" 上等待来自外部的远程桌面连接；" +
-                      DurationText(plan.seconds) + L"内未等到则改回端口 " + std::to_wstring(plan.from) + L"。") +
+           XmlEscaped(L"在端口 " + base::DecimalText64(plan.to) + L" 上等待来自外部的远程桌面连接；" +
+                      DurationText(plan.seconds) + L"内未等到则改回端口 " + base::DecimalText64(plan.from) + L"。") +
            L"</Description></RegistrationInfo>"
            L"<Triggers><BootTrigger><Enabled>true</Enabled></BootTrigger>" +
            timeTrigger +
@@ -76,7 +82,7 @@ std::wstring RevertTaskXml(const PendingRevert& plan, const std::wstring& progra
            L"<StopIfGoingOnBatteries>false</StopIfGoingOnBatteries>"
            L"<StartWhenAvailable>true</StartWhenAvailable>"
            L"<ExecutionTimeLimit>PT" +
-           std::to_wstring(plan.seconds + 3600) +
+           base::DecimalText64(plan.seconds + 3600) +
            L"S</ExecutionTimeLimit><Enabled>true</Enabled></Settings>"
            L"<Actions Context=\"System\"><Exec><Command>" +
            XmlEscaped(program) + L"</Command><Arguments>" + XmlEscaped(WatchArguments(plan)) +

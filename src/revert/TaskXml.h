@@ -22,6 +22,9 @@ std::wstring RevertTaskXml(const PendingRevert& plan, const std::wstring& progra
 // The text of the first element of that name (its entities resolved); nothing when there is none.
 std::optional<std::wstring> ElementText(std::wstring_view xml, std::wstring_view name);
 
+// "2026-12-08T16:40:05": the time as the schema's dateTime writes it, without a zone.
+std::wstring DateTimeText(const SYSTEMTIME& t);
+
 // Text made safe inside an XML element.
 std::wstring XmlEscaped(std::wstring_view text);
 
