@@ -236,7 +236,7 @@ TEST_F(ConsoleRevertTest, WhatIfSaysWhatWouldBeArmedAndArmsNothing) {
     FakeRevert revert;
     const ConsoleRun run = RunConsole({L"set-port", L"3390", L"--revert-after", L"2h", L"--what-if"});
     EXPECT_EQ(run.exitCode, 0);
-    EXPECT_TRUE(Contains(run.out, L"将已安排自动改回：若 2 小时内没有来自其他计算机的连接到达端口 3390"))
+    EXPECT_TRUE(Contains(run.out, L"将安排自动改回：若 2 小时内没有来自其他计算机的连接到达端口 3390"))
         << console::Utf8(run.out);
     EXPECT_EQ(revert.log, (Log{"read task"}));
     EXPECT_EQ(Port1(), 3389u);

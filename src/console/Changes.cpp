@@ -131,7 +131,6 @@ std::optional<Failure> OneWrite(long status, bool& wroteSomething) {
     return FailureOf(status);
 }
 
-// set-port --revert-after: there must be an old port to go back to and no other revert waiting.
 // Only one revert waits at a time: a second would put back a port that is no longer the one before.
 std::optional<Failure> RevertPending() {
     const PendingLookup pending = LookUpPendingRevert();
@@ -142,6 +141,7 @@ std::optional<Failure> RevertPending() {
     return std::nullopt;
 }
 
+// set-port --revert-after: there must be an old port to go back to and no other revert waiting.
 std::optional<Failure> CheckRevert(ChangeReport& report) {
     RevertArming& revert = report.revert;
     if (report.alreadySet || report.previousPort == report.port) {

@@ -1,6 +1,6 @@
-#include "console/Render.h"
 #include "base/DecimalText.h"
 #include "console/NlaText.h"
+#include "console/Render.h"
 #include "console/RevertTexts.h"
 #include "console/Texts.h"
 
@@ -41,8 +41,7 @@ std::wstring ListeningLine(const StatusReport& report) {
     std::wstring line = L"远程桌面服务正在监听：";
     if (!report.listening) return line + L"无法得知\r\n";
     if (report.listening->empty()) return line + L"没有 TCP 端口\r\n";
-    for (size_t i = 0; i < report.listening->size(); ++i)
-        line += (i ? L"、" : L"") + Number((*report.listening)[i]);
+    for (size_t i = 0; i < report.listening->size(); ++i) line += (i ? L"、" : L"") + Number((*report.listening)[i]);
     line += L"\r\n";
     const std::optional<std::uint16_t> configured = report.ConfiguredPort();
     bool listensOnConfigured = false;
@@ -57,10 +56,14 @@ std::wstring ListeningLine(const StatusReport& report) {
 std::wstring StartTypeText(std::optional<DWORD> startType) {
     if (!startType) return L"无法得知";
     switch (*startType) {
-        case SERVICE_AUTO_START: return L"自动";
-        case SERVICE_DEMAND_START: return L"手动";
-        case SERVICE_DISABLED: return L"禁用";
-        default: return L"其他（" + Number(*startType) + L"）";
+        case SERVICE_AUTO_START:
+            return L"自动";
+        case SERVICE_DEMAND_START:
+            return L"手动";
+        case SERVICE_DISABLED:
+            return L"禁用";
+        default:
+            return L"其他（" + Number(*startType) + L"）";
     }
 }
 
@@ -72,7 +75,9 @@ std::wstring ServiceStateText(std::optional<DWORD> state) {
 }
 
 std::wstring ServiceLines(const guard::ServiceSummary& service) {
-    const std::wstring listener = !service.listenerEnabled ? L"无法得知" : *service.listenerEnabled ? L"已启用" : L"已停用";
+    const std::wstring listener = !service.listenerEnabled   ? L"无法得知"
+                                  : *service.listenerEnabled ? L"已启用"
+                                                             : L"已停用";
     return L"远程桌面服务（TermService）启动类型：" + StartTypeText(service.startType) +
            L"\r\n远程桌面服务（TermService）状态：" + ServiceStateText(service.state) +
            L"\r\nRDP-Tcp 连接（fEnableWinStation）：" + listener + L"\r\n";
@@ -80,9 +85,12 @@ std::wstring ServiceLines(const guard::ServiceSummary& service) {
 
 std::wstring VerdictText(guard::FirewallVerdict verdict) {
     switch (verdict) {
-        case guard::FirewallVerdict::Admits: return L"是";
-        case guard::FirewallVerdict::Closed: return L"否";
-        default: return L"无法确定";
+        case guard::FirewallVerdict::Admits:
+            return L"是";
+        case guard::FirewallVerdict::Closed:
+            return L"否";
+        default:
+            return L"无法确定";
     }
 }
 
@@ -113,14 +121,14 @@ std::wstring Outcome(const ChangeReport& report) {
     const bool whatIf = report.options.whatIf;
     if (report.command == Command::SetPort) {
         if (report.alreadySet && report.apply.applied)
-            return L"两处端口设置已经是 " + Number(report.port) + L"；远程桌面服务已重新启动，正在端口 " + Number(report.port) +
-                   L" 监听。";
+            return L"两处端口设置已经是 " + Number(report.port) + L"；远程桌面服务已重新启动，正在端口 " +
+                   Number(report.port) + L" 监听。";
         if (report.alreadySet) return L"两处端口设置已经是 " + Number(report.port) + L"，无需修改。";
         const std::wstring from = report.previousPort ? L"由 " + Number(*report.previousPort) + L" " : L"";
         if (whatIf) return L"将把端口" + from + L"改为 " + Number(report.port) + L"（两处端口设置）。";
         if (report.apply.applied)
-            return L"端口已" + from + L"改为 " + Number(report.port) + L"（两处端口设置均已写入），远程桌面服务已重新启动，正在端口 " +
-                   Number(report.port) + L" 监听。";
+            return L"端口已" + from + L"改为 " + Number(report.port) +
+                   L"（两处端口设置均已写入），远程桌面服务已重新启动，正在端口 " + Number(report.port) + L" 监听。";
         return L"端口已" + from + L"改为 " + Number(report.port) + L"（两处端口设置均已写入），重新启动计算机后生效。";
     }
     if (report.command == Command::Nla) return NlaOutcome(report);
@@ -133,11 +141,14 @@ std::wstring Outcome(const ChangeReport& report) {
 std::wstring FirewallLine(const ChangeReport& report) {
     const std::wstring port = L"TCP 和 UDP " + Number(report.firewall.port);
     switch (report.firewall.step) {
-        case FirewallStep::AlreadyAdmitted: return L"Windows 防火墙已放行 " + port + L"，未添加规则。\r\n";
-        case FirewallStep::WouldAdd: return L"将在 Windows 防火墙中放行 " + port + L"（所有网络配置文件）。\r\n";
+        case FirewallStep::AlreadyAdmitted:
+            return L"Windows 防火墙已放行 " + port + L"，未添加规则。\r\n";
+        case FirewallStep::WouldAdd:
+            return L"将在 Windows 防火墙中放行 " + port + L"（所有网络配置文件）。\r\n";
         case FirewallStep::Added:
             return L"已在 Windows 防火墙中放行 " + port + L"（所有网络配置文件），并已确认该端口放行。\r\n";
-        default: return {};
+        default:
+            return {};
     }
 }
 
@@ -153,9 +164,11 @@ std::wstring RevertLines(const ChangeReport& report) {
     if (!revert.asked) return {};
     if (!revert.notArmed.empty()) return revert.notArmed + L"\r\n";
     if (!revert.armed) return {};
-    const std::wstring confirm = L"从其他计算机连上端口 " + Number(report.port) +
-                                 L" 即自动确认；也可运行 rdpport.com confirm 确认。\r\n";
-    return (report.options.whatIf ? L"将" : L"") + ArmedText(revert.plan) + L"\r\n" + confirm;
+    const std::wstring confirm =
+        L"从其他计算机连上端口 " + Number(report.port) + L" 即自动确认；也可运行 rdpport.com confirm 确认。\r\n";
+    const std::wstring plan =
+        report.options.whatIf ? L"将安排自动改回：" + RevertPlanText(revert.plan) : ArmedText(revert.plan);
+    return plan + L"\r\n" + confirm;
 }
 
 }  // namespace
@@ -165,10 +178,13 @@ void PrintStatusText(const StatusReport& report, OutputSink& sink) {
     text += report.PortsAgree() ? L"两处端口设置：一致\r\n" : L"两处端口设置：不一致\r\n";
     text += L"远程连接（本机设置）：" + AllowedText(report.allowed);
     if (report.allowedError)
-        text += L"（" + (report.allowedError->code == ERROR_FILE_NOT_FOUND ? std::wstring(L"未设置")
-                                                                             : report.allowedError->text) + L"）";
+        text +=
+            L"（" +
+            (report.allowedError->code == ERROR_FILE_NOT_FOUND ? std::wstring(L"未设置") : report.allowedError->text) +
+            L"）";
     text += L"\r\n组策略：" + PolicyText(report);
-    text += L"\r\n实际生效：" + (report.effective ? AllowedText(report.effective) + L"远程连接" : L"无法确定") + L"\r\n";
+    text +=
+        L"\r\n实际生效：" + (report.effective ? AllowedText(report.effective) + L"远程连接" : L"无法确定") + L"\r\n";
     text += NlaStatusLines(report.nla);
     text += ListeningLine(report) + ServiceLines(report.service) + FirewallLine(report, L"TCP", report.firewall) +
             FirewallLine(report, L"UDP", report.firewallUdp) + OwnRulesLines(report) + PendingRevertLines(report);
@@ -185,18 +201,17 @@ void PrintChangeText(const ChangeReport& report, OutputSink& sink) {
     if (report.forced) sink.Err(L"已按 --force 忽略上述风险。\r\n");
     if (report.options.whatIf) sink.Out(L"（--what-if：未写入任何内容）\r\n");
     sink.Out(FirewallLine(report));
-    if (report.options.apply) sink.Out((report.options.whatIf ? L"（--apply）" : L"") + RestartDropsConnectionsText() + L"\r\n");
+    if (report.options.apply)
+        sink.Out((report.options.whatIf ? L"（--apply）" : L"") + RestartDropsConnectionsText() + L"\r\n");
     if (report.error) {
         sink.Err(L"失败：" + report.error->text + L"\r\n");
         if (report.revert.disarmed) sink.Err(L"刚安排的自动改回已撤销。\r\n");
         if (report.revert.armed) sink.Err(ArmedText(report.revert.plan) + L"\r\n");
-        if (report.error->code == ERROR_ACCESS_DENIED)
-            sink.Err(L"请在以管理员身份运行的会话中执行。\r\n");
+        if (report.error->code == ERROR_ACCESS_DENIED) sink.Err(L"请在以管理员身份运行的会话中执行。\r\n");
         return;
     }
     sink.Out(Outcome(report) + L"\r\n" + RevertLines(report));
-    if (report.command == Command::Nla && !report.required)
-        sink.Out(NlaOffNote() + L"\r\n");
+    if (report.command == Command::Nla && !report.required) sink.Out(NlaOffNote() + L"\r\n");
     if (report.options.apply && report.options.whatIf)
         sink.Out(L"将重新启动远程桌面服务，使端口 " + Number(report.port) + L" 立即生效。\r\n");
     if (report.command == Command::SetPort && !report.alreadySet && report.firewall.step == FirewallStep::NotAsked)

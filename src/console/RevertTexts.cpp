@@ -9,9 +9,11 @@ std::wstring Port(std::uint16_t port) { return L"端口 " + base::DecimalText64(
 
 }  // namespace
 
-std::wstring ArmedText(const revert::PendingRevert& plan) {
-    std::wstring text = L"已安排自动改回：若 " + revert::DurationText(plan.seconds) +
-                        L"内没有来自其他计算机的连接到达" + Port(plan.to) + L"，将自动改回" + Port(plan.from) + L"。";
+std::wstring ArmedText(const revert::PendingRevert& plan) { return L"已安排自动改回：" + RevertPlanText(plan); }
+
+std::wstring RevertPlanText(const revert::PendingRevert& plan) {
+    std::wstring text = L"若 " + revert::DurationText(plan.seconds) + L"内没有来自其他计算机的连接到达" +
+                        Port(plan.to) + L"，将自动改回" + Port(plan.from) + L"。";
     if (!plan.apply) text += L"（等待将从计算机下次启动时开始。）";
     return text;
 }
