@@ -229,4 +229,15 @@ TEST_F(E2ERevertAfter, NothingIsWrittenWhenTheRevertCannotBeArmed) {
     EXPECT_TRUE(Pending().IsNull());
 }
 
+TEST_F(E2ERevertAfter, NothingIsWrittenWhenTheServiceCannotBeRestarted) {
+    const ScopedMissingRemoteDesktop noService;
+    ASSERT_EQ(noService.Status(), 0u);
+    const JsonValue json = Json(Run({L"set-port", L"3390", L"--apply", L"--revert-after", L"10m", L"--json"}, 1));
+    EXPECT_EQ(json["error"]["code"].number, ERROR_SERVICE_DOES_NOT_EXIST);
+    EXPECT_FALSE(json["revert"]["armed"].boolean);
+    EXPECT_TRUE(BothPortKeysHold(3389));
+    EXPECT_FALSE(KeyExists(kRecordKey));
+    EXPECT_FALSE(FileExists(kTaskFile));
+}
+
 }  // namespace

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cwctype>
+#include <vector>
 
 #include "support/ServiceKit.h"
 
@@ -44,7 +45,61 @@ DWORD RemoveService(const wchar_t* name) {
     return DeleteService(service.Get()) ? ERROR_SUCCESS : GetLastError();
 }
 
+// Wine's own TermService as its prefix is made (see the header).
+constexpr const wchar_t* kWineDisplayName = L"Terminal Services";
+constexpr const wchar_t* kWineDescription = L"Remote desktop access";
+
+std::wstring DescriptionOf(const wchar_t* name) {
+    const OpenedService service(name, SERVICE_QUERY_CONFIG);
+    DWORD needed = 0;
+    if (!service.Get()) return {};
+    QueryServiceConfig2W(service.Get(), SERVICE_CONFIG_DESCRIPTION, nullptr, 0, &needed);
+    std::vector<BYTE> buffer(needed + sizeof(SERVICE_DESCRIPTIONW));
+    auto* description = reinterpret_cast<SERVICE_DESCRIPTIONW*>(buffer.data());
+    if (!QueryServiceConfig2W(service.Get(), SERVICE_CONFIG_DESCRIPTION, buffer.data(),
+                              static_cast<DWORD>(buffer.size()), &needed) ||
+        !description->lpDescription)
+        return {};
+    return description->lpDescription;
+}
+
+// Makes the service again as LocalSystem with this configuration and description.
+DWORD CreateAgain(const ServiceConfig& config, const std::wstring& description) {
+    const ScHandle manager(OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CREATE_SERVICE));
+    if (!manager.Get()) return GetLastError();
+    const ScHandle service(CreateServiceW(manager.Get(), kRemoteDesktopService, config.displayName.c_str(),
+                                          SERVICE_CHANGE_CONFIG, config.type, config.startType, SERVICE_ERROR_NORMAL,
+                                          config.binaryPath.c_str(), nullptr, nullptr, nullptr, nullptr, nullptr));
+    if (!service.Get()) return GetLastError();
+    SERVICE_DESCRIPTIONW text{const_cast<wchar_t*>(description.c_str())};
+    return ChangeServiceConfig2W(service.Get(), SERVICE_CONFIG_DESCRIPTION, &text) ? ERROR_SUCCESS : GetLastError();
+}
+
+bool Exists(const wchar_t* name) {
+    return OpenedService(name, SERVICE_QUERY_STATUS).Error() != ERROR_SERVICE_DOES_NOT_EXIST;
+}
+
 }  // namespace
+
+ScopedMissingRemoteDesktop::ScopedMissingRemoteDesktop()
+    : m_found(ConfigOf(kRemoteDesktopService)), m_description(DescriptionOf(kRemoteDesktopService)) {
+    m_status = m_found ? RemoveService(kRemoteDesktopService) : ERROR_SERVICE_DOES_NOT_EXIST;
+    if (m_status == ERROR_SUCCESS && !WaitUntilGone()) m_status = ERROR_SERVICE_MARKED_FOR_DELETE;
+}
+
+bool ScopedMissingRemoteDesktop::WaitUntilGone() {
+    for (int i = 0; i < 100; ++i) {
+        if (!Exists(kRemoteDesktopService)) return true;
+        Sleep(50);
+    }
+    return false;
+}
+
+ScopedMissingRemoteDesktop::~ScopedMissingRemoteDesktop() {
+    if (!m_found) return;
+    EXPECT_EQ(CreateAgain(*m_found, m_description), static_cast<DWORD>(ERROR_SUCCESS));
+    EXPECT_EQ(ConfigOf(kRemoteDesktopService), m_found) << "TermService was not made again as it was";
+}
 
 ScopedStandInRemoteDesktop::ScopedStandInRemoteDesktop(const std::wstring& standInPath, Dependent dependent) {
     RepairLeftoverStandIn();
@@ -98,6 +153,10 @@ bool RunsTheStandIn(const wchar_t* service) {
 }
 
 void RepairLeftoverStandIn() {
+    if (!Exists(kRemoteDesktopService)) {
+        CreateAgain({kWineRemoteDesktopType, SERVICE_DEMAND_START, kWineRemoteDesktopBinary, kWineDisplayName},
+                    kWineDescription);
+    }
     if (RunsTheStandIn(kRemoteDesktopDependent)) RemoveService(kRemoteDesktopDependent);
     if (!RunsTheStandIn(kRemoteDesktopService)) return;
     StopAndWait(kRemoteDesktopService, kServiceWait);

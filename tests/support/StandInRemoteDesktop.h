@@ -53,7 +53,7 @@ public:
     // 0 when the stand-in runs as TermService (and its dependent); else the first error on the way, such
     // as ERROR_SERVICE_NOT_ACTIVE when the stand-in stopped again because it could not listen.
     DWORD Status() const { return m_status; }
-    std::chrono::milliseconds StartTime() const { return m_startTime; }  // of TermService, from the request
+    std::chrono::milliseconds StartTime() const { return m_startTime; }    // of TermService, from the request
     const std::optional<ServiceConfig>& Found() const { return m_found; }  // Wine's own, as it was found
 
 private:
@@ -68,12 +68,32 @@ private:
     std::chrono::milliseconds m_startTime{0};
 };
 
+// For the object's life the prefix has no TermService at all, for the cases of a service that cannot be
+// controlled: Wine enforces no rights on its services, but a service that is not there cannot be
+// restarted either. Afterwards Wine's own is made again as it was found (configuration and
+// description), also when the case fails on the way.
+class ScopedMissingRemoteDesktop {
+public:
+    ScopedMissingRemoteDesktop();
+    ~ScopedMissingRemoteDesktop();
+    ScopedMissingRemoteDesktop(const ScopedMissingRemoteDesktop&) = delete;
+    ScopedMissingRemoteDesktop& operator=(const ScopedMissingRemoteDesktop&) = delete;
+
+    DWORD Status() const { return m_status; }  // 0 when TermService is gone
+
+private:
+    static bool WaitUntilGone();
+    std::optional<ServiceConfig> m_found;
+    std::wstring m_description;
+    DWORD m_status = ERROR_SUCCESS;
+};
+
 // Whether the service's binary is the stand-in.
 bool RunsTheStandIn(const wchar_t* service);
 
-// A TermService that runs the stand-in can only have been left by a run that was killed: it is
-// stopped and given Wine's own binary path and type again, and a leftover UmRdpService of the stand-in
-// is removed.
+// A TermService that runs the stand-in, or none at all, can only have been left by a run that was
+// killed: it is stopped and given Wine's own binary path and type again (or made again as Wine's own),
+// and a leftover UmRdpService of the stand-in is removed.
 void RepairLeftoverStandIn();
 
 }  // namespace testkit
