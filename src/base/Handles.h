@@ -69,6 +69,10 @@ using UniqueMemoryDc = UniqueHandle<HDC, &DeleteMemoryDc>;
 // Process, thread and event handles (null when empty; a function that fails with
 // INVALID_HANDLE_VALUE is checked before its handle is put in one of these).
 using UniqueKernelHandle = UniqueHandle<HANDLE, &CloseKernelHandle>;
+// A registry key opened with advapi32 directly (the Remote Desktop values go through the settings'
+// table and its ScopedKey instead).
+inline void CloseRegistryKey(HKEY key) noexcept { RegCloseKey(key); }
+using UniqueRegistryKey = UniqueHandle<HKEY, &CloseRegistryKey>;
 
 // Releases a COM interface at the end of a scope.
 template <class T>

@@ -6,9 +6,6 @@
 namespace revert {
 namespace {
 
-inline void CloseKey(HKEY key) noexcept { RegCloseKey(key); }
-using UniqueKey = base::UniqueHandle<HKEY, &CloseKey>;
-
 constexpr const wchar_t* kFrom = L"From";
 constexpr const wchar_t* kTo = L"To";
 constexpr const wchar_t* kSeconds = L"RevertAfterSeconds";
@@ -20,7 +17,7 @@ LONG SetDword(HKEY key, const wchar_t* name, DWORD value) {
 }
 
 LONG Write(const RevertRecord& record) {
-    UniqueKey key;
+    base::UniqueRegistryKey key;
     LONG status = RegCreateKeyExW(HKEY_LOCAL_MACHINE, kRecordKey, 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_SET_VALUE,
                                   nullptr, key.Put(), nullptr);
     const PendingRevert& plan = record.plan;
@@ -43,7 +40,7 @@ LONG GetDword(HKEY key, const wchar_t* name, DWORD& value) {
 }
 
 LONG Read(RevertRecord& record) {
-    UniqueKey key;
+    base::UniqueRegistryKey key;
     LONG status = RegOpenKeyExW(HKEY_LOCAL_MACHINE, kRecordKey, 0, KEY_QUERY_VALUE, key.Put());
     if (status != ERROR_SUCCESS) return status;
     DWORD from = 0, to = 0, seconds = 0, apply = 0;
