@@ -12,15 +12,13 @@
 namespace revert {
 namespace {
 
-inline void CloseKey(HKEY key) noexcept { RegCloseKey(key); }
-using UniqueKey = base::UniqueHandle<HKEY, &CloseKey>;
 inline void Deregister(HANDLE source) noexcept { DeregisterEventSource(source); }
 using UniqueEventSource = base::UniqueHandle<HANDLE, &Deregister>;
 
-void RegisterSourceOnce() {
+void RegisterSource() {
     const std::wstring path =
         std::wstring(L"SYSTEM\\CurrentControlSet\\Services\\EventLog\\Application\\") + kEventSource;
-    UniqueKey key;
+    base::UniqueRegistryKey key;
     DWORD disposition = 0;
     if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_SET_VALUE, nullptr,
                         key.Put(), &disposition) != ERROR_SUCCESS ||
@@ -33,7 +31,8 @@ void RegisterSourceOnce() {
 }
 
 void Report(RevertEvent event, const std::wstring& text) {
-    RegisterSourceOnce();
+    static const bool registered = (RegisterSource(), true);  // once a run: the key outlives it
+    (void)registered;
     const UniqueEventSource source(RegisterEventSourceW(nullptr, kEventSource));
     if (!source) return;
     const WORD type = event == RevertEvent::RevertFailed ? EVENTLOG_ERROR_TYPE : EVENTLOG_INFORMATION_TYPE;
