@@ -49,11 +49,6 @@ bool Refuses(ChangeReport& report, std::optional<std::uint16_t> firewallPort) {
     return true;
 }
 
-void Fail(ChangeReport& report, Failure failure) {
-    report.error = std::move(failure);
-    report.exitCode = kExitFailed;
-}
-
 // false when the firewall could not be made to admit the port (the report says why).
 bool OpenFirewall(ChangeReport& report, std::optional<std::uint16_t> port) {
     if (!report.options.openFirewall) return true;

@@ -16,11 +16,6 @@
 namespace console {
 namespace {
 
-void Fail(ConfirmReport& report, Failure failure) {
-    report.error = std::move(failure);
-    report.exitCode = kExitFailed;
-}
-
 // Why the old port's rules must stay; empty when they may go.
 std::wstring StillUsed(std::uint16_t port) {
     const std::wstring number = base::DecimalText64(port);

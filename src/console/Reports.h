@@ -206,6 +206,13 @@ struct ConfirmReport {
 // The error's text as Windows words it (FormatMessage), or the program's own for kUnreadType.
 std::wstring SystemErrorText(long code);
 Failure FailureOf(long code);
+// A command's report failed: its error and exit code 1.
+template <class Report>
+void Fail(Report& report, Failure failure) {
+    report.error = std::move(failure);
+    report.exitCode = kExitFailed;
+}
+
 // The write lock could not be taken: its reason, then what that means ("；未作任何修改。").
 Failure LockFailure(const settings::WriteLock& lock, const wchar_t* consequence);
 

@@ -39,10 +39,10 @@ bool NoLongerPending(const revert::PendingRevert& plan) {
     return *lookup.plan != revert::PendingRevert{} && *lookup.plan != plan;
 }
 
-void Fail(WatchReport& report, Failure failure) {
-    if (!report.error) report.error = std::move(failure);
+// The first reason stands: a revert that failed on the way goes on with what it still can.
+void FailRevert(WatchReport& report, Failure failure) {
+    if (!report.error) Fail(report, std::move(failure));
     report.outcome = WatchOutcome::Failed;
-    report.exitCode = kExitFailed;
 }
 
 // The old port's rule was kept when the port changed; it is opened again only if the firewall now
@@ -62,17 +62,17 @@ void AdmitOldPort(WatchReport& report) {
     const guard::FirewallOpening opening = Guard().OpenFirewallPort(port);
     report.firewall.rules = opening.added;
     report.firewall.step = opening.admitted ? FirewallStep::Added : FirewallStep::Failed;
-    if (!opening.admitted) Fail(report, {opening.hresult, FirewallFailureText(port, opening)});
+    if (!opening.admitted) FailRevert(report, {opening.hresult, FirewallFailureText(port, opening)});
 }
 
 void Revert(WatchReport& report) {
     const revert::PendingRevert& plan = report.plan;
     const settings::WriteLock lock = settings::WriteLock::Acquire();
-    if (!lock.Held()) return Fail(report, LockFailure(lock, L"；没有改回。"));
+    if (!lock.Held()) return FailRevert(report, LockFailure(lock, L"；没有改回。"));
     const PortKeyState first = ReadPortKey(settings::PortKey::RdpTcp);
     if (first.port != plan.to) {
         report.outcome = WatchOutcome::Superseded;
-        if (std::optional<Failure> failure = DropRevert()) Fail(report, std::move(*failure));
+        if (std::optional<Failure> failure = DropRevert()) FailRevert(report, std::move(*failure));
         return;
     }
     const PortKeyState second = ReadPortKey(settings::PortKey::RdpwdTcp);
@@ -83,27 +83,24 @@ void Revert(WatchReport& report) {
     std::optional<Failure> cannotRestart = plan.apply ? PlanRestart(restart) : std::nullopt;
     bool wrote = false;
     if (std::optional<Failure> failure = WritePortKeys(plan.from, report.writes, wrote)) {
-        return Fail(report, std::move(*failure));
+        return FailRevert(report, std::move(*failure));
     }
     AdmitOldPort(report);
-    if (cannotRestart) return Fail(report, std::move(*cannotRestart));
+    if (cannotRestart) return FailRevert(report, std::move(*cannotRestart));
     if (plan.apply) {
         if (std::optional<Failure> failure = RestartOnto(plan.from, restart, report.apply))
-            return Fail(report, std::move(*failure));
+            return FailRevert(report, std::move(*failure));
     }
     if (report.error) return;
     report.outcome = WatchOutcome::Reverted;
-    if (std::optional<Failure> failure = DropRevert()) Fail(report, std::move(*failure));
+    if (std::optional<Failure> failure = DropRevert()) FailRevert(report, std::move(*failure));
 }
 
 // Confirmed: the task goes, and with it the revert.
 void Confirm(WatchReport& report, const revert::Peer& peer) {
     report.outcome = WatchOutcome::Confirmed;
     report.confirmedBy = peer.Text();
-    if (std::optional<Failure> failure = DropRevert()) {
-        report.error = std::move(failure);
-        report.exitCode = kExitFailed;
-    }
+    if (std::optional<Failure> failure = DropRevert()) Fail(report, std::move(*failure));
 }
 
 void Log(const WatchReport& report) {
