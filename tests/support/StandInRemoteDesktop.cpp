@@ -120,9 +120,7 @@ DWORD ScopedStandInRemoteDesktop::Take(const std::wstring& standInPath, Dependen
         if (const DWORD error = CreateDependent(standInPath)) return error;
         m_dependentMade = true;
     }
-    const auto began = std::chrono::steady_clock::now();
     if (const DWORD error = StartAndWait(kRemoteDesktopService, kServiceWait)) return error;
-    m_startTime = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - began);
     return m_dependentMade ? StartAndWait(kRemoteDesktopDependent, kServiceWait) : ERROR_SUCCESS;
 }
 

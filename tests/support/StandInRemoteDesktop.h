@@ -53,8 +53,6 @@ public:
     // 0 when the stand-in runs as TermService (and its dependent); else the first error on the way, such
     // as ERROR_SERVICE_NOT_ACTIVE when the stand-in stopped again because it could not listen.
     DWORD Status() const { return m_status; }
-    std::chrono::milliseconds StartTime() const { return m_startTime; }    // of TermService, from the request
-    const std::optional<ServiceConfig>& Found() const { return m_found; }  // Wine's own, as it was found
 
 private:
     DWORD Take(const std::wstring& standInPath, Dependent dependent);
@@ -65,7 +63,6 @@ private:
     bool m_reconfigured = false;
     bool m_dependentMade = false;
     DWORD m_status = ERROR_SUCCESS;
-    std::chrono::milliseconds m_startTime{0};
 };
 
 // For the object's life the prefix has no TermService at all, for the cases of a service that cannot be
