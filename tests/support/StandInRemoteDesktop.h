@@ -22,7 +22,6 @@
 
 #include <windows.h>
 
-#include <chrono>
 #include <optional>
 #include <string>
 
