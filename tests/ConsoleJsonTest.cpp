@@ -3,13 +3,13 @@
 
 #include <gtest/gtest.h>
 
-#include "console/Json.h"
+#include "base/JsonWriter.h"
 #include "console/Output.h"
 #include "support/JsonReader.h"
 
 namespace {
 
-using console::JsonQuoted;
+using base::JsonQuoted;
 
 TEST(ConsoleJson, StringsAreEscapedToPrintableAscii) {
     struct Case {
@@ -41,7 +41,7 @@ TEST(ConsoleJson, StringsAreEscapedToPrintableAscii) {
 }
 
 TEST(ConsoleJson, WriterSeparatesMembersAndItemsAtEveryDepth) {
-    console::JsonWriter json;
+    base::JsonWriter json;
     json.BeginObject()
         .Key("a").Number(1)
         .Key("list").BeginArray().Number(-9223372036854775807LL - 1).BeginObject().EndObject().BeginArray().EndArray()

@@ -6,10 +6,13 @@
 #include <string>
 #include <vector>
 
-#include "console/Json.h"
+#include "base/JsonWriter.h"
 #include "console/Reports.h"
 
 namespace console {
+
+using base::JsonQuoted;
+using base::JsonWriter;
 
 // {"command": ..., "exitCode": ...: the object's first two members.
 void BeginReport(JsonWriter& json, const wchar_t* command, int exitCode);
@@ -17,6 +20,13 @@ void BeginReport(JsonWriter& json, const wchar_t* command, int exitCode);
 void WriteFailure(JsonWriter& json, const std::optional<Failure>& failure);
 // "firewallRule": {port, result, rules}, or null when the firewall was not asked.
 void WriteFirewallRule(JsonWriter& json, const FirewallOutcome& firewall);
+// A profile's JSON name ("domain", "private", "public") and a verdict's ("open", "closed", "unknown").
+const wchar_t* ProfileKey(long profileType);
+const wchar_t* ProfileVerdictName(guard::FirewallVerdict verdict);
+// {"tcp": {"domain": V, "private": V, "public": V}, "udp": {...}}, or null when the firewall was not
+// judged (no port, or a firewall that could not be read).
+void WriteFirewallProfiles(JsonWriter& json, const guard::firewall::Assessment& tcp,
+                           const guard::firewall::Assessment& udp);
 // A list of ports, or null when Windows did not tell.
 void PortsOrNull(JsonWriter& json, const std::optional<std::vector<std::uint16_t>>& ports);
 // --apply: applied, listeningAfter, restartSeconds and the restart's warning.

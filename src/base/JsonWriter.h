@@ -1,7 +1,7 @@
 #pragma once
-// A small streaming JSON writer for the console's --json output. Every character outside printable
-// ASCII is written as a \u escape, so the output reads the same in any code page a shell or an
-// automation tool decodes it with, and is valid UTF-8.
+// A small streaming JSON writer for the console's --json output and the firewall snapshot. Every
+// character outside printable ASCII is written as a \u escape, so the output reads the same in any code
+// page a shell or an automation tool decodes it with, and is valid UTF-8.
 
 #include <cstdint>
 #include <optional>
@@ -9,7 +9,7 @@
 #include <string_view>
 #include <vector>
 
-namespace console {
+namespace base {
 
 // The text as a JSON string literal, quotes included.
 std::wstring JsonQuoted(std::wstring_view text);
@@ -47,4 +47,4 @@ private:
     bool m_afterKey = false;
 };
 
-}  // namespace console
+}  // namespace base

@@ -1,9 +1,8 @@
-#include "console/Json.h"
+#include "base/JsonWriter.h"
 
 #include "base/DecimalText.h"
-#include "console/Texts.h"
 
-namespace console {
+namespace base {
 namespace {
 
 constexpr wchar_t kHexDigits[] = L"0123456789abcdef";
@@ -103,4 +102,4 @@ JsonWriter& JsonWriter::Null() {
     return *this;
 }
 
-}  // namespace console
+}  // namespace base
