@@ -165,7 +165,7 @@ TEST_F(ConsoleGuardedTest, OpenFirewallGoesFirstAndAFailureStopsBeforeTheRegistr
     guard.portHazards = {{guard::HazardKind::FirewallClosed, 3390}};
     run = RunConsole({L"set-port", L"3390", L"--open-firewall"});
     EXPECT_EQ(run.exitCode, 0);
-    EXPECT_EQ(run.out, L"已在 Windows 防火墙中放行 TCP 和 UDP 3390（所有网络配置文件），并已确认该端口放行。\r\n"
+    EXPECT_EQ(run.out, L"已在 Windows 防火墙中放行 TCP 和 UDP 3390，并已确认在域、专用、公用网络中均放行。\r\n"
                        L"端口已由 3389 改为 3390（两处端口设置均已写入），重新启动计算机后生效。\r\n");
     const std::vector<GuardCall> added = guard.Of("OpenFirewallPort");
     ASSERT_EQ(added.size(), 2u);
@@ -294,7 +294,7 @@ TEST_F(ConsoleGuardedTest, HelpListsEveryCommandOptionAndExitCode) {
     EXPECT_EQ(run.err, L"");
     EXPECT_EQ(EntriesUnder(run.out, L"命令："),
               (std::vector<std::wstring>{L"（无）", L"status", L"set-port", L"enable", L"disable", L"nla", L"confirm",
-                                         L"watch", L"help"}));
+                                         L"watch", L"firewall", L"help"}));
     EXPECT_EQ(EntriesUnder(run.out, L"选项："),
               (std::vector<std::wstring>{L"--json", L"--what-if", L"--force", L"--open-firewall", L"--apply",
                                          L"--revert-after"}));

@@ -33,7 +33,7 @@ TEST_F(ConsoleStatusTest, JsonHasTheStableKeysAndWhatEachPartOfTheSystemSays) {
     EXPECT_EQ(json.Keys(), (std::vector<std::string>{"command", "exitCode", "port", "portKeys", "portsAgree", "allowed",
                                                      "policy", "policyValue", "effective", "nlaRequired", "nlaPolicy",
                                                      "nlaEffective", "listening", "serviceStartType", "serviceState",
-                                                     "listenerEnabled", "firewall", "firewallUdp", "firewallRules",
+                                                     "listenerEnabled", "firewall", "firewallUdp", "firewallProfiles", "firewallRules",
                                                      "firewallUnreadableRules", "pendingRevert", "error"}));
     EXPECT_EQ(json["command"].text, L"status");
     EXPECT_EQ(json["port"].number, 3390);
@@ -170,7 +170,9 @@ TEST_F(ConsoleStatusTest, TextShowsThatTheServiceStillListensOnTheOldPortUntilRe
                        L"远程桌面服务（TermService）状态：无法得知\r\n"
                        L"RDP-Tcp 连接（fEnableWinStation）：无法得知\r\n"
                        L"防火墙是否放行 TCP 3390：否\r\n"
+                       L"  各网络配置文件：域（当前） 否，专用（当前） 否，公用（当前） 否\r\n"
                        L"防火墙是否放行 UDP 3390：否\r\n"
+                       L"  各网络配置文件：域（当前） 否，专用（当前） 否，公用（当前） 否\r\n"
                        L"本程序的防火墙规则：\r\n"
                        L"  Korvane远程端口修改软件 - 远程桌面 TCP 3390（未启用，域、专用、公用网络）\r\n"
                        L"自动改回：无\r\n");

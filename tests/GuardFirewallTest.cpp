@@ -77,11 +77,36 @@ Rule With(Rule rule, F change) {
     return rule;
 }
 
-Profile On(long type) { return {type, true, false, false}; }
-Profile Off(long type) { return {type, false, false, false}; }
+// A profile's settings: on, block all inbound, inbound allowed by default.
+struct Setting {
+    long type;
+    bool on;
+    bool blockAll;
+    bool allowedByDefault;
+};
+Setting On(long type) { return {type, true, false, false}; }
+Setting Off(long type) { return {type, false, false, false}; }
 
-State Known(std::vector<Profile> current, std::vector<Rule> rules) {
-    return {true, std::move(current), std::move(rules)};
+// The current profiles as given; the others set like the first current one.
+State Known(std::vector<Setting> current, std::vector<Rule> rules) {
+    State state;
+    state.known = true;
+    state.rules = std::move(rules);
+    for (long type : kProfileBits) {
+        const Setting* given = current.empty() ? nullptr : &current.front();
+        for (const Setting& setting : current)
+            if (setting.type == type) given = &setting;
+        if (given) state.profiles[ProfileIndex(type)] = {given->on, given->blockAll, given->allowedByDefault};
+    }
+    for (const Setting& setting : current) state.currentProfiles |= setting.type;
+    // Windows says so too, where one profile is current and blocks all inbound traffic.
+    if (current.size() == 1 && current[0].on && current[0].blockAll) state.modifyState = ModifyState::InboundBlocked;
+    return state;
+}
+
+// What status reports: open in all three profiles, closed in a current one, or unknown.
+FirewallVerdict VerdictFor(const State& state, std::uint16_t port, long protocol = kProtocolTcp) {
+    return Assess(state, port, protocol).Summary();
 }
 
 TEST(GuardFirewall, VerdictsForPort3390) {
@@ -112,8 +137,9 @@ TEST(GuardFirewall, VerdictsForPort3390) {
          FirewallVerdict::Closed},
         {"allow in another profile", Known({On(kProfilePublic)}, {With(Allow(L"3390"), domainOnly)}),
          FirewallVerdict::Closed},
+        // Open where the computer is now, closed where it may come up after the restart.
         {"allow in the current profile", Known({On(kProfileDomain)}, {With(Allow(L"3390"), domainOnly)}),
-         FirewallVerdict::Admits},
+         FirewallVerdict::Unknown},
         {"allow in another program",
          Known({On(kProfilePublic)}, {With(Allow(L"3390"), [](Rule& r) { r.applicationName = L"C:\\web.exe"; })}),
          FirewallVerdict::Closed},
@@ -130,7 +156,7 @@ TEST(GuardFirewall, VerdictsForPort3390) {
                                                r.applicationName = L"C:\\WINDOWS\\System32\\SVCHOST.EXE";
                                                r.serviceName = L"TermService";
                                            })}),
-         FirewallVerdict::Admits},
+         FirewallVerdict::Unknown},  // a drive letter: the same file only where Windows lives on C:
         {"allow for svchost, another service",
          Known({On(kProfilePublic)}, {With(Allow(L"3390"),
                                            [](Rule& r) {
@@ -146,7 +172,7 @@ TEST(GuardFirewall, VerdictsForPort3390) {
          FirewallVerdict::Closed},
         {"allow from some addresses only",
          Known({On(kProfilePublic)}, {With(Allow(L"3390"), [](Rule& r) { r.remoteAddresses = L"10.0.0.0/8"; })}),
-         FirewallVerdict::Admits},
+         FirewallVerdict::Unknown},
         {"block beats allow", Known({On(kProfilePublic)}, {Allow(L"3390"), Block(L"3000-4000")}),
          FirewallVerdict::Closed},
         {"block of any protocol beats allow", Known({On(kProfilePublic)}, {Block(L"*", kProtocolAny), Allow(L"3390")}),
@@ -159,13 +185,13 @@ TEST(GuardFirewall, VerdictsForPort3390) {
         {"block from some addresses only",
          Known({On(kProfilePublic)},
                {Allow(L"3390"), With(Block(L"3390"), [](Rule& r) { r.remoteAddresses = L"203.0.113.7"; })}),
-         FirewallVerdict::Admits},
+         FirewallVerdict::Unknown},
         {"block of another program",
          Known({On(kProfilePublic)},
                {Allow(L"3390"), With(Block(L"3390"), [](Rule& r) { r.applicationName = L"C:\\web.exe"; })}),
          FirewallVerdict::Admits},
         {"block in another profile", Known({On(kProfilePublic)}, {Allow(L"3390"), With(Block(L"3390"), domainOnly)}),
-         FirewallVerdict::Admits},
+         FirewallVerdict::Unknown},
         {"block all inbound", Known({{kProfilePublic, true, true, false}}, {Allow(L"3390")}), FirewallVerdict::Closed},
         {"inbound allowed by default", Known({{kProfilePublic, true, false, true}}, {}), FirewallVerdict::Admits},
         {"allowed by default but blocked", Known({{kProfilePublic, true, false, true}}, {Block(L"3390")}),
@@ -173,7 +199,7 @@ TEST(GuardFirewall, VerdictsForPort3390) {
         {"two profiles, allowed in one",
          Known({On(kProfileDomain), On(kProfilePublic)}, {With(Allow(L"3390"), domainOnly)}), FirewallVerdict::Closed},
         {"two profiles, the other one off",
-         Known({On(kProfileDomain), Off(kProfilePublic)}, {With(Allow(L"3390"), domainOnly)}), FirewallVerdict::Admits},
+         Known({On(kProfileDomain), Off(kProfilePublic)}, {With(Allow(L"3390"), domainOnly)}), FirewallVerdict::Unknown},
     };
     for (const Case& c : cases) EXPECT_EQ(VerdictFor(c.state, 3390), c.verdict) << c.name;
 }
@@ -181,9 +207,10 @@ TEST(GuardFirewall, VerdictsForPort3390) {
 // Group Policy's firewall values and the local modify state, as Windows applies them over the local
 // settings: an allow rule admits only where local rules take effect.
 TEST(GuardFirewall, PolicyAndModifyStateDecideBeforeLocalRules) {
-    const auto policy = [](PolicyProfile p) {
+    const auto policy = [](PolicyProfile p, int key = kPolicyPublic) {
         State state = Known({On(kProfilePublic)}, {Allow(L"3390")});
-        state.policy[2] = p;
+        p.exists = true;
+        state.policy[key] = p;
         return state;
     };
     const auto modify = [](ModifyState m, std::vector<Rule> rules) {
@@ -191,26 +218,43 @@ TEST(GuardFirewall, PolicyAndModifyStateDecideBeforeLocalRules) {
         state.modifyState = m;
         return state;
     };
+    const auto governed = [](State state) {
+        state.modifyState = ModifyState::GroupPolicyOverride;
+        return state;
+    };
+    const auto inboundBlocked = [](State state) {
+        state.modifyState = ModifyState::InboundBlocked;
+        return state;
+    };
     State offLocally = Known({Off(kProfilePublic)}, {});
-    offLocally.policy[2].firewallOn = true;
-    State domainPolicyOnly = Known({On(kProfilePublic)}, {Allow(L"3390")});
-    domainPolicyOnly.policy[0].localRulesApply = false;
+    offLocally.policy[kPolicyPublic] = {.exists = true, .enableFirewall = 1};
     struct Case {
         const char* name;
         State state;
         FirewallVerdict verdict;
-        Reason reason;
+        Reason reason;  // of the first profile that is not open
     };
     const Case cases[] = {
         {"no policy", policy({}), FirewallVerdict::Admits, Reason::None},
-        {"local rules merged", policy({.localRulesApply = true}), FirewallVerdict::Admits, Reason::None},
-        {"local rules ignored", policy({.localRulesApply = false}), FirewallVerdict::Unknown, Reason::PolicyGoverns},
-        {"local rules ignored in another profile", domainPolicyOnly, FirewallVerdict::Admits, Reason::None},
-        {"no exceptions", policy({.blockAllInbound = true}), FirewallVerdict::Closed, Reason::BlockAllInbound},
-        {"off by policy", policy({.firewallOn = false, .blockAllInbound = true}), FirewallVerdict::Admits, Reason::None},
-        {"on by policy, no rule", offLocally, FirewallVerdict::Closed, Reason::NoAllowRule},
-        {"inbound allowed by policy", policy({.inboundAllowedByDefault = true, .localRulesApply = false}),
+        {"local rules merged", policy({.allowLocalPolicyMerge = 1}), FirewallVerdict::Admits, Reason::None},
+        {"local rules ignored", governed(policy({.allowLocalPolicyMerge = 0})), FirewallVerdict::Unknown,
+         Reason::PolicyGoverns},
+        {"policy overrides, with nothing read that says so", governed(policy({})), FirewallVerdict::Unknown,
+         Reason::PolicyGoverns},
+        {"local rules ignored in a profile not current", policy({.allowLocalPolicyMerge = 0}, kPolicyDomain),
          FirewallVerdict::Unknown, Reason::PolicyGoverns},
+        {"no exceptions", inboundBlocked(policy({.doNotAllowExceptions = 1})), FirewallVerdict::Closed,
+         Reason::BlockAllInbound},
+        {"no exceptions, but the modify state says local rules take effect", policy({.doNotAllowExceptions = 1}),
+         FirewallVerdict::Unknown, Reason::PolicyGoverns},
+        {"off by policy", policy({.enableFirewall = 0, .doNotAllowExceptions = 1}), FirewallVerdict::Admits,
+         Reason::None},
+        {"on by policy, no rule", offLocally, FirewallVerdict::Closed, Reason::NoAllowRule},
+        {"inbound allowed by policy",
+         governed(policy({.defaultInboundAction = 0, .allowLocalPolicyMerge = 0})),
+         FirewallVerdict::Admits, Reason::None},
+        {"a policy value Windows interprets", policy({.enableFirewall = 2}), FirewallVerdict::Unknown,
+         Reason::PolicyUnclear},
         {"modify state: policy overrides", modify(ModifyState::GroupPolicyOverride, {Allow(L"3390")}),
          FirewallVerdict::Unknown, Reason::PolicyGoverns},
         {"modify state: inbound blocked", modify(ModifyState::InboundBlocked, {Allow(L"3390")}), FirewallVerdict::Closed,
@@ -218,7 +262,7 @@ TEST(GuardFirewall, PolicyAndModifyStateDecideBeforeLocalRules) {
     };
     for (const Case& c : cases) {
         const Assessment assessment = Assess(c.state, 3390);
-        EXPECT_EQ(assessment.verdict, c.verdict) << c.name;
+        EXPECT_EQ(assessment.Summary(), c.verdict) << c.name;
         const ProfileFinding* problem = assessment.FirstProblem();
         EXPECT_EQ(problem ? problem->reason : Reason::None, c.reason) << c.name;
     }
@@ -238,18 +282,20 @@ TEST(GuardFirewall, NarrowedAllowRulesUnreadableRulesAndUdp) {
         FirewallVerdict udp;
     };
     const Case cases[] = {
-        {"a packaged app's rule", Known({On(kProfilePublic)}, {narrowed([](Rule& r) { r.conditionsBeyondModel = true; })}),
+        {"a packaged app's rule",
+         Known({On(kProfilePublic)}, {narrowed([](Rule& r) { r.localAppPackageId = L"S-1-15-2-1"; })}),
          FirewallVerdict::Closed, FirewallVerdict::Closed},
         {"LAN interfaces only", Known({On(kProfilePublic)}, {narrowed([](Rule& r) { r.interfaceTypes = L"Lan"; })}),
-         FirewallVerdict::Closed, FirewallVerdict::Closed},
-        {"some interfaces", Known({On(kProfilePublic)}, {narrowed([](Rule& r) { r.limitedToInterfaces = true; })}),
-         FirewallVerdict::Closed, FirewallVerdict::Closed},
+         FirewallVerdict::Unknown, FirewallVerdict::Unknown},
+        {"some interfaces", Known({On(kProfilePublic)}, {narrowed([](Rule& r) { r.interfaces = {L"Ethernet"}; })}),
+         FirewallVerdict::Unknown, FirewallVerdict::Unknown},
         {"every interface type", Known({On(kProfilePublic)}, {narrowed([](Rule& r) { r.interfaceTypes = L"All"; })}),
          FirewallVerdict::Admits, FirewallVerdict::Admits},
         {"allow, some unreadable", unreadable({Allow(L"3390")}), FirewallVerdict::Unknown, FirewallVerdict::Unknown},
         {"nothing, some unreadable", unreadable({}), FirewallVerdict::Unknown, FirewallVerdict::Unknown},
-        {"block, some unreadable", unreadable({Block(L"3390", kProtocolAny)}), FirewallVerdict::Closed,
-         FirewallVerdict::Closed},
+        // One that cannot be read may let authenticated peers past the block.
+        {"block, some unreadable", unreadable({Block(L"3390", kProtocolAny)}), FirewallVerdict::Unknown,
+         FirewallVerdict::Unknown},
         {"allow UDP only", Known({On(kProfilePublic)}, {Allow(L"3390", kProtocolUdp)}), FirewallVerdict::Closed,
          FirewallVerdict::Admits},
         {"block UDP, allow TCP", Known({On(kProfilePublic)}, {Allow(L"3390"), Block(L"3390", kProtocolUdp)}),
@@ -269,12 +315,12 @@ TEST(GuardFirewall, TheAssessmentNamesTheProfilesAndTheRuleThatCloseThePort) {
                               {With(Allow(L"3390"), [](Rule& r) { r.profiles = kProfilePrivate | kProfilePublic; }),
                                blocking});
     const Assessment assessment = Assess(state, 3390);
-    EXPECT_EQ(assessment.verdict, FirewallVerdict::Closed);
-    EXPECT_EQ(assessment.ClosedProfiles(), kProfilePublic);
+    EXPECT_EQ(assessment.Summary(), FirewallVerdict::Closed);
+    EXPECT_EQ(assessment.ClosedCurrentProfiles(), kProfilePublic);
     ASSERT_NE(assessment.FirstProblem(), nullptr);
     EXPECT_EQ(assessment.FirstProblem()->reason, Reason::BlockRule);
     EXPECT_EQ(assessment.FirstProblem()->rule, L"Block RDP range");
-    EXPECT_EQ(Assess(Known({On(kProfileDomain), On(kProfilePublic)}, {}), 3390).ClosedProfiles(),
+    EXPECT_EQ(Assess(Known({On(kProfileDomain), On(kProfilePublic)}, {}), 3390).ClosedCurrentProfiles(),
               kProfileDomain | kProfilePublic);
 }
 
@@ -314,11 +360,13 @@ TEST(GuardFirewall, OwnRulesArePerPortAndProtocolAndCountAsWrittenOnlyWhenEveryF
         {"another rule's name", [](Rule& r) { r.name = L"Remote Desktop"; }, false},
         {"another group", [](Rule& r) { r.grouping = L"@FirewallAPI.dll,-28752"; }, false},
         {"for another program", [](Rule& r) { r.applicationName = L"C:\\web.exe"; }, false},
-        {"for a service", [](Rule& r) { r.serviceName = L"TermService"; }, false},
+        {"for another service", [](Rule& r) { r.serviceName = L"WinRM"; }, false},
+        {"for any program", [](Rule& r) { r.applicationName.clear(); }, false},
         {"from some addresses", [](Rule& r) { r.remoteAddresses = L"10.0.0.0/8"; }, false},
         {"to one local address", [](Rule& r) { r.localAddresses = L"192.0.2.1"; }, false},
         {"on LAN interfaces", [](Rule& r) { r.interfaceTypes = L"Lan"; }, false},
-        {"on some interfaces", [](Rule& r) { r.limitedToInterfaces = true; }, false},
+        {"on some interfaces", [](Rule& r) { r.interfaces = {L"Ethernet"}; }, false},
+        {"from some remote ports", [](Rule& r) { r.remotePorts = L"3390"; }, false},
         {"for one user", [](Rule& r) { r.conditionsBeyondModel = true; }, false},
     };
     for (const Case& c : cases) EXPECT_EQ(ReadsBackAsWritten(tcp, With(tcp, c.change)), c.asWritten) << c.name;

@@ -51,6 +51,19 @@ std::optional<guard::ServiceStatus> Running(DWORD pid) { return guard::ServiceSt
 
 // The firewall of a server that only ever admitted Remote Desktop's standard port, in the public
 // profile (the rule as Windows ships it).
+// A firewall on in the current profile only (off in the two others, which then admit everything).
+fw::State OnlyProfile(long type, fw::Profile current, std::vector<fw::Rule> rules) {
+    fw::State state;
+    state.known = true;
+    state.currentProfiles = type;
+    for (fw::Profile& profile : state.profiles) profile.firewallOn = false;
+    state.profiles[fw::ProfileIndex(type)] = current;
+    state.rules = std::move(rules);
+    // As Windows reports it where the one current profile blocks all inbound traffic.
+    if (current.firewallOn && current.blockAllInbound) state.modifyState = fw::ModifyState::InboundBlocked;
+    return state;
+}
+
 fw::State StandardPortOnly() {
     fw::Rule rule;
     rule.protocol = fw::kProtocolTcp;
@@ -58,7 +71,7 @@ fw::State StandardPortOnly() {
     rule.enabled = true;
     rule.applicationName = L"%SystemRoot%\\system32\\svchost.exe";
     rule.serviceName = L"termservice";
-    return {true, {{fw::kProfilePublic, true, false, false}}, {rule}};
+    return OnlyProfile(fw::kProfilePublic, {true, false, false}, {rule});
 }
 
 class GuardTest : public SeededTest {
@@ -183,7 +196,7 @@ TEST_F(GuardTest, APolicyThatAllowsWarnsBeforeTurningOffOnlyAndOtherValuesSayNot
 TEST_F(GuardTest, SeveralHazardsShareOneDialogOneLineEach) {
     ScopedPolicyFlag policy(1);
     ScopedSeam firewall(guard::FirewallReadCall(), [] {
-        return fw::State{true, {{fw::kProfileDomain, true, true, false}}, {}};
+        return OnlyProfile(fw::kProfileDomain, {true, true, false}, {});
     });
     Form().Cmd_Open_Click();
     EXPECT_TRUE(Script().Shown().empty());
@@ -194,7 +207,7 @@ TEST_F(GuardTest, SeveralHazardsShareOneDialogOneLineEach) {
 // ---- Wine's real checks ----------------------------------------------------------------------------
 
 TEST_F(GuardTest, WinesFirewallCannotBeReadSoItNeverWarnsAndNoRuleCountsAsAdded) {
-    EXPECT_EQ(guard::FirewallVerdictFor(3389), guard::FirewallVerdict::Unknown);
+    EXPECT_EQ(guard::FirewallSummaryFor(3389).tcp.Summary(), guard::FirewallVerdict::Unknown);
     Change(L"3390");
     Form().Cmd_Open_Click();
     EXPECT_EQ(Script().Texts(),

@@ -13,7 +13,7 @@ struct NamedCommand {
 constexpr NamedCommand kCommands[] = {
     {L"help", Command::Help},     {L"status", Command::Status},   {L"set-port", Command::SetPort},
     {L"enable", Command::Enable}, {L"disable", Command::Disable}, {L"nla", Command::Nla},
-    {L"watch", Command::Watch},   {L"confirm", Command::Confirm},
+    {L"watch", Command::Watch},   {L"confirm", Command::Confirm}, {L"firewall", Command::Firewall},
 };
 
 std::wstring AsciiLower(std::wstring text) {
@@ -40,13 +40,14 @@ bool TakeOption(const std::wstring& lowered, Options& options, bool& help) {
 }
 
 // The options that take a value: "--name value" or "--name=value".
-enum class ValueOption { RevertAfter, From, To };
+enum class ValueOption { RevertAfter, From, To, Export };
 struct NamedValueOption {
     const wchar_t* name;
     ValueOption option;
 };
 constexpr NamedValueOption kValueOptions[] = {
-    {L"--revert-after", ValueOption::RevertAfter}, {L"--from", ValueOption::From}, {L"--to", ValueOption::To}};
+    {L"--revert-after", ValueOption::RevertAfter}, {L"--from", ValueOption::From}, {L"--to", ValueOption::To},
+    {L"--export", ValueOption::Export}};
 
 // The value option the word names, with the value written into it after "=", if any.
 std::optional<ValueOption> ValueOptionNamed(const std::wstring& lowered, std::optional<std::wstring>& inlineValue) {
@@ -67,9 +68,22 @@ std::wstring TakeValue(Invocation& call, ValueOption option, const std::wstring&
         call.options.revertAfterSeconds = DurationArgument(value);
         return call.options.revertAfterSeconds ? L"" : DurationArgumentError(value);
     }
-    std::optional<std::int32_t>& port = option == ValueOption::From ? call.options.from : call.options.to;
-    port = PortArgument(value);
-    return port ? L"" : name + L"：" + PortArgumentError(value);
+    // --from is watch's port or firewall's file: which, the command decides once it is known.
+    if (option == ValueOption::From) return call.options.fromText = value, L"";
+    if (option == ValueOption::Export) return call.options.exportPath = value, L"";
+    call.options.to = PortArgument(value);
+    return call.options.to ? L"" : name + L"：" + PortArgumentError(value);
+}
+
+// --from as the command takes it; the usage error when it is not that.
+std::wstring TakeFrom(Invocation& call) {
+    if (!call.options.fromText) return {};
+    if (call.command == Command::Firewall) {
+        call.options.snapshotPath = call.options.fromText;
+        return call.options.snapshotPath->empty() ? L"--from 缺少它的值。" : L"";
+    }
+    call.options.from = PortArgument(*call.options.fromText);
+    return call.options.from ? L"" : L"--from：" + PortArgumentError(*call.options.fromText);
 }
 
 bool IsOptionLike(const std::wstring& word) { return word.size() > 1 && word[0] == L'-' && word[1] == L'-'; }
@@ -83,9 +97,11 @@ std::wstring MisplacedOption(Command command, const Options& options) {
     if (options.apply && command != Command::SetPort && command != Command::Watch) return L"--apply";
     if (options.revertAfterSeconds && command != Command::SetPort && command != Command::Watch)
         return L"--revert-after";
-    if (options.from && command != Command::Watch) return L"--from";
+    if (options.fromText && command != Command::Watch && command != Command::Firewall) return L"--from";
+    if (options.exportPath && command != Command::Firewall) return L"--export";
     if (options.to && command != Command::Watch) return L"--to";
-    if (options.whatIf && (command == Command::Watch || command == Command::Confirm)) return L"--what-if";
+    if (options.whatIf && (command == Command::Watch || command == Command::Confirm || command == Command::Firewall))
+        return L"--what-if";
     return {};
 }
 
@@ -100,8 +116,13 @@ void TakeNlaSwitch(Invocation& call, const std::wstring& word) {
 }
 
 void CheckOperands(Invocation& call, const std::vector<std::wstring>& operands) {
-    const bool takesOne = call.command == Command::SetPort || call.command == Command::Nla;
+    const bool takesOne = call.command == Command::SetPort || call.command == Command::Nla ||
+                          (call.command == Command::Firewall && !operands.empty());
     const size_t wanted = takesOne ? 1 : 0;
+    if (call.command == Command::Firewall && operands.empty() && call.options.snapshotPath) {
+        call.usageError = L"firewall --from 需要一个端口号，例如：rdpport.com firewall 3390 --from snapshot.json";
+        return;
+    }
     if (operands.size() < wanted) {
         call.usageError = call.command == Command::Nla ? L"nla 需要 on 或 off，例如：rdpport.com nla on"
                                                        : L"set-port 需要一个端口号，例如：rdpport.com set-port 3390";
@@ -121,7 +142,7 @@ void CheckOperands(Invocation& call, const std::vector<std::wstring>& operands) 
             L"rdpport.com watch --from 3389 --to 3390 --revert-after 10m";
         return;
     }
-    if (call.command != Command::SetPort) return;
+    if (call.command != Command::SetPort && !(call.command == Command::Firewall && wanted == 1)) return;
     call.portText = operands[0];
     call.port = PortArgument(call.portText);
     if (!call.port) call.usageError = PortArgumentError(call.portText);
@@ -189,6 +210,8 @@ Invocation ParseArguments(const std::vector<std::wstring>& args) {
         call.usageError = option + L" 不能用于 " + CommandName(*call.command) + L" 命令。";
         return call;
     }
+    call.usageError = TakeFrom(call);
+    if (!call.Usable()) return call;
     CheckOperands(call, operands);
     return call;
 }

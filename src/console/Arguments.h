@@ -19,6 +19,7 @@ enum class Command {
     Nla,  // nla on | nla off: Network Level Authentication
     Watch,    // the revert task's action: wait for a connection on the new port, or put the old one back
     Confirm,  // keep the new port: the pending revert is dropped
+    Firewall, // how the Windows Firewall treats a port, profile by profile (this machine or a snapshot)
 };
 
 struct Options {
@@ -32,13 +33,16 @@ struct Options {
     std::optional<std::uint32_t> revertAfterSeconds;
     std::optional<std::int32_t> from;  // watch: the port put back
     std::optional<std::int32_t> to;    // watch: the port watched
+    std::optional<std::wstring> fromText;  // --from as given: watch's port, or firewall's snapshot file
+    std::optional<std::wstring> exportPath;  // firewall: where to save the snapshot judged
+    std::optional<std::wstring> snapshotPath;  // firewall --from: the snapshot judged instead of this machine
 };
 
 struct Invocation {
     std::optional<Command> command;  // nothing when the command itself is missing or unknown
     Options options;
-    std::wstring portText;           // set-port: the operand as given
-    std::optional<std::int32_t> port;  // set-port: the port it stands for, when accepted
+    std::wstring portText;           // set-port and firewall: the operand as given
+    std::optional<std::int32_t> port;  // set-port and firewall: the port it stands for, when accepted
     std::optional<bool> nlaRequired;   // nla: on (true) or off (false)
     std::wstring usageError;         // empty when the command line is usable
 

@@ -30,7 +30,9 @@ namespace console {
 namespace {
 
 // A closed firewall is what --open-firewall is there to fix: for that port it is no reason to refuse.
+// The note on other profiles only accompanies a hazard; opening the port writes for every profile.
 bool Blocks(const guard::Hazard& hazard, const Options& options, std::optional<std::uint16_t> firewallPort) {
+    if (hazard.kind == guard::HazardKind::FirewallOtherProfiles) return !options.openFirewall;
     return !(options.openFirewall && hazard.kind == guard::HazardKind::FirewallClosed && hazard.port == firewallPort);
 }
 
@@ -57,14 +59,14 @@ bool OpenFirewall(ChangeReport& report, std::optional<std::uint16_t> port) {
         return false;
     }
     report.firewall.port = *port;
-    if (report.options.whatIf) {
-        const guard::FirewallSummary now = Guard().FirewallSummaryFor(*port);
-        const bool admitted = now.tcp == guard::FirewallVerdict::Admits && now.udp == guard::FirewallVerdict::Admits;
-        report.firewall.step = admitted ? FirewallStep::AlreadyAdmitted : FirewallStep::WouldAdd;
-        report.changed = report.changed || !admitted;
+    // --what-if asks the same question and meets the same refusals; only the writing is left out.
+    const guard::FirewallOpening opening = Guard().OpenFirewallPort(*port, report.options.whatIf);
+    if (report.options.whatIf && opening.failure == guard::OpenFailure::None) {
+        report.firewall.step = opening.alreadyAdmitted ? FirewallStep::AlreadyAdmitted : FirewallStep::WouldAdd;
+        report.firewall.rules = opening.added;
+        report.changed = report.changed || !opening.alreadyAdmitted;
         return true;
     }
-    const guard::FirewallOpening opening = Guard().OpenFirewallPort(*port);
     if (!opening.admitted) {
         report.firewall.step = FirewallStep::Failed;
         Fail(report, {opening.hresult, FirewallFailureText(*port, opening)});

@@ -28,4 +28,8 @@ WatchReport RunWatch(const Options& options);
 // Keeps the new port: drops the pending revert, then the old port's own firewall rules when unused.
 ConfirmReport RunConfirm(const Options& options);
 
+// How the firewall treats the port (this machine's, or the snapshot's of --from); nothing for the
+// configured port.
+FirewallReport RunFirewall(std::optional<std::int32_t> port, const Options& options);
+
 }  // namespace console

@@ -64,6 +64,8 @@ int Run(const std::vector<std::wstring>& args, OutputSink& sink) {
             return Show(RunWatch(call.options), json, &WatchJson, &PrintWatchText, sink);
         case Command::Confirm:
             return Show(RunConfirm(call.options), json, &ConfirmJson, &PrintConfirmText, sink);
+        case Command::Firewall:
+            return Show(RunFirewall(call.port, call.options), json, &FirewallJson, &PrintFirewallText, sink);
     }
     return kExitUsage;
 }

@@ -8,7 +8,8 @@ GuardApi RealGuardApi() {
             &guard::RemoteDesktopListeningPorts, &guard::OpenFirewallPort,
             &guard::CheckNlaChange,       &guard::RemoteDesktopServiceSummary,
             &guard::PrepareRemoteDesktopRestart, &guard::RestartRemoteDesktop,
-            &guard::AwaitRemoteDesktopListening, &guard::CloseOwnFirewallPort};
+            &guard::AwaitRemoteDesktopListening, &guard::CloseOwnFirewallPort,
+            &guard::ReadFirewallState};
 }
 
 GuardApi& Guard() {

@@ -18,7 +18,7 @@ struct GuardApi {
     std::function<std::vector<guard::Hazard>()> CheckTurnOff;
     std::function<guard::FirewallSummary(std::optional<std::uint16_t>)> FirewallSummaryFor;
     std::function<std::optional<std::vector<std::uint16_t>>()> RemoteDesktopListeningPorts;
-    std::function<guard::FirewallOpening(std::uint16_t)> OpenFirewallPort;
+    std::function<guard::FirewallOpening(std::uint16_t, bool whatIf)> OpenFirewallPort;
     std::function<std::vector<guard::Hazard>(bool)> CheckNlaChange;
     // status: the service's start type and state, and the RDP-Tcp listener switch.
     std::function<guard::ServiceSummary()> RemoteDesktopServiceSummary;
@@ -28,6 +28,8 @@ struct GuardApi {
     std::function<std::optional<std::vector<std::uint16_t>>(std::uint16_t)> AwaitListening;
     // confirm: the program's own rules for the port left behind.
     std::function<guard::FirewallClosing(std::uint16_t)> CloseOwnFirewallPort;
+    // firewall: everything the verdicts rest on, read from this machine (not known when it cannot be).
+    std::function<guard::firewall::State()> ReadFirewallState;
 };
 
 // The guard's own functions.

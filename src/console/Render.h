@@ -18,6 +18,8 @@ void PrintWatchText(const WatchReport& report, OutputSink& sink);
 void PrintConfirmText(const ConfirmReport& report, OutputSink& sink);
 std::wstring WatchJson(const WatchReport& report);
 std::wstring ConfirmJson(const ConfirmReport& report);
+void PrintFirewallText(const FirewallReport& report, OutputSink& sink);
+std::wstring FirewallJson(const FirewallReport& report);
 // help --json, and every usage error under --json ("command" is null when none was recognised).
 std::wstring HelpJson();
 std::wstring UsageErrorJson(const Invocation& call);

@@ -1,4 +1,4 @@
-#include "console/Json.h"
+#include "base/JsonWriter.h"
 #include "console/JsonParts.h"
 #include "console/Render.h"
 #include "console/Texts.h"
@@ -18,6 +18,7 @@ const wchar_t* HazardKindName(guard::HazardKind kind) {
         case guard::HazardKind::PortInDynamicRange: return L"PortInDynamicRange";
         case guard::HazardKind::ServiceDisabled: return L"ServiceDisabled";
         case guard::HazardKind::ListenerDisabled: return L"ListenerDisabled";
+        case guard::HazardKind::FirewallOtherProfiles: return L"FirewallOtherProfiles";
     }
     return L"";
 }
@@ -202,6 +203,38 @@ void BeginReport(JsonWriter& json, const wchar_t* command, int exitCode) {
     json.BeginObject().Key("command").String(command).Key("exitCode").Number(exitCode);
 }
 
+const wchar_t* ProfileKey(long profileType) {
+    if (profileType == guard::firewall::kProfileDomain) return L"domain";
+    return profileType == guard::firewall::kProfilePrivate ? L"private" : L"public";
+}
+
+const wchar_t* ProfileVerdictName(guard::FirewallVerdict verdict) {
+    switch (verdict) {
+        case guard::FirewallVerdict::Admits: return L"open";
+        case guard::FirewallVerdict::Closed: return L"closed";
+        case guard::FirewallVerdict::Unknown: break;
+    }
+    return L"unknown";
+}
+
+void WriteFirewallProfiles(JsonWriter& json, const guard::firewall::Assessment& tcp,
+                           const guard::firewall::Assessment& udp) {
+    if (!tcp.known || !udp.known) {
+        json.Null();
+        return;
+    }
+    json.BeginObject();
+    for (const guard::firewall::Assessment* assessment : {&tcp, &udp}) {
+        json.Key(assessment == &tcp ? "tcp" : "udp").BeginObject();
+        for (const guard::firewall::ProfileFinding& finding : assessment->profiles) {
+            const std::wstring_view key = ProfileKey(finding.type);
+            json.Key(std::string(key.begin(), key.end())).String(ProfileVerdictName(finding.verdict));
+        }
+        json.EndObject();
+    }
+    json.EndObject();
+}
+
 void WriteFirewallRule(JsonWriter& json, const FirewallOutcome& firewall) {
     json.Key("firewallRule");
     if (firewall.step == FirewallStep::NotAsked) {
@@ -261,6 +294,8 @@ std::wstring StatusJson(const StatusReport& report) {
     WriteServiceKeys(json, report.service);
     json.Key("firewall").String(VerdictName(report.firewall));
     json.Key("firewallUdp").String(VerdictName(report.firewallUdp));
+    json.Key("firewallProfiles");
+    WriteFirewallProfiles(json, report.firewallTcpProfiles, report.firewallUdpProfiles);
     WriteOwnRules(json, report);
     json.Key("firewallUnreadableRules").Number(report.unreadableFirewallRules);
     json.Key("pendingRevert");

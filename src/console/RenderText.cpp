@@ -94,11 +94,23 @@ std::wstring VerdictText(guard::FirewallVerdict verdict) {
     }
 }
 
-std::wstring FirewallLine(const StatusReport& report, const wchar_t* protocol, guard::FirewallVerdict verdict) {
+// Each profile's verdict, the current ones marked, when not all three are open.
+std::wstring ProfileVerdicts(const guard::firewall::Assessment& assessment) {
+    if (!assessment.known || assessment.OpenEverywhere()) return {};
+    std::wstring text = L"  各网络配置文件：";
+    for (const guard::firewall::ProfileFinding& finding : assessment.profiles) {
+        if (finding.type != guard::firewall::kProfileDomain) text += L"，";
+        text += guard::ProfileNames(finding.type) + (finding.current ? L"（当前）" : L"") + L" " + VerdictText(finding.verdict);
+    }
+    return text + L"\r\n";
+}
+
+std::wstring FirewallLine(const StatusReport& report, const wchar_t* protocol, guard::FirewallVerdict verdict,
+                          const guard::firewall::Assessment& profiles) {
     const std::optional<std::uint16_t> port = report.ConfiguredPort();
     const std::wstring what =
-        port ? std::wstring(protocol) + L" " + Number(*port) : std::wstring(L"所配置的端口（") + protocol + L"）";
-    return L"防火墙是否放行 " + what + L"：" + VerdictText(verdict) + L"\r\n";
+        port ? L" " + std::wstring(protocol) + L" " + Number(*port) : std::wstring(L"所配置的端口（") + protocol + L"）";
+    return L"防火墙是否放行" + what + L"：" + VerdictText(verdict) + L"\r\n" + ProfileVerdicts(profiles);
 }
 
 std::wstring OwnRulesLines(const StatusReport& report) {
@@ -142,11 +154,11 @@ std::wstring FirewallLine(const ChangeReport& report) {
     const std::wstring port = L"TCP 和 UDP " + Number(report.firewall.port);
     switch (report.firewall.step) {
         case FirewallStep::AlreadyAdmitted:
-            return L"Windows 防火墙已放行 " + port + L"，未添加规则。\r\n";
+            return L"Windows 防火墙已在域、专用、公用网络中放行 " + port + L"，未添加规则。\r\n";
         case FirewallStep::WouldAdd:
             return L"将在 Windows 防火墙中放行 " + port + L"（所有网络配置文件）。\r\n";
         case FirewallStep::Added:
-            return L"已在 Windows 防火墙中放行 " + port + L"（所有网络配置文件），并已确认该端口放行。\r\n";
+            return L"已在 Windows 防火墙中放行 " + port + L"，并已确认在域、专用、公用网络中均放行。\r\n";
         default:
             return {};
     }
@@ -186,8 +198,8 @@ void PrintStatusText(const StatusReport& report, OutputSink& sink) {
     text +=
         L"\r\n实际生效：" + (report.effective ? AllowedText(report.effective) + L"远程连接" : L"无法确定") + L"\r\n";
     text += NlaStatusLines(report.nla);
-    text += ListeningLine(report) + ServiceLines(report.service) + FirewallLine(report, L"TCP", report.firewall) +
-            FirewallLine(report, L"UDP", report.firewallUdp) + OwnRulesLines(report) + PendingRevertLines(report);
+    text += ListeningLine(report) + ServiceLines(report.service) + FirewallLine(report, L"TCP", report.firewall, report.firewallTcpProfiles) +
+            FirewallLine(report, L"UDP", report.firewallUdp, report.firewallUdpProfiles) + OwnRulesLines(report) + PendingRevertLines(report);
     sink.Out(text);
     if (report.error) sink.Err(L"错误：" + report.error->text + L"\r\n");
 }

@@ -81,8 +81,12 @@ struct StatusReport {
     std::optional<bool> effective;     // connections allowed in effect; nothing when it cannot be told
     std::optional<std::vector<std::uint16_t>> listening;
     guard::ServiceSummary service;     // the service's start type and state, the listener switch
-    guard::FirewallVerdict firewall = guard::FirewallVerdict::Unknown;  // TCP on the configured port
+    // TCP and UDP on the configured port: Admits when open in all three profiles, Closed when closed in
+    // a current one, else Unknown; and each profile's verdict.
+    guard::FirewallVerdict firewall = guard::FirewallVerdict::Unknown;
     guard::FirewallVerdict firewallUdp = guard::FirewallVerdict::Unknown;
+    guard::firewall::Assessment firewallTcpProfiles;
+    guard::firewall::Assessment firewallUdpProfiles;
     // The program's own firewall rules; nothing when the firewall cannot be read.
     std::optional<std::vector<guard::firewall::Rule>> firewallRules;
     int unreadableFirewallRules = 0;
@@ -199,6 +203,19 @@ struct ConfirmReport {
     // The program's own firewall rules for the old port, taken away once nothing uses that port.
     std::vector<std::wstring> rulesRemoved;
     std::wstring rulesKept;                     // why they were not taken away, when there were any to take
+    std::optional<Failure> error;
+    int exitCode = kExitDone;
+};
+
+// firewall: how the Windows Firewall treats the port, per protocol and profile.
+struct FirewallReport {
+    Options options;
+    std::optional<std::uint16_t> port;
+    bool fromFile = false;                // judged a snapshot (--from) rather than this machine
+    long currentProfiles = 0;
+    guard::firewall::Assessment tcp;
+    guard::firewall::Assessment udp;
+    std::wstring exported;                // --export: the file written
     std::optional<Failure> error;
     int exitCode = kExitDone;
 };

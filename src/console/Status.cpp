@@ -65,8 +65,10 @@ StatusReport RunStatus() {
     report.listening = Guard().RemoteDesktopListeningPorts();
     report.service = Guard().RemoteDesktopServiceSummary();
     const guard::FirewallSummary firewall = Guard().FirewallSummaryFor(report.ConfiguredPort());
-    report.firewall = firewall.tcp;
-    report.firewallUdp = firewall.udp;
+    report.firewall = firewall.tcp.Summary();
+    report.firewallUdp = firewall.udp.Summary();
+    report.firewallTcpProfiles = firewall.tcp;
+    report.firewallUdpProfiles = firewall.udp;
     report.firewallRules = firewall.ownRules;
     report.unreadableFirewallRules = firewall.unreadableRules;
 

@@ -21,8 +21,9 @@ std::wstring FirewallPortUnknownText() {
 }
 
 std::wstring FirewallFailureText(std::uint16_t port, const guard::FirewallOpening& opening) {
+    // Rules that could not be taken back are named in the reason: the firewall was changed then.
     return L"未能在 Windows 防火墙中放行端口 " + base::DecimalText64(port) + L"：" + guard::OpenFailureText(opening) +
-           L"；防火墙与注册表均未作修改。";
+           (opening.leftBehind.empty() ? L"；防火墙与注册表均未作修改。" : L"；注册表未作修改。");
 }
 
 std::wstring PortWriteFailureText(std::int32_t port, const std::vector<PortKeyWrite>& writes) {
@@ -110,13 +111,19 @@ std::wstring UsageText() {
            L"  watch --from <旧端口> --to <新端口> --revert-after <时长> [--apply]\r\n"
            L"                     自动改回任务所运行的命令：每隔几秒查看是否有来自其他计算机的连接到达新端口，\r\n"
            L"                     有则确认；到时仍没有则改回旧端口\r\n"
+           L"  firewall [<端口>] [--export <文件>] [--from <文件>]\r\n"
+           L"                     逐个网络配置文件（域、专用、公用）说明 Windows 防火墙对 <端口>（默认为所配置的端口）\r\n"
+           L"                     的 TCP 和 UDP 入站连接是否一定放行、一定阻止或无法确定，以及起决定作用的规则或设置。\r\n"
+           L"                     --export 另把所判断的防火墙快照保存为 UTF-8 JSON 文件；--from 判断快照文件\r\n"
+           L"                     而不读取本机（此时须给出 <端口>）\r\n"
            L"  help               显示本说明（也可用 --help 或 /?）\r\n"
            L"\r\n"
            L"选项：\r\n"
            L"  --json             在标准输出只写一个 JSON 对象（英文键名），不写其他内容\r\n"
            L"  --what-if          只报告将要修改的内容和发现的风险，不写入任何内容\r\n"
            L"  --force            发现风险时仍然修改（set-port、enable、disable、nla）\r\n"
-           L"  --open-firewall    先在 Windows 防火墙中放行该 TCP 端口，成功后才修改注册表（set-port、enable）\r\n"
+           L"  --open-firewall    先在 Windows 防火墙中放行该端口的 TCP 和 UDP 入站连接（所有网络配置文件），\r\n"
+           L"                     确认在域、专用、公用网络中均放行后才修改注册表（set-port、enable）\r\n"
            L"  --apply            （仅 set-port）写入后重新启动远程桌面服务（TermService）及依赖它的服务，\r\n"
            L"                     使新端口立即生效；写入之前先确认有权停止和启动这些服务，否则不作任何修改。\r\n"
            L"                     重新启动会断开本服务器上的所有远程桌面连接，包括您自己的连接\r\n"
@@ -135,7 +142,7 @@ std::wstring UsageText() {
            L"\r\n"
            L"退出代码：\r\n"
            L"  0  完成，或无需修改\r\n"
-           L"  1  失败（例如注册表拒绝访问、防火墙无法修改，或 --apply 无法重新启动服务、重新启动后未在新端口监听，\r\n"
+           L"  1  失败（例如注册表拒绝访问、防火墙无法修改或无法读取，或 --apply 无法重新启动服务、重新启动后未在新端口监听，\r\n"
            L"     或无法安排自动改回、改回失败）\r\n"
            L"  2  用法错误或端口无效（未读取、未写入任何内容）\r\n"
            L"  3  因发现风险而拒绝修改（确认后可加 --force）\r\n"

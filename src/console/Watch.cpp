@@ -51,15 +51,15 @@ void AdmitOldPort(WatchReport& report) {
     const std::uint16_t port = report.plan.from;
     report.firewall.port = port;
     const guard::FirewallSummary now = Guard().FirewallSummaryFor(port);
-    if (now.tcp == guard::FirewallVerdict::Admits) {
+    if (now.tcp.Summary() == guard::FirewallVerdict::Admits) {
         report.firewall.step = FirewallStep::AlreadyAdmitted;
         return;
     }
-    if (now.tcp == guard::FirewallVerdict::Unknown) {
+    if (now.tcp.Summary() == guard::FirewallVerdict::Unknown) {
         report.firewall.step = FirewallStep::Unreadable;
         return;
     }
-    const guard::FirewallOpening opening = Guard().OpenFirewallPort(port);
+    const guard::FirewallOpening opening = Guard().OpenFirewallPort(port, false);
     report.firewall.rules = opening.added;
     report.firewall.step = opening.admitted ? FirewallStep::Added : FirewallStep::Failed;
     if (!opening.admitted) FailRevert(report, {opening.hresult, FirewallFailureText(port, opening)});

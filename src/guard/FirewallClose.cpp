@@ -1,6 +1,7 @@
 // Taking the program's own rules for a port away again, once nothing needs that port any more (the
-// revert's confirmation, for the port left behind). Only rules of the program's own group and name
-// that admit exactly that port are removed; the caller makes sure nothing listens or is configured there.
+// revert's confirmation, for the port left behind). Only the program's own rules for exactly that port
+// (group, name and LocalPorts) are removed, and only by a name no other rule shares; the caller makes sure
+// nothing listens or is configured there.
 
 #include "guard/Guard.h"
 #include "guard/Probes.h"
@@ -16,7 +17,13 @@ FirewallClosing CloseOwnFirewallPort(std::uint16_t port) {
     }
     const FirewallStore& store = FirewallStoreCalls();
     for (const firewall::Rule& rule : state.rules) {
-        if (!firewall::IsOwnRule(rule) || firewall::OwnRulePort(rule) != port) continue;
+        if (!firewall::IsOwnRuleFor(rule, port)) continue;
+        int sharing = 0;
+        for (const firewall::Rule& other : state.rules) sharing += other.name == rule.name ? 1 : 0;
+        if (sharing != 1) {
+            closing.kept.push_back(rule.name);
+            continue;
+        }
         const long hr = store.Remove(rule.name);
         if (hr < 0) {
             if (closing.hresult >= 0) closing.hresult = hr;

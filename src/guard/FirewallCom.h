@@ -7,6 +7,7 @@
 #include <windows.h>
 
 #include <string>
+#include <vector>
 
 #include "base/ComValues.h"
 #include "base/Handles.h"
@@ -19,6 +20,7 @@ inline constexpr CLSID kClsidPolicy2 = {0xE2B3C97F, 0x6AE1, 0x41AC, {0x81, 0x7A,
 inline constexpr CLSID kClsidRule = {0x2C5BC43E, 0x3369, 0x4C33, {0xAB, 0x0C, 0xBE, 0x94, 0x69, 0x67, 0x7A, 0xF4}};
 inline constexpr IID kIidPolicy2 = {0x98325047, 0xC671, 0x4174, {0x8D, 0x81, 0xDE, 0xFC, 0xD3, 0xF0, 0x31, 0x86}};
 inline constexpr IID kIidRule = {0xAF230D27, 0xBABA, 0x4E42, {0xAC, 0xED, 0xF5, 0x24, 0xF2, 0x2C, 0xFC, 0xE2}};
+inline constexpr IID kIidServiceRestriction = {0x8267BBE3, 0xF890, 0x491C, {0xB7, 0xB6, 0x2D, 0xB1, 0xEF, 0x0E, 0x5D, 0x2B}};
 inline constexpr IID kIidRule3 = {0xB21563FF, 0xD696, 0x4222, {0xAB, 0x46, 0x4E, 0x89, 0xB7, 0x3A, 0xB3, 0x4A}};
 
 using base::UniqueBstr;
@@ -36,6 +38,10 @@ HRESULT ReadText(Interface* rule, HRESULT (STDMETHODCALLTYPE Interface::*get)(BS
     out = text ? std::wstring(text.Get(), SysStringLen(text.Get())) : std::wstring();
     return S_OK;
 }
+
+// The strings of a VARIANT array (of BSTRs or of VARIANTs holding BSTRs, by value or by reference),
+// appended to `out`; nothing for an empty VARIANT. Any other content is an error.
+HRESULT CopyStringArray(const VARIANT& value, std::vector<std::wstring>& out);
 
 // Copies what decides whether the rule admits a port. A rule that is disabled, outbound, or for
 // neither TCP nor UDP is copied only that far (its name and group aside) unless `complete`.

@@ -1,128 +1,257 @@
 #include "guard/FirewallModel.h"
 
-#include <algorithm>
+#include "guard/FirewallRuleParts.h"
 
-#include "base/DecimalText.h"
-#include "common/ProgramTitle.h"
+// How Windows decides an inbound connection (MS-FASP 2.2.34 "rule precedence",
+// https://learn.microsoft.com/openspecs/windows_protocols/ms-fasp/702e3c23-c9d8-43db-8380-b4c670dd7f7d):
+// service-hardening rules first, then allow rules that bypass block rules for authenticated peers, then
+// block rules, then allow rules, then the profile's default. "Block all inbound" and a firewall that is
+// off decide before any rule. Each step below asks what is certain for every remote peer on every
+// interface, and keeps "may be" apart from "is".
 
 namespace guard::firewall {
 namespace {
 
-constexpr std::uint32_t kHighestPort = 65535;
-constexpr long kEveryProfileBit = kProfileDomain | kProfilePrivate | kProfilePublic;
+enum class Certainty { No, Maybe, Yes };
 
-std::wstring_view Trimmed(std::wstring_view text) {
-    const size_t first = text.find_first_not_of(L" \t");
-    if (first == std::wstring_view::npos) return {};
-    return text.substr(first, text.find_last_not_of(L" \t") - first + 1);
+Certainty Either(Certainty a, Certainty b) {
+    if (a == Certainty::Yes || b == Certainty::Yes) return Certainty::Yes;
+    if (a == Certainty::Maybe || b == Certainty::Maybe) return Certainty::Maybe;
+    return Certainty::No;
 }
 
-// Firewall names are ASCII (paths aside, which are only compared by their last part): a fold of A-Z
-// is enough and does not depend on the user's locale.
-bool SameNoCase(std::wstring_view a, std::wstring_view b) {
-    auto fold = [](wchar_t c) { return c >= L'A' && c <= L'Z' ? static_cast<wchar_t>(c - L'A' + L'a') : c; };
-    return a.size() == b.size() &&
-           std::equal(a.begin(), a.end(), b.begin(), [&](wchar_t x, wchar_t y) { return fold(x) == fold(y); });
+// A policy flag: the value that means `yes`, the one that means no, anything else Windows interprets.
+Certainty Flag(std::optional<std::uint32_t> value, std::uint32_t yes, std::uint32_t no, Certainty unset) {
+    if (!value) return unset;
+    if (*value == yes) return Certainty::Yes;
+    if (*value == no) return Certainty::No;
+    return Certainty::Maybe;
 }
 
-// A port number of the list: digits only, at most 65535.
-bool ParsePort(std::wstring_view text, std::uint32_t& port) {
-    text = Trimmed(text);
-    if (text.empty()) return false;
-    port = 0;
-    for (wchar_t c : text) {
-        if (c < L'0' || c > L'9') return false;
-        port = port * 10 + static_cast<std::uint32_t>(c - L'0');
-        if (port > kHighestPort) return false;
+// The profile's settings as Windows applies them: Group Policy's values over the local ones.
+struct Settings {
+    Certainty on = Certainty::Yes;
+    Certainty blockAll = Certainty::No;
+    Certainty defaultAllows = Certainty::No;
+    Certainty localRules = Certainty::Yes;  // local rules take effect
+    bool portOnlyRulesIgnored = false;      // GloballyOpenPorts\AllowUserPrefMerge 0
+    bool programOnlyRulesIgnored = false;   // AuthorizedApplications\AllowUserPrefMerge 0
+    bool policyOverride = false;            // the modify state says Group Policy governs the profile
+};
+
+// The StandardProfile key is the one profile of Windows before Vista; it counts for the private and the
+// public profile only while neither has a key of its own (MS-GPFAS 2.2).
+const PolicyProfile& PolicyOf(const State& state, int index) {
+    static const PolicyProfile kNone;
+    const PolicyProfile& own = state.policy[index];
+    if (index == kPolicyDomain || own.exists) return own;
+    if (!state.policy[kPolicyPrivate].exists && !state.policy[kPolicyPublic].exists &&
+        state.policy[kPolicyStandard].exists)
+        return state.policy[kPolicyStandard];
+    return kNone;
+}
+
+Settings PolicySettings(const State& state, long type) {
+    const int index = ProfileIndex(type);
+    const Profile& local = state.profiles[index];
+    const PolicyProfile& policy = PolicyOf(state, index);
+    Settings settings;
+    settings.on = Flag(policy.enableFirewall, 1, 0, local.firewallOn ? Certainty::Yes : Certainty::No);
+    settings.defaultAllows =
+        Flag(policy.defaultInboundAction, 0, 1, local.inboundAllowedByDefault ? Certainty::Yes : Certainty::No);
+    // "Block all" is on when either the local setting or policy turns it on.
+    settings.blockAll = Either(local.blockAllInbound ? Certainty::Yes : Certainty::No,
+                               Flag(policy.doNotAllowExceptions, 1, 0, Certainty::No));
+    settings.localRules = Flag(policy.allowLocalPolicyMerge, 1, 0, Certainty::Yes);
+    settings.portOnlyRulesIgnored = Flag(policy.globallyOpenPortsMerge, 1, 0, Certainty::Yes) != Certainty::Yes;
+    settings.programOnlyRulesIgnored = Flag(policy.authorizedApplicationsMerge, 1, 0, Certainty::Yes) != Certainty::Yes;
+    return settings;
+}
+
+// The modify state (https://learn.microsoft.com/windows/win32/api/icftypes/ne-icftypes-net_fw_modify_state)
+// speaks of "the current profile". With one current profile it is that profile's; with several, a state
+// other than "ok" belongs to at least one of them. Where the settings read cannot explain it, Windows
+// enforces something they do not show: nothing is certain in the current profiles then (false).
+bool ApplyModifyState(const State& state, long type, Settings& settings) {
+    const long current = state.currentProfiles & kEveryProfile;
+    if ((current & type) == 0 || (state.modifyState == ModifyState::Ok && current != type)) return true;
+    const bool alone = current == type;
+    const auto anyCurrent = [&](auto explains) {
+        for (long other : kProfileBits)
+            if ((current & other) != 0 && explains(PolicySettings(state, other))) return true;
+        return false;
+    };
+    switch (state.modifyState) {
+        case ModifyState::Ok:
+            // Local rules would take effect, and unsolicited traffic is let in.
+            return settings.localRules != Certainty::No &&
+                   !(settings.on == Certainty::Yes && settings.blockAll == Certainty::Yes);
+        case ModifyState::GroupPolicyOverride:
+            if (!anyCurrent([](const Settings& s) { return s.localRules != Certainty::Yes; })) return false;
+            settings.localRules = alone ? Certainty::No : Certainty::Maybe;
+            settings.policyOverride = true;
+            return true;
+        case ModifyState::InboundBlocked:
+            // Alone, it is taken at its word; among several, one of them must be able to block all.
+            if (!alone &&
+                !anyCurrent([](const Settings& s) { return s.on != Certainty::No && s.blockAll != Certainty::No; }))
+                return false;
+            if (alone) {
+                if (settings.on == Certainty::No) return false;
+                settings.on = settings.blockAll = Certainty::Yes;
+            } else {
+                settings.blockAll = Either(settings.blockAll, Certainty::Maybe);
+            }
+            return true;
     }
     return true;
 }
 
-bool EntryCovers(std::wstring_view entry, std::uint32_t port) {
-    entry = Trimmed(entry);
-    if (entry == L"*") return true;
-    std::uint32_t low = 0, high = 0;
-    const size_t dash = entry.find(L'-');
-    // "RPC-EPMap" has a dash too: a range is only a range when both ends are numbers.
-    if (dash == std::wstring_view::npos) return ParsePort(entry, low) && low == port;
-    return ParsePort(entry.substr(0, dash), low) && ParsePort(entry.substr(dash + 1), high) && low <= port &&
-           port <= high;
+// Whether the rule can reach Remote Desktop's listener: svchost.exe running the service TermService
+// as NETWORK SERVICE, no packaged app.
+Certainty ReachesRemoteDesktop(const Rule& rule) {
+    const std::wstring_view service = Trimmed(rule.serviceName);
+    if (!service.empty() && service != L"*" && !SameNoCase(service, kRemoteDesktopService)) return Certainty::No;
+    if (!Trimmed(rule.localAppPackageId).empty()) return Certainty::No;
+    Certainty reach = Trimmed(rule.localUserOwner).empty() ? Certainty::Yes : Certainty::Maybe;
+    const std::wstring_view program = Trimmed(rule.applicationName);
+    if (program.empty()) return reach;
+    if (SameNoCase(program, kRemoteDesktopProgram) || SameNoCase(program, L"%windir%\\system32\\svchost.exe"))
+        return reach;
+    // Another spelling of the same file (a drive letter, another variable) may or may not be it.
+    const size_t slash = program.find_last_of(L"\\/");
+    const std::wstring_view file = slash == std::wstring_view::npos ? program : program.substr(slash + 1);
+    return SameNoCase(file, L"svchost.exe") ? Certainty::Maybe : Certainty::No;
 }
 
-bool AnyAddress(std::wstring_view addresses) {
-    addresses = Trimmed(addresses);
-    return addresses.empty() || addresses == L"*";
+// An allow rule for authenticated peers may override block rules (MS-FASP 2.2.34): it can admit some
+// peers whatever blocks the port.
+bool MayBypassBlocks(const Rule& rule) {
+    return rule.action == Action::Allow && (rule.secureFlags != 0 || !Trimmed(rule.remoteUserAuthorizedList).empty() ||
+                                            !Trimmed(rule.remoteMachineAuthorizedList).empty() ||
+                                            rule.conditionsBeyondModel);
 }
 
-bool AllInterfaceTypes(std::wstring_view types) {
-    types = Trimmed(types);
-    return types.empty() || SameNoCase(types, L"All");
+// Windows' legacy merge settings ignore local rules that open a port for any program, or a program on
+// any port; a rule naming both (as Windows' own Remote Desktop rules do) is neither.
+bool PortOnly(const Rule& rule) {
+    return !Any(rule.localPorts) && Trimmed(rule.applicationName).empty() &&
+           (Trimmed(rule.serviceName).empty() || Trimmed(rule.serviceName) == L"*");
+}
+bool ProgramOnly(const Rule& rule) { return !Trimmed(rule.applicationName).empty() && Any(rule.localPorts); }
+
+// Whether a local rule takes effect in the profile. Where policy ignores local rules it stays "may be":
+// whether INetFwPolicy2's list holds Group Policy's own rules too, only Windows can say.
+Certainty LocalRuleInForce(const Rule& rule, const Settings& settings) {
+    if (settings.localRules != Certainty::Yes) return Certainty::Maybe;
+    if ((settings.portOnlyRulesIgnored && PortOnly(rule)) || (settings.programOnlyRulesIgnored && ProgramOnly(rule)))
+        return Certainty::Maybe;
+    return Certainty::Yes;
 }
 
-std::wstring_view FileNameOf(std::wstring_view path) {
-    const size_t slash = path.find_last_of(L"\\/");
-    return slash == std::wstring_view::npos ? path : path.substr(slash + 1);
-}
+// What the rules in force say of the port in one profile.
+struct RuleFindings {
+    const Rule* blocksAll = nullptr;    // an unnarrowed block rule certainly in force
+    const Rule* mayBlock = nullptr;     // a block rule that may drop some peers
+    const Rule* admitsAll = nullptr;    // an unnarrowed allow rule certainly in force
+    const Rule* mayAdmit = nullptr;     // an allow rule that may admit some peers
+    const Rule* mayBypass = nullptr;    // an allow rule that may override block rules
+    bool localAllowIgnored = false;     // an allow rule that policy may make ineffective
+};
 
-// Narrowed to some interfaces, users, machines or packages: whether such a rule reaches the
-// administrator's own connection is beyond what can be told here. (An allow rule limited to some
-// remote addresses is taken to include the administrator's: that is what such rules are made for.)
-bool NarrowedBeyondAddresses(const Rule& rule) {
-    return !AllInterfaceTypes(rule.interfaceTypes) || rule.limitedToInterfaces || rule.conditionsBeyondModel;
-}
-
-bool Narrowed(const Rule& rule) {
-    return !AnyAddress(rule.localAddresses) || !AnyAddress(rule.remoteAddresses) || NarrowedBeyondAddresses(rule);
-}
-
-bool Concerns(const Rule& rule, long protocol, long profileType, std::uint16_t port) {
-    return ConcernsInbound(rule, protocol) && (rule.profiles & profileType) != 0 &&
-           PortListCovers(rule.localPorts, port) && AppliesToRemoteDesktop(rule);
-}
-
-// The profile as Windows applies it: Group Policy's values over the local ones.
-Profile Effective(const Profile& local, const PolicyProfile& policy, ModifyState modifyState) {
-    Profile profile = local;
-    profile.firewallOn = policy.firewallOn.value_or(local.firewallOn);
-    profile.inboundAllowedByDefault = policy.inboundAllowedByDefault.value_or(local.inboundAllowedByDefault);
-    profile.blockAllInbound = local.blockAllInbound || policy.blockAllInbound.value_or(false) ||
-                              modifyState == ModifyState::InboundBlocked;
-    return profile;
-}
-
-ProfileFinding AssessProfile(const State& state, const Profile& local, std::uint16_t port, long protocol) {
-    const PolicyProfile& policy = state.PolicyFor(local.type);
-    const Profile profile = Effective(local, policy, state.modifyState);
-    ProfileFinding finding{local.type, FirewallVerdict::Admits, Reason::None, {}};
-    if (!profile.firewallOn) return finding;
-    if (profile.blockAllInbound) return {local.type, FirewallVerdict::Closed, Reason::BlockAllInbound, {}};
-    // Under such a policy only the policy's own rules count, and INetFwPolicy2 does not say which rules
-    // those are.
-    const bool localRulesApply =
-        policy.localRulesApply.value_or(true) && state.modifyState != ModifyState::GroupPolicyOverride;
-    if (!localRulesApply) return {local.type, FirewallVerdict::Unknown, Reason::PolicyGoverns, {}};
-    bool allowed = profile.inboundAllowedByDefault;
-    for (const Rule& rule : state.rules) {
-        if (!Concerns(rule, protocol, local.type, port)) continue;
-        if (rule.action == Action::Allow) {
-            allowed = allowed || !NarrowedBeyondAddresses(rule);
-        } else if (!Narrowed(rule)) {
-            // Block beats allow; a block limited to some addresses may well not be the administrator's.
-            return {local.type, FirewallVerdict::Closed, Reason::BlockRule, rule.name};
-        }
+void Consider(const Rule& rule, Certainty inForce, long protocol, long type, std::uint16_t port, RuleFindings& out) {
+    if (!ConcernsInbound(rule, protocol) || (rule.profiles & type) == 0 || !PortListCovers(rule.localPorts, port))
+        return;
+    const Certainty reaches = ReachesRemoteDesktop(rule);
+    if (reaches == Certainty::No) return;
+    const bool certain = reaches == Certainty::Yes && inForce == Certainty::Yes && !Narrowed(rule);
+    if (rule.action == Action::Block) {
+        if (certain && !out.blocksAll) out.blocksAll = &rule;
+        if (!out.mayBlock) out.mayBlock = &rule;
+        return;
     }
-    // A rule that could not be read may be a block rule, or the allow rule that is missing.
-    if (state.unreadableRules > 0) return {local.type, FirewallVerdict::Unknown, Reason::UnreadableRules, {}};
-    if (!allowed) return {local.type, FirewallVerdict::Closed, Reason::NoAllowRule, {}};
+    // An allow rule that wants IPsec: authenticated peers may pass it over block rules, and the peers
+    // it takes in that are not authenticated may be dropped ("otherwise, traffic is blocked", MS-FASP
+    // 2.2.35 FW_RULE_FLAGS_AUTHENTICATE): neither "open" nor "closed" is certain beside it.
+    if (MayBypassBlocks(rule) && !out.mayBypass) out.mayBypass = &rule;
+    if (certain && !out.admitsAll) out.admitsAll = &rule;
+    if (!out.mayAdmit) out.mayAdmit = &rule;
+    if (inForce != Certainty::Yes) out.localAllowIgnored = true;
+}
+
+ProfileFinding Found(FirewallVerdict verdict, Reason reason, const Rule* rule = nullptr) {
+    ProfileFinding finding;
+    finding.verdict = verdict;
+    finding.reason = reason;
+    if (rule) finding.rule = rule->name;
     return finding;
+}
+
+// Service hardening restricts a service to what its own rules allow, before any other rule
+// (INetFwServiceRestriction::RestrictService,
+// https://learn.microsoft.com/windows/win32/api/netfw/nf-netfw-inetfwservicerestriction-restrictservice).
+bool HardeningAdmits(const State& state, long protocol, long type, std::uint16_t port) {
+    if (!state.termServiceRestricted) return true;
+    RuleFindings hardening;
+    for (const Rule& rule : state.termServiceRules) Consider(rule, Certainty::Yes, protocol, type, port, hardening);
+    return hardening.admitsAll && !hardening.mayBlock;
+}
+
+ProfileFinding AssessProfile(const State& state, long type, std::uint16_t port, long protocol) {
+    if (state.mdmPolicy) return Found(FirewallVerdict::Unknown, Reason::MdmPolicy);
+    if (!HardeningAdmits(state, protocol, type, port)) return Found(FirewallVerdict::Unknown, Reason::ServiceRestricted);
+    Settings settings = PolicySettings(state, type);
+    if (!ApplyModifyState(state, type, settings)) return Found(FirewallVerdict::Unknown, Reason::PolicyGoverns);
+    if (settings.on == Certainty::No) return Found(FirewallVerdict::Admits, Reason::FirewallOff);
+    if (settings.on == Certainty::Maybe) return Found(FirewallVerdict::Unknown, Reason::PolicyUnclear);
+
+    RuleFindings rules;
+    bool unparsed = false;
+    std::vector<Rule> policyRules;  // kept for the findings' pointers
+    policyRules.reserve(state.policyRules.size());
+    for (const std::wstring& text : state.policyRules) {
+        std::optional<Rule> rule = ParsePolicyRule(text);
+        if (rule) policyRules.push_back(std::move(*rule));
+        unparsed = unparsed || !rule;
+    }
+    for (const Rule& rule : policyRules) Consider(rule, Certainty::Yes, protocol, type, port, rules);
+    for (const Rule& rule : state.rules) Consider(rule, LocalRuleInForce(rule, settings), protocol, type, port, rules);
+
+    const bool uncertainRules = state.unreadableRules > 0 || unparsed;
+    const Reason uncertainReason = state.unreadableRules > 0 ? Reason::UnreadableRules : Reason::UnparsedPolicyRule;
+    // A drop for every peer needs nothing that could let some in: an interface the firewall leaves
+    // alone, an allow rule that overrides blocks, a rule that could not be read.
+    const auto closedUnless = [&](Reason reason, const Rule* rule) {
+        if (!state.excludedInterfaces.empty()) return Found(FirewallVerdict::Unknown, Reason::ExcludedInterfaces);
+        if (rules.mayBypass) return Found(FirewallVerdict::Unknown, Reason::AuthenticatedBypass, rules.mayBypass);
+        if (uncertainRules) return Found(FirewallVerdict::Unknown, uncertainReason);
+        return Found(FirewallVerdict::Closed, reason, rule);
+    };
+    if (settings.blockAll == Certainty::Yes) return closedUnless(Reason::BlockAllInbound, nullptr);
+    if (rules.blocksAll) return closedUnless(Reason::BlockRule, rules.blocksAll);
+    if (uncertainRules) return Found(FirewallVerdict::Unknown, uncertainReason);
+    const Rule* opener = rules.admitsAll;
+    if (settings.defaultAllows == Certainty::Yes || opener) {
+        if (settings.blockAll == Certainty::Maybe) return Found(FirewallVerdict::Unknown, Reason::PolicyUnclear);
+        if (rules.mayBlock) return Found(FirewallVerdict::Unknown, Reason::NarrowedBlockRule, rules.mayBlock);
+        if (rules.mayBypass) return Found(FirewallVerdict::Unknown, Reason::AuthenticatedBypass, rules.mayBypass);
+        return settings.defaultAllows == Certainty::Yes ? Found(FirewallVerdict::Admits, Reason::DefaultAllows)
+                                                        : Found(FirewallVerdict::Admits, Reason::AllowRule, opener);
+    }
+    if (settings.defaultAllows == Certainty::Maybe) return Found(FirewallVerdict::Unknown, Reason::PolicyUnclear);
+    if (rules.localAllowIgnored || settings.policyOverride)
+        return Found(FirewallVerdict::Unknown, Reason::PolicyGoverns, rules.mayAdmit);
+    if (rules.mayAdmit) return Found(FirewallVerdict::Unknown, Reason::NarrowedAllowOnly, rules.mayAdmit);
+    if (!state.excludedInterfaces.empty()) return Found(FirewallVerdict::Unknown, Reason::ExcludedInterfaces);
+    return Found(FirewallVerdict::Closed, Reason::NoAllowRule);
 }
 
 }  // namespace
 
-const PolicyProfile& State::PolicyFor(long profileType) const {
-    if (profileType == kProfileDomain) return policy[0];
-    if (profileType == kProfilePrivate) return policy[1];
-    return policy[2];
+int ProfileIndex(long profileType) {
+    if (profileType == kProfileDomain) return 0;
+    if (profileType == kProfilePrivate) return 1;
+    return 2;
 }
 
 bool ConcernsInbound(const Rule& rule, long protocol) {
@@ -130,31 +259,43 @@ bool ConcernsInbound(const Rule& rule, long protocol) {
            (rule.protocol == protocol || rule.protocol == kProtocolAny);
 }
 
-bool ConcernsInboundTcp(const Rule& rule) { return ConcernsInbound(rule, kProtocolTcp); }
-
-bool PortListCovers(std::wstring_view localPorts, std::uint16_t port) {
-    if (Trimmed(localPorts).empty()) return true;
+bool PortListCovers(std::wstring_view ports, std::uint16_t port) {
+    if (Trimmed(ports).empty()) return true;
     while (true) {
-        const size_t comma = localPorts.find(L',');
-        if (EntryCovers(localPorts.substr(0, comma), port)) return true;
+        const size_t comma = ports.find(L',');
+        const std::wstring_view entry = Trimmed(ports.substr(0, comma));
+        std::uint32_t low = 0, high = 0;
+        // "RPC-EPMap" has a dash too: a range is only a range when both ends are numbers.
+        if (entry == L"*" || (ParsePortRange(entry, low, high) && low <= port && port <= high)) return true;
         if (comma == std::wstring_view::npos) return false;
-        localPorts.remove_prefix(comma + 1);
+        ports.remove_prefix(comma + 1);
     }
 }
 
-bool AppliesToRemoteDesktop(const Rule& rule) {
-    const std::wstring_view program = Trimmed(rule.applicationName);
-    const std::wstring_view service = Trimmed(rule.serviceName);
-    const bool programFits = program.empty() || SameNoCase(FileNameOf(program), L"svchost.exe");
-    const bool serviceFits = service.empty() || service == L"*" || SameNoCase(service, L"termservice");
-    return programFits && serviceFits;
+bool Assessment::OpenEverywhere() const {
+    if (!known || profiles.size() != 3) return false;
+    for (const ProfileFinding& finding : profiles)
+        if (finding.verdict != FirewallVerdict::Admits) return false;
+    return true;
 }
 
-long Assessment::ClosedProfiles() const {
+long Assessment::ClosedCurrentProfiles() const {
     long bits = 0;
     for (const ProfileFinding& finding : profiles)
-        if (finding.verdict == FirewallVerdict::Closed) bits |= finding.type;
+        if (finding.current && finding.verdict == FirewallVerdict::Closed) bits |= finding.type;
     return bits;
+}
+
+long Assessment::NotOpenOtherProfiles() const {
+    long bits = 0;
+    for (const ProfileFinding& finding : profiles)
+        if (!finding.current && finding.verdict != FirewallVerdict::Admits) bits |= finding.type;
+    return bits;
+}
+
+FirewallVerdict Assessment::Summary() const {
+    if (OpenEverywhere()) return FirewallVerdict::Admits;
+    return ClosedCurrentProfiles() ? FirewallVerdict::Closed : FirewallVerdict::Unknown;
 }
 
 const ProfileFinding* Assessment::FirstProblem() const {
@@ -167,71 +308,16 @@ const ProfileFinding* Assessment::FirstProblem() const {
 
 Assessment Assess(const State& state, std::uint16_t port, long protocol) {
     Assessment assessment;
+    assessment.protocol = protocol;
+    assessment.known = state.known;
     if (!state.known) return assessment;
-    if (state.current.empty()) {
-        assessment.reason = Reason::NoProfile;
-        return assessment;
+    for (long type : kProfileBits) {
+        ProfileFinding finding = AssessProfile(state, type, port, protocol);
+        finding.type = type;
+        finding.current = (state.currentProfiles & type) != 0;
+        assessment.profiles.push_back(std::move(finding));
     }
-    assessment.reason = Reason::None;
-    bool unknown = false;
-    bool closed = false;
-    for (const Profile& profile : state.current) {
-        assessment.profiles.push_back(AssessProfile(state, profile, port, protocol));
-        closed = closed || assessment.profiles.back().verdict == FirewallVerdict::Closed;
-        unknown = unknown || assessment.profiles.back().verdict == FirewallVerdict::Unknown;
-    }
-    assessment.verdict = closed ? FirewallVerdict::Closed : unknown ? FirewallVerdict::Unknown : FirewallVerdict::Admits;
     return assessment;
-}
-
-FirewallVerdict VerdictFor(const State& state, std::uint16_t port, long protocol) {
-    return Assess(state, port, protocol).verdict;
-}
-
-bool LocalRulesTakeEffect(const State& state) {
-    if (state.modifyState != ModifyState::Ok) return false;
-    for (const Profile& profile : state.current)
-        if (!state.PolicyFor(profile.type).localRulesApply.value_or(true)) return false;
-    return true;
-}
-
-std::wstring OwnGroup() { return common::kProgramTitle; }
-
-std::wstring OwnRuleName(std::uint16_t port, long protocol) {
-    return std::wstring(common::kProgramTitle) + (protocol == kProtocolUdp ? L" - 远程桌面 UDP " : L" - 远程桌面 TCP ") +
-           base::DecimalText64(port);
-}
-
-std::wstring LegacyOwnRuleName() { return std::wstring(common::kProgramTitle) + L" - 远程桌面 TCP"; }
-
-Rule OwnRule(std::uint16_t port, long protocol) {
-    Rule rule;
-    rule.name = OwnRuleName(port, protocol);
-    rule.grouping = OwnGroup();
-    rule.protocol = protocol;
-    rule.localPorts = base::DecimalText64(port);
-    rule.direction = Direction::In;
-    rule.action = Action::Allow;
-    rule.enabled = true;
-    rule.profiles = kProfileAll;
-    return rule;
-}
-
-bool IsOwnRule(const Rule& rule) { return rule.grouping == OwnGroup() || rule.name == LegacyOwnRuleName(); }
-
-std::optional<std::uint16_t> OwnRulePort(const Rule& rule) {
-    std::uint32_t port = 0;
-    if (!IsOwnRule(rule) || !ParsePort(rule.localPorts, port)) return std::nullopt;
-    return static_cast<std::uint16_t>(port);
-}
-
-bool ReadsBackAsWritten(const Rule& written, const Rule& readBack) {
-    return readBack.name == written.name && readBack.grouping == written.grouping &&
-           readBack.protocol == written.protocol && Trimmed(readBack.localPorts) == written.localPorts &&
-           readBack.direction == written.direction && readBack.action == written.action &&
-           readBack.enabled == written.enabled &&
-           (readBack.profiles & kEveryProfileBit) == (written.profiles & kEveryProfileBit) &&
-           Trimmed(readBack.applicationName).empty() && Trimmed(readBack.serviceName).empty() && !Narrowed(readBack);
 }
 
 }  // namespace guard::firewall

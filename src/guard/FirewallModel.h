@@ -1,8 +1,14 @@
 #pragma once
 // What the Windows Firewall's own records say about one port, decided without asking Windows: the
-// reader (FirewallRead.cpp) copies the records out of INetFwPolicy2 and Group Policy's values, tests
-// write them by hand. Rules are matched by what they do, never by their display names, which are
-// translated; the program's own rules are found by their group, which is the program's.
+// reader (FirewallRead.cpp) copies the records out of INetFwPolicy2 and Group Policy's values, a saved
+// snapshot (FirewallSnapshot.h) fills the same state, tests write it by hand. Rules are matched by what
+// they do, never by their display names, which are translated; the program's own rules are found by
+// their group, their name and their port.
+//
+// Two certainties are kept apart, per protocol and per profile: "open" (Windows admits every remote
+// peer on every interface) is what a claim such as "admitted" or "opened" needs; "closed" (Windows drops
+// every peer) is what a warning needs. Anything in between, or anything the records cannot settle, is
+// "unknown", and neither claims nor warns.
 
 #include <cstdint>
 #include <optional>
@@ -12,6 +18,7 @@
 
 namespace guard {
 
+// Admits: open (every peer admitted); Closed: every peer dropped; Unknown: neither is certain.
 enum class FirewallVerdict { Admits, Closed, Unknown };
 
 namespace firewall {
@@ -26,11 +33,13 @@ inline constexpr long kProfilePrivate = 0x2;
 inline constexpr long kProfilePublic = 0x4;
 inline constexpr long kProfileAll = 0x7FFFFFFF;
 inline constexpr long kProfileBits[] = {kProfileDomain, kProfilePrivate, kProfilePublic};
+inline constexpr long kEveryProfile = kProfileDomain | kProfilePrivate | kProfilePublic;
 
 enum class Direction { In, Out };
 enum class Action { Block, Allow };
 
-// INetFwPolicy2::get_LocalPolicyModifyState: whether a rule added locally now would take effect.
+// INetFwPolicy2::get_LocalPolicyModifyState: whether a rule added locally now would take effect in the
+// current profiles.
 enum class ModifyState {
     Ok,                   // NET_FW_MODIFY_STATE_OK
     GroupPolicyOverride,  // NET_FW_MODIFY_STATE_GP_OVERRIDE: Group Policy governs the profile
@@ -40,7 +49,8 @@ enum class ModifyState {
 struct Rule {
     std::wstring name;
     long protocol = kProtocolAny;
-    std::wstring localPorts;  // as the firewall writes them: "3389", "80,443", "3000-4000", "*", "RPC", ...
+    std::wstring localPorts;   // as the firewall writes them: "3389", "80,443", "3000-4000", "*", "RPC", ...
+    std::wstring remotePorts;  // the peer's ports; "*" or empty: any
     std::wstring localAddresses;
     std::wstring remoteAddresses;
     Direction direction = Direction::In;
@@ -48,113 +58,153 @@ struct Rule {
     bool enabled = false;
     long profiles = kProfileAll;
     std::wstring applicationName;  // a path, possibly with environment variables; empty: any program
-    std::wstring serviceName;      // empty or "*": any service
+    std::wstring serviceName;      // empty: any program; "*": any service; else the service's name
     std::wstring grouping;         // the rule group; the program's own rules carry OwnGroup()
     std::wstring interfaceTypes;   // "All" (or empty), else a list such as "Lan,Wireless"
-    bool limitedToInterfaces = false;    // an Interfaces list is set
-    // Conditions of INetFwRule3 the model does not evaluate: a package, a user owner, authorized users
-    // or machines, IPsec secure flags. Such an allow rule may well not admit the administrator.
+    std::vector<std::wstring> interfaces;  // names of the interfaces it is limited to; empty: every one
+    bool edgeTraversal = false;
+    // INetFwRule3's conditions (empty, or 0: none).
+    std::wstring localAppPackageId;
+    std::wstring localUserOwner;
+    std::wstring localUserAuthorizedList;
+    std::wstring remoteUserAuthorizedList;
+    std::wstring remoteMachineAuthorizedList;
+    long secureFlags = 0;
+    // A Group Policy rule string with a field the model does not evaluate: such a rule may be narrowed
+    // in a way it cannot see.
     bool conditionsBeyondModel = false;
 };
 
 struct Profile {
-    long type = 0;  // one NET_FW_PROFILE_TYPE2 bit
-    bool firewallOn = false;
+    bool firewallOn = true;
     bool blockAllInbound = false;
     bool inboundAllowedByDefault = false;  // DefaultInboundAction is "allow": no rule is needed then
 };
 
-// Group Policy's firewall values for one profile (the DomainProfile, PrivateProfile and PublicProfile
-// keys under HKLM\SOFTWARE\Policies\Microsoft\WindowsFirewall); nothing where policy sets none. They
-// override the local settings that INetFwPolicy2 reports.
+// Group Policy's firewall values for one profile, as set under the profile's key below
+// HKLM\SOFTWARE\Policies\Microsoft\WindowsFirewall (MS-GPFAS 2.2); nothing where policy sets none. They override the local
+// settings that INetFwPolicy2 reports.
 struct PolicyProfile {
-    std::optional<bool> firewallOn;               // EnableFirewall
-    std::optional<bool> inboundAllowedByDefault;  // DefaultInboundAction (0 allows, 1 blocks)
-    std::optional<bool> localRulesApply;          // AllowLocalPolicyMerge: 0 ignores every local rule
-    std::optional<bool> blockAllInbound;          // DoNotAllowExceptions
+    bool exists = false;  // the profile's policy key exists
+    std::optional<std::uint32_t> enableFirewall;          // EnableFirewall: 1 on, 0 off
+    std::optional<std::uint32_t> defaultInboundAction;    // DefaultInboundAction: 0 allows, 1 blocks
+    std::optional<std::uint32_t> allowLocalPolicyMerge;   // AllowLocalPolicyMerge: 0 ignores local rules
+    std::optional<std::uint32_t> doNotAllowExceptions;    // DoNotAllowExceptions: 1 blocks all inbound
+    std::optional<std::uint32_t> globallyOpenPortsMerge;  // GloballyOpenPorts\AllowUserPrefMerge
+    std::optional<std::uint32_t> authorizedApplicationsMerge;  // AuthorizedApplications\AllowUserPrefMerge
 };
+
+enum PolicyKey { kPolicyDomain, kPolicyPrivate, kPolicyPublic, kPolicyStandard, kPolicyKeys };
 
 struct State {
-    bool known = false;            // false when the firewall could not be read: nothing is concluded then
-    std::vector<Profile> current;  // the profiles of the networks the computer is on now
-    // The rules that can concern inbound TCP or UDP, and every rule of the program's own.
-    std::vector<Rule> rules;
+    bool known = false;         // false when the firewall could not be read: nothing is concluded then
+    long currentProfiles = 0;   // the NET_FW_PROFILE_TYPE2 bits of the networks the computer is on now
+    Profile profiles[3];        // the local settings of domain, private, public
     ModifyState modifyState = ModifyState::Ok;
-    PolicyProfile policy[3];       // domain, private, public
-    int unreadableRules = 0;       // rules that could not be copied out
-
-    const PolicyProfile& PolicyFor(long profileType) const;
+    PolicyProfile policy[kPolicyKeys];
+    std::vector<std::wstring> excludedInterfaces;  // interfaces the firewall does not apply to
+    std::vector<std::wstring> policyRules;         // Group Policy's rule strings (MS-GPFAS 2.2.2.19)
+    // The local rules that can concern inbound TCP or UDP, and every rule of the program's own.
+    std::vector<Rule> rules;
+    int unreadableRules = 0;  // rules that could not be copied out
+    bool mdmPolicy = false;   // an MDM firewall store, whose rules and settings are not read
+    bool termServiceRestricted = false;  // Windows Service Hardening restricts TermService
+    std::vector<Rule> termServiceRules;  // its service-hardening rules
 };
+
+// The profile's index (0 domain, 1 private, 2 public) for one NET_FW_PROFILE_TYPE2 bit.
+int ProfileIndex(long profileType);
 
 // Whether the rule is on, for inbound traffic and for the protocol (or any protocol).
 bool ConcernsInbound(const Rule& rule, long protocol);
-bool ConcernsInboundTcp(const Rule& rule);
 
-// Whether a LocalPorts list names the port: numbers, ranges and "*" do; keywords ("RPC", "RPC-EPMap",
+// Whether a port list names the port: numbers, ranges and "*" do; keywords ("RPC", "RPC-EPMap",
 // "IPHTTPS", "Teredo", "Ply2Disc", ...) stand for ports chosen at run time and name none. An empty list
 // means every port.
-bool PortListCovers(std::wstring_view localPorts, std::uint16_t port);
+bool PortListCovers(std::wstring_view ports, std::uint16_t port);
 
-// Whether the rule can apply to Remote Desktop's own listener: no program named, or svchost.exe, and no
-// service named, or every service ("*"), or TermService.
-bool AppliesToRemoteDesktop(const Rule& rule);
-
-// Why a profile does not admit the port, or why that cannot be told.
+// Why a profile is open, closed or unknown.
 enum class Reason {
     None,
-    Unreadable,       // the firewall could not be read
-    NoProfile,        // no current profile was reported
-    BlockAllInbound,  // the profile blocks every unsolicited inbound connection
-    BlockRule,        // a block rule covers the port (block beats allow)
-    NoAllowRule,      // nothing admits the port
-    PolicyGoverns,    // Group Policy makes local rules ineffective, and which rules are its own is unknown
-    UnreadableRules,  // some rules could not be read, and one of them may decide
+    Unreadable,         // the firewall could not be read
+    FirewallOff,        // open: the firewall is off in the profile
+    DefaultAllows,      // open: the default inbound action allows
+    AllowRule,          // open: the rule admits every peer
+    BlockAllInbound,    // closed: the profile blocks every unsolicited inbound connection
+    BlockRule,          // closed: the rule blocks every peer (block beats allow)
+    NoAllowRule,        // closed: nothing admits the port, and the default blocks
+    NarrowedBlockRule,  // unknown: a block rule covers the port for some peers or interfaces
+    NarrowedAllowOnly,  // unknown: only rules that admit some peers, interfaces or users
+    PolicyGoverns,      // unknown: Group Policy may make local rules ineffective, with rules unseen
+    PolicyUnclear,      // unknown: a policy value Windows alone interprets
+    UnreadableRules,    // unknown: some rules could not be read, and one of them may decide
+    UnparsedPolicyRule, // unknown: a Group Policy rule could not be read
+    MdmPolicy,          // unknown: an MDM firewall store governs too
+    ServiceRestricted,  // unknown: service hardening restricts Remote Desktop's service
+    ExcludedInterfaces, // unknown: the firewall does not apply to some interfaces
+    AuthenticatedBypass,  // unknown: an allow rule for authenticated peers overrides the block
 };
 
 struct ProfileFinding {
-    long type = 0;
+    long type = 0;  // one NET_FW_PROFILE_TYPE2 bit
+    bool current = false;
     FirewallVerdict verdict = FirewallVerdict::Unknown;
-    Reason reason = Reason::None;
-    std::wstring rule;  // BlockRule: the rule's name
+    Reason reason = Reason::Unreadable;
+    std::wstring rule;  // AllowRule, BlockRule, NarrowedBlockRule, NarrowedAllowOnly: the rule's name
 };
 
 struct Assessment {
-    FirewallVerdict verdict = FirewallVerdict::Unknown;
-    Reason reason = Reason::Unreadable;  // for the whole state, when no profile was looked at
-    std::vector<ProfileFinding> profiles;
+    long protocol = kProtocolTcp;
+    bool known = false;
+    std::vector<ProfileFinding> profiles;  // domain, private, public (empty when not known)
 
-    // The NET_FW_PROFILE_TYPE2 bits of the profiles that certainly do not admit the port.
-    long ClosedProfiles() const;
-    // The first profile that does not admit (or, when none does not, that cannot be told); null when
-    // every profile admits.
+    // Open in all three profiles: what any claim that the port is admitted needs.
+    bool OpenEverywhere() const;
+    // The bits of the current profiles that are certainly closed.
+    long ClosedCurrentProfiles() const;
+    // The bits of the profiles that are not current and not open.
+    long NotOpenOtherProfiles() const;
+    // Admits when open in all three, Closed when closed in a current profile, else Unknown.
+    FirewallVerdict Summary() const;
+    // The first profile that is not open, closed ones first; null when all three are open.
     const ProfileFinding* FirstProblem() const;
 };
 
-// The verdict for inbound connections to the port over the protocol in every current profile: closed
-// when one profile certainly does not admit them, unknown when one cannot be told.
 Assessment Assess(const State& state, std::uint16_t port, long protocol = kProtocolTcp);
-FirewallVerdict VerdictFor(const State& state, std::uint16_t port, long protocol = kProtocolTcp);
 
-// Whether a rule added locally now would take effect in every current profile: not when Group Policy
-// governs, or no unsolicited inbound traffic is allowed.
-bool LocalRulesTakeEffect(const State& state);
+// ---- Group Policy's rule strings ---------------------------------------------------------------
+
+// A rule string of MS-GPFAS 2.2.2.19 ("v2.26|Action=Block|Active=TRUE|Dir=In|Protocol=6|LPort=3390|...")
+// as a rule; nothing when it cannot be read. Fields the model does not evaluate mark it
+// conditionsBeyondModel.
+std::optional<Rule> ParsePolicyRule(std::wstring_view text);
 
 // ---- The program's own rules -------------------------------------------------------------------
 
 // One inbound allow rule per port and protocol, in every profile, in the program's own group, with the
-// port in its name. The single rule of earlier versions (LegacyOwnRuleName, TCP only) counts as the
-// rule of the port it names.
+// port in its name, scoped like Windows' own Remote Desktop rules: the service TermService in
+// svchost.exe. The single rule of earlier versions (LegacyOwnRuleName, TCP only) counts as the rule of
+// the port it names.
 std::wstring OwnGroup();
 std::wstring OwnRuleName(std::uint16_t port, long protocol);
 std::wstring LegacyOwnRuleName();
+inline constexpr const wchar_t* kRemoteDesktopProgram = L"%SystemRoot%\\system32\\svchost.exe";
+inline constexpr const wchar_t* kRemoteDesktopService = L"TermService";
 Rule OwnRule(std::uint16_t port, long protocol);
+// In the program's group (or the legacy rule by its name).
 bool IsOwnRule(const Rule& rule);
+// The program's own rule for exactly that port: its group, a name the program gives such rules, and a
+// LocalPorts that is exactly the port. A rule that also covers another port is never the program's.
+bool IsOwnRuleFor(const Rule& rule, std::uint16_t port);
+// The rules the model keeps of the firewall's list: those that can concern inbound TCP or UDP, and any
+// that is the program's own or carries its name (a name must be unique before it is renamed or removed).
+bool MattersToTheModel(const Rule& rule);
 // The port an own rule is for (its LocalPorts, when that is one number).
 std::optional<std::uint16_t> OwnRulePort(const Rule& rule);
 
 // Whether a rule read back from the firewall is the rule as written, in everything that decides what
-// it admits: direction, action, protocol, port, profiles, enabled, and no program, service, address,
-// interface or other condition.
+// it admits: direction, action, protocol, port, profiles, enabled, program and service, and no address,
+// port, interface or other condition.
 bool ReadsBackAsWritten(const Rule& written, const Rule& readBack);
 
 }  // namespace firewall

@@ -1,12 +1,14 @@
 // Opening a port in the Windows Firewall so that it certainly admits Remote Desktop, or leaving the
-// firewall as it was. An allow rule loses to "block all inbound", to a block rule on the port and to a
-// Group Policy that makes local rules ineffective (INetFwPolicy2::get_LocalPolicyModifyState; MS-FASP
-// 2.2.34 rule precedence): those are refused before anything is written. After writing, the firewall is
-// read again and judged afresh; only a port then seen admitted counts as opened.
+// firewall as it was. The rules to be written are first added to the state read, in memory, and judged
+// there: when even then the port would not be open in every profile (block all inbound, a block rule,
+// Group Policy that makes local rules ineffective, ...), nothing is written at all. After writing, the
+// firewall is read again and judged afresh; only a port then seen open in all three profiles, over TCP
+// and UDP, counts as opened.
 //
 // Windows re-checks live connections when the policy changes, so no rule that admits a port anyone may
 // be connected on is ever taken away first: a hand-edited rule of the program's own is renamed, the new
-// rule added, and the old one removed only once the port is seen admitted.
+// rule added, and the old one removed only once the port is seen open. Only the program's own rules for
+// exactly that port are ever renamed or removed, and only when their name is unique.
 
 #include "base/DecimalText.h"
 #include "guard/Guard.h"
@@ -20,24 +22,62 @@ using namespace firewall;
 
 constexpr long kProtocols[] = {kProtocolTcp, kProtocolUdp};
 
-// What one opening has changed so far, to finish it or take it back.
-struct Changes {
-    std::vector<std::wstring> added;
-    std::vector<std::pair<std::wstring, std::wstring>> renamed;  // (temporary name, original name)
-    std::vector<std::wstring> legacy;                            // replaced, removed once admitted
+int CountNamed(const State& state, const std::wstring& name) {
+    int count = 0;
+    for (const Rule& rule : state.rules) count += rule.name == name ? 1 : 0;
+    return count;
+}
 
-    void Finish(const FirewallStore& store) const {
-        for (const auto& [temporary, original] : renamed) (void)store.Remove(temporary);
-        for (const std::wstring& name : legacy) (void)store.Remove(name);
+// A name no rule of the state has: the wanted one, or it with " (2)", " (3)", ... after it.
+std::wstring FreeName(const State& state, const std::wstring& wanted) {
+    if (CountNamed(state, wanted) == 0) return wanted;
+    for (int i = 2;; ++i) {
+        std::wstring name = wanted + L" (" + base::DecimalText64(i) + L")";
+        if (CountNamed(state, name) == 0) return name;
     }
-    void TakeBack(const FirewallStore& store) const {
-        for (const std::wstring& name : added) (void)store.Remove(name);
-        for (const auto& [temporary, original] : renamed) (void)store.Rename(temporary, original);
-    }
+}
+
+// One protocol's rule: what is written, and the hand-edited rule of the program's own it replaces.
+struct Plan {
+    Rule rule;
+    std::wstring replaced;   // the program's own rule of that name, renamed aside first
+    std::wstring temporary;  // its name while aside
+    std::vector<std::wstring> legacy;  // the single rule of earlier versions for the port
 };
 
-bool IsLegacyRuleOf(const Rule& rule, std::uint16_t port, long protocol) {
-    return protocol == kProtocolTcp && rule.name == LegacyOwnRuleName() && OwnRulePort(rule) == port;
+Plan PlanRule(const State& before, std::uint16_t port, long protocol) {
+    Plan plan;
+    plan.rule = OwnRule(port, protocol);
+    const std::wstring own = plan.rule.name;
+    for (const Rule& rule : before.rules)
+        if (protocol == kProtocolTcp && rule.name == LegacyOwnRuleName() && IsOwnRuleFor(rule, port) &&
+            CountNamed(before, rule.name) == 1)
+            plan.legacy.push_back(rule.name);
+    const Rule* holder = nullptr;
+    for (const Rule& rule : before.rules)
+        if (rule.name == own) holder = &rule;
+    if (holder && CountNamed(before, own) == 1 && IsOwnRuleFor(*holder, port) && holder->protocol == protocol) {
+        plan.replaced = own;
+        plan.temporary = FreeName(before, own + L" (替换前)");
+    } else {
+        // A rule of someone else's, or several, hold the name: they are left alone.
+        plan.rule.name = FreeName(before, own);
+    }
+    return plan;
+}
+
+// The state as it would be once the plans are written.
+State WithPlans(State state, const std::vector<Plan>& plans) {
+    for (const Plan& plan : plans) {
+        std::erase_if(state.rules, [&](const Rule& rule) {
+            if (!plan.replaced.empty() && rule.name == plan.replaced) return true;
+            for (const std::wstring& name : plan.legacy)
+                if (rule.name == name) return true;
+            return false;
+        });
+        state.rules.push_back(plan.rule);
+    }
+    return state;
 }
 
 FirewallOpening Failed(OpenFailure failure, long hresult = 0, ProfileFinding problem = {}) {
@@ -48,114 +88,118 @@ FirewallOpening Failed(OpenFailure failure, long hresult = 0, ProfileFinding pro
     return opening;
 }
 
-// Nothing is written when a local allow rule cannot win, whatever it says.
-std::optional<FirewallOpening> RefusalBeforeWriting(const State& before, std::uint16_t port) {
-    if (!before.known) return Failed(OpenFailure::Unreadable);
-    if (before.modifyState == ModifyState::InboundBlocked)
-        return Failed(OpenFailure::Blocked, 0, {0, FirewallVerdict::Closed, Reason::BlockAllInbound, {}});
-    if (!LocalRulesTakeEffect(before)) return Failed(OpenFailure::PolicyGoverns);
-    const Assessment tcp = Assess(before, port, kProtocolTcp);
-    const ProfileFinding* problem = tcp.FirstProblem();
-    if (problem && (problem->reason == Reason::BlockAllInbound || problem->reason == Reason::BlockRule))
-        return Failed(OpenFailure::Blocked, 0, *problem);
+// The first profile, over TCP then UDP, that is not open; with its protocol.
+std::optional<FirewallOpening> NotOpen(const Assessment& tcp, const Assessment& udp, OpenFailure failure) {
+    for (const Assessment* assessment : {&tcp, &udp}) {
+        if (const ProfileFinding* problem = assessment->FirstProblem()) {
+            FirewallOpening opening = Failed(failure, 0, *problem);
+            opening.problemProtocol = assessment->protocol;
+            return opening;
+        }
+    }
     return std::nullopt;
 }
 
-// Makes the own rule for the port and protocol be as written; a failure when it cannot.
-std::optional<FirewallOpening> WriteRule(const State& before, std::uint16_t port, long protocol, Changes& changes) {
+// What one opening has changed so far, to finish it or take it back.
+struct Changes {
+    std::vector<std::wstring> added;
+    std::vector<std::pair<std::wstring, std::wstring>> renamed;  // (temporary name, original name)
+    std::vector<std::wstring> legacy;                            // replaced, removed once admitted
+};
+
+// Renames, adds and reads back one rule; a failure when any step fails.
+std::optional<FirewallOpening> Write(const Plan& plan, Changes& changes) {
     const FirewallStore& store = FirewallStoreCalls();
-    const Rule wanted = OwnRule(port, protocol);
-    std::vector<const Rule*> sameName;
-    for (const Rule& rule : before.rules) {
-        if (rule.name == wanted.name) sameName.push_back(&rule);
-        if (IsLegacyRuleOf(rule, port, protocol)) changes.legacy.push_back(rule.name);
+    if (!plan.replaced.empty()) {
+        if (const long hr = store.Rename(plan.replaced, plan.temporary); hr < 0) return Failed(OpenFailure::WriteFailed, hr);
+        changes.renamed.emplace_back(plan.temporary, plan.replaced);
     }
-    if (sameName.size() == 1 && ReadsBackAsWritten(wanted, *sameName.front())) return std::nullopt;
-    for (size_t i = 0; i < sameName.size(); ++i) {
-        const std::wstring temporary = wanted.name + L" (替换前 " + base::DecimalText64(static_cast<std::int64_t>(i + 1)) + L")";
-        if (const long hr = store.Rename(wanted.name, temporary); hr < 0) return Failed(OpenFailure::WriteFailed, hr);
-        changes.renamed.emplace_back(temporary, wanted.name);
-    }
-    if (const long hr = store.Add(wanted); hr < 0) return Failed(OpenFailure::WriteFailed, hr);
-    changes.added.push_back(wanted.name);
+    if (const long hr = store.Add(plan.rule); hr < 0) return Failed(OpenFailure::WriteFailed, hr);
+    changes.added.push_back(plan.rule.name);
     Rule readBack;
-    if (const long hr = store.Read(wanted.name, readBack); hr < 0) return Failed(OpenFailure::WriteFailed, hr);
-    if (!ReadsBackAsWritten(wanted, readBack)) return Failed(OpenFailure::ReadBackDiffers);
+    if (const long hr = store.Read(plan.rule.name, readBack); hr < 0) return Failed(OpenFailure::WriteFailed, hr);
+    if (!ReadsBackAsWritten(plan.rule, readBack)) return Failed(OpenFailure::ReadBackDiffers);
+    changes.legacy.insert(changes.legacy.end(), plan.legacy.begin(), plan.legacy.end());
     return std::nullopt;
+}
+
+// The names among `names` that the firewall still holds (all of them when it cannot be read).
+std::vector<std::wstring> StillThere(const std::vector<std::wstring>& names) {
+    const State now = FirewallReadCall()();
+    std::vector<std::wstring> left;
+    for (const std::wstring& name : names)
+        if (!now.known || CountNamed(now, name) > 0) left.push_back(name);
+    return left;
+}
+
+// Takes the added rules away and gives renamed ones their names back; what could not be is left.
+std::vector<std::wstring> TakeBack(const Changes& changes) {
+    const FirewallStore& store = FirewallStoreCalls();
+    std::vector<std::wstring> check = changes.added;
+    for (const std::wstring& name : changes.added) (void)store.Remove(name);
+    for (const auto& [temporary, original] : changes.renamed) {
+        (void)store.Rename(temporary, original);
+        check.push_back(temporary);
+    }
+    return StillThere(check);
+}
+
+// Removes the rules the new ones replace; what could not be removed is left.
+std::vector<std::wstring> Finish(const Changes& changes) {
+    const FirewallStore& store = FirewallStoreCalls();
+    std::vector<std::wstring> check = changes.legacy;
+    for (const auto& [temporary, original] : changes.renamed) check.push_back(temporary);
+    if (check.empty()) return {};
+    for (const std::wstring& name : check) (void)store.Remove(name);
+    return StillThere(check);
 }
 
 }  // namespace
 
-FirewallOpening OpenFirewallPort(std::uint16_t port) {
+FirewallOpening OpenFirewallPort(std::uint16_t port, bool whatIf) {
     // A rule for "port 0" would admit nothing and could only mislead.
     if (port == 0) return Failed(OpenFailure::PortZero);
     const State before = FirewallReadCall()();
-    if (std::optional<FirewallOpening> refused = RefusalBeforeWriting(before, port)) return *refused;
-    if (VerdictFor(before, port, kProtocolTcp) == FirewallVerdict::Admits &&
-        VerdictFor(before, port, kProtocolUdp) == FirewallVerdict::Admits) {
+    if (!before.known) return Failed(OpenFailure::Unreadable);
+    const Assessment tcp = Assess(before, port, kProtocolTcp);
+    const Assessment udp = Assess(before, port, kProtocolUdp);
+    if (tcp.OpenEverywhere() && udp.OpenEverywhere()) {
         FirewallOpening opening;
         opening.admitted = opening.alreadyAdmitted = true;
         return opening;
     }
-    const FirewallStore& store = FirewallStoreCalls();
+    std::vector<Plan> plans;
+    for (const Assessment* assessment : {&tcp, &udp})
+        if (!assessment->OpenEverywhere()) plans.push_back(PlanRule(before, port, assessment->protocol));
+    const State planned = WithPlans(before, plans);
+    if (std::optional<FirewallOpening> refused = NotOpen(Assess(planned, port, kProtocolTcp),
+                                                         Assess(planned, port, kProtocolUdp), OpenFailure::Blocked))
+        return *refused;
+    if (whatIf) {
+        FirewallOpening opening;
+        for (const Plan& plan : plans) opening.added.push_back(plan.rule.name);
+        return opening;
+    }
     Changes changes;
-    for (long protocol : kProtocols) {
-        if (std::optional<FirewallOpening> failed = WriteRule(before, port, protocol, changes)) {
-            changes.TakeBack(store);
+    for (const Plan& plan : plans) {
+        if (std::optional<FirewallOpening> failed = Write(plan, changes)) {
+            failed->leftBehind = TakeBack(changes);
             return *failed;
         }
     }
-    const Assessment after = Assess(FirewallReadCall()(), port, kProtocolTcp);
-    if (after.verdict != FirewallVerdict::Admits) {
-        changes.TakeBack(store);
-        const ProfileFinding* problem = after.FirstProblem();
-        ProfileFinding finding = problem ? *problem : ProfileFinding{0, after.verdict, after.reason, {}};
-        return Failed(OpenFailure::StillNotAdmitted, 0, std::move(finding));
+    const State after = FirewallReadCall()();
+    if (std::optional<FirewallOpening> failed =
+            after.known ? NotOpen(Assess(after, port, kProtocolTcp), Assess(after, port, kProtocolUdp),
+                                  OpenFailure::StillNotAdmitted)
+                        : std::optional<FirewallOpening>(Failed(OpenFailure::Unreadable))) {
+        failed->leftBehind = TakeBack(changes);
+        return *failed;
     }
-    changes.Finish(store);
     FirewallOpening opening;
     opening.admitted = true;
     opening.added = changes.added;
+    opening.leftBehind = Finish(changes);
     return opening;
-}
-
-std::wstring OpenFailureText(const FirewallOpening& opening) {
-    const ProfileFinding& problem = opening.problem;
-    const std::wstring where = problem.type ? L"在" + ProfileNames(problem.type) + L"网络中" : L"";
-    switch (opening.failure) {
-        case OpenFailure::None:
-            return {};
-        case OpenFailure::PortZero:
-            return L"端口 0 不是可以监听的端口，无法放行";
-        case OpenFailure::Unreadable:
-            return L"无法读取 Windows 防火墙的设置";
-        case OpenFailure::PolicyGoverns:
-            return L"组策略管理着 Windows 防火墙，本机添加的规则不会生效";
-        case OpenFailure::WriteFailed:
-            return L"写入防火墙规则失败，错误 " + base::HexText(static_cast<std::uint32_t>(opening.hresult));
-        case OpenFailure::ReadBackDiffers:
-            return L"写入的防火墙规则读回时与写入的不一致";
-        case OpenFailure::Blocked:
-        case OpenFailure::StillNotAdmitted:
-            break;
-    }
-    switch (problem.reason) {
-        case Reason::BlockAllInbound:
-            return L"Windows 防火墙" + where + L"阻止所有入站连接";
-        case Reason::BlockRule:
-            return where + L"防火墙规则“" + problem.rule + L"”阻止了该端口的入站连接";
-        case Reason::PolicyGoverns:
-            return L"组策略管理着 Windows 防火墙，本机添加的规则不会生效";
-        case Reason::UnreadableRules:
-            return L"有防火墙规则无法读取，无法确认该端口已放行";
-        case Reason::Unreadable:
-        case Reason::NoProfile:
-            return L"无法读取 Windows 防火墙的设置";
-        case Reason::NoAllowRule:
-        case Reason::None:
-            break;
-    }
-    return L"添加规则后 Windows 防火墙" + where + L"仍未放行该端口";
 }
 
 }  // namespace guard

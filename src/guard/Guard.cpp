@@ -69,15 +69,27 @@ std::optional<Hazard> DynamicRangeHazard(std::uint16_t port) {
     return std::nullopt;
 }
 
-// The firewall-closed hazard for the port, naming the profiles that do not admit it; nothing when the
-// firewall admits it or cannot tell.
-std::optional<Hazard> FirewallHazard(std::uint16_t port, bool isCurrentPort) {
+// The firewall-closed hazard for the port, naming the current profiles that certainly do not admit it;
+// and the note on the profiles not current that are not certainly open, kept for when a hazard is seen.
+void AppendFirewallHazard(std::uint16_t port, bool isCurrentPort, std::vector<Hazard>& hazards,
+                          std::optional<Hazard>& note) {
     const firewall::Assessment assessment = firewall::Assess(FirewallReadCall()(), port);
-    if (assessment.verdict != FirewallVerdict::Closed) return std::nullopt;
-    Hazard closed{HazardKind::FirewallClosed, port};
-    closed.isCurrentPort = isCurrentPort;
-    closed.closedProfiles = assessment.ClosedProfiles();
-    return closed;
+    if (!assessment.known) return;
+    if (const long closed = assessment.ClosedCurrentProfiles()) {
+        Hazard hazard{HazardKind::FirewallClosed, port};
+        hazard.isCurrentPort = isCurrentPort;
+        hazard.closedProfiles = closed;
+        hazards.push_back(std::move(hazard));
+    }
+    if (const long others = assessment.NotOpenOtherProfiles()) {
+        note.emplace(Hazard{HazardKind::FirewallOtherProfiles, port});
+        note->closedProfiles = others;
+    }
+}
+
+// The note joins the hazards only when there is a hazard: alone it is no reason for a box.
+void AppendNote(std::optional<Hazard>& note, std::vector<Hazard>& hazards) {
+    if (note && !hazards.empty()) hazards.push_back(std::move(*note));
 }
 
 // The checks' registry reads use the real registry functions: the windows' registry table records what
@@ -100,7 +112,7 @@ void AppendListenerHazards(std::uint16_t port, std::vector<Hazard>& hazards) {
 
 // Binding port 0 always succeeds (Windows picks a port), and the firewall has no rule for it: the
 // checks of a real port tell nothing there.
-void AppendPortHazards(std::uint16_t port, std::vector<Hazard>& hazards) {
+void AppendPortHazards(std::uint16_t port, std::vector<Hazard>& hazards, std::optional<Hazard>& note) {
     if (port == 0) {
         hazards.push_back({HazardKind::PortZero, 0});
         return;
@@ -117,7 +129,7 @@ void AppendPortHazards(std::uint16_t port, std::vector<Hazard>& hazards) {
             break;
     }
     if (std::optional<Hazard> dynamic = DynamicRangeHazard(port)) hazards.push_back(std::move(*dynamic));
-    if (std::optional<Hazard> closed = FirewallHazard(port, false)) hazards.push_back(std::move(*closed));
+    AppendFirewallHazard(port, false, hazards, note);
 }
 
 // Group Policy's Network Level Authentication value, read like its deny flag.
@@ -132,8 +144,10 @@ std::vector<Hazard> CheckPortChange(std::uint16_t newPort, std::optional<std::ui
     // The port Remote Desktop was given already: whatever holds it and however the firewall treats it,
     // the change does not make it worse.
     if (currentPort == newPort) return hazards;
-    AppendPortHazards(newPort, hazards);
+    std::optional<Hazard> note;
+    AppendPortHazards(newPort, hazards, note);
     AppendListenerHazards(newPort, hazards);
+    AppendNote(note, hazards);
     return hazards;
 }
 
@@ -141,10 +155,10 @@ std::vector<Hazard> CheckTurnOn(std::optional<std::uint16_t> currentPort) {
     std::vector<Hazard> hazards;
     // Only a flag of exactly 1 certainly refuses; any other value is left to Windows to interpret.
     if (PolicyDenyFlag() == 1u) hazards.push_back({HazardKind::PolicyDenies});
-    if (currentPort) {
-        if (std::optional<Hazard> closed = FirewallHazard(*currentPort, true)) hazards.push_back(std::move(*closed));
-    }
+    std::optional<Hazard> note;
+    if (currentPort) AppendFirewallHazard(*currentPort, true, hazards, note);
     AppendListenerHazards(currentPort.value_or(0), hazards);
+    AppendNote(note, hazards);
     return hazards;
 }
 
@@ -160,8 +174,6 @@ std::vector<Hazard> CheckNlaChange(bool require) {
     if (PolicyNlaFlag() == (require ? 0u : 1u)) hazards.push_back({HazardKind::PolicyOverridesNla});
     return hazards;
 }
-
-FirewallVerdict FirewallVerdictFor(std::uint16_t port) { return firewall::VerdictFor(FirewallReadCall()(), port); }
 
 namespace {
 
@@ -199,13 +211,15 @@ ServiceSummary RemoteDesktopServiceSummary() {
     return summary;
 }
 
+firewall::State ReadFirewallState() { return FirewallReadCall()(); }
+
 FirewallSummary FirewallSummaryFor(std::optional<std::uint16_t> port) {
     const firewall::State state = FirewallReadCall()();
     FirewallSummary summary;
     if (!state.known) return summary;
     if (port) {
-        summary.tcp = firewall::VerdictFor(state, *port, firewall::kProtocolTcp);
-        summary.udp = firewall::VerdictFor(state, *port, firewall::kProtocolUdp);
+        summary.tcp = firewall::Assess(state, *port, firewall::kProtocolTcp);
+        summary.udp = firewall::Assess(state, *port, firewall::kProtocolUdp);
     }
     summary.ownRules.emplace();
     for (const firewall::Rule& rule : state.rules)

@@ -33,8 +33,6 @@ std::vector<Hazard> CheckTurnOff();
 // Before Network Level Authentication is required (`require`) or no longer required (policy).
 std::vector<Hazard> CheckNlaChange(bool require);
 
-// What the console's status reports (FirewallVerdict: Admits, Closed, Unknown).
-FirewallVerdict FirewallVerdictFor(std::uint16_t port);
 // The TCP ports the Remote Desktop service listens on now; nothing when Windows does not tell (the
 // service is not running, or its process or its listeners cannot be found). Its listeners are told by
 // service where Windows names each listener's module, by process where it does not.
@@ -55,8 +53,8 @@ ServiceSummary RemoteDesktopServiceSummary();
 
 // What the console's status reports of the firewall for the configured port.
 struct FirewallSummary {
-    FirewallVerdict tcp = FirewallVerdict::Unknown;
-    FirewallVerdict udp = FirewallVerdict::Unknown;
+    firewall::Assessment tcp;  // per profile; not known without a port or a readable firewall
+    firewall::Assessment udp;
     // The program's own rules; nothing when the firewall cannot be read.
     std::optional<std::vector<firewall::Rule>> ownRules;
     int unreadableRules = 0;
@@ -64,19 +62,20 @@ struct FirewallSummary {
 FirewallSummary FirewallSummaryFor(std::optional<std::uint16_t> port);
 
 // Opening a port in the Windows Firewall for Remote Desktop: the program's own inbound allow rules for
-// TCP and UDP on the port in every profile, then the firewall read again. Done only when the port is then
-// seen admitted over TCP; otherwise the rules just added are taken away again. Nothing is written when a
-// local rule could not take effect (Group Policy governs, inbound traffic is blocked, a block rule covers
-// the port). Rules of other ports are never changed.
+// TCP and UDP on the port in every profile (for a protocol not open everywhere already), then the
+// firewall read again. Done only when the port is then seen open in all three profiles over TCP and UDP;
+// otherwise the rules just added are taken away again. Nothing is written when the rules would not
+// make it open (block all inbound, a block rule, Group Policy, ...), judged on the state read with the
+// rules added in memory. Rules of other ports, and rules not the program's own, are never changed.
+// `whatIf`: the same judgement, and nothing written (`added` names what would be).
 enum class OpenFailure {
     None,
     PortZero,          // port 0 is no port anyone can connect to: there is nothing to open
     Unreadable,        // the firewall could not be read
-    PolicyGoverns,     // Group Policy makes local rules ineffective
-    Blocked,           // blocked however the rules stand: see `problem` (block all inbound, a block rule)
+    Blocked,           // the rules would not make it open: see `problem`
     WriteFailed,       // a call failed: see `hresult`
     ReadBackDiffers,   // a rule did not read back as written
-    StillNotAdmitted,  // written, but the port is still not seen admitted: see `problem`
+    StillNotAdmitted,  // written, but the port is still not seen open: see `problem`
 };
 struct FirewallOpening {
     bool admitted = false;
@@ -84,16 +83,28 @@ struct FirewallOpening {
     std::vector<std::wstring> added;  // the rules written (left in place only when admitted)
     OpenFailure failure = OpenFailure::None;
     long hresult = 0;
-    firewall::ProfileFinding problem;  // Blocked and StillNotAdmitted: the profile and rule concerned
+    firewall::ProfileFinding problem;  // Blocked and StillNotAdmitted: the profile and what decides
+    long problemProtocol = 0;          // and its protocol
+    // Rules the program wrote or renamed that it could not take away or finish again.
+    std::vector<std::wstring> leftBehind;
 };
-[[nodiscard]] FirewallOpening OpenFirewallPort(std::uint16_t port);
-// Why the port could not be opened, as one clause without a full stop (Simplified Chinese).
+[[nodiscard]] FirewallOpening OpenFirewallPort(std::uint16_t port, bool whatIf = false);
+// Why the port could not be opened, as one clause without a full stop (Simplified Chinese); rules left
+// behind are named after it.
 std::wstring OpenFailureText(const FirewallOpening& opening);
+// What decided one profile's verdict, as a short clause ("规则“X”阻止了入站连接").
+std::wstring FindingText(const firewall::ProfileFinding& finding);
+// "TCP" or "UDP".
+const wchar_t* ProtocolName(long protocol);
+
+// Everything the firewall verdicts rest on, as this machine's firewall and policy hold it now.
+firewall::State ReadFirewallState();
 
 // The program's own rules for a port taken away: those removed, and the first failure (an HRESULT).
 struct FirewallClosing {
     bool readable = true;  // false: the firewall could not be read, nothing was removed
     std::vector<std::wstring> removed;
+    std::vector<std::wstring> kept;  // own rules left because another rule shares their name
     long hresult = 0;
 };
 [[nodiscard]] FirewallClosing CloseOwnFirewallPort(std::uint16_t port);

@@ -20,6 +20,10 @@ enum class HazardKind {
     PortInDynamicRange,  // the port lies in the TCP dynamic range, where ranges can be excluded at each start
     ServiceDisabled,     // the Remote Desktop service (TermService) will not start: its start type is disabled
     ListenerDisabled,    // the RDP-Tcp connection is switched off (fEnableWinStation 0): nothing listens
+    // A note, never alone: the firewall is not certainly open for the port in profiles the computer is
+    // not in now, which it may be in after the restart (a domain server that cannot reach its domain
+    // controller comes up in the public profile).
+    FirewallOtherProfiles,
 };
 
 struct Hazard {
@@ -39,7 +43,7 @@ struct Hazard {
     // is about to move to; the consequence then reads differently.
     bool isCurrentPort = false;
     // FirewallClosed: the NET_FW_PROFILE_TYPE2 bits of the current profiles that do not admit the port
-    // (0 when no one profile can be named).
+    // (0 when no one profile can be named). FirewallOtherProfiles: the profiles not current and not open.
     long closedProfiles = 0;
 };
 

@@ -74,6 +74,9 @@ std::wstring Describe(const Hazard& hazard) {
             return PortInDynamicRange(hazard);
         case HazardKind::ServiceDisabled:
             return L"远程桌面服务（TermService）的启动类型为“禁用”，" + NoListener(hazard);
+        case HazardKind::FirewallOtherProfiles:
+            return L"Windows 防火墙在当前未连接的" + ProfileNames(hazard.closedProfiles) + L"网络中未确认放行 TCP " +
+                   base::DecimalText64(hazard.port) + L" 端口；计算机重启后若处于这些网络，可能无法远程连接。";
         case HazardKind::ListenerDisabled:
             return L"远程桌面的 RDP-Tcp 连接已被停用（fEnableWinStation 为 0），" + NoListener(hazard);
     }

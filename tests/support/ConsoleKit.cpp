@@ -6,6 +6,15 @@
 
 namespace testkit {
 
+guard::firewall::Assessment AssessmentOf(guard::FirewallVerdict verdict, long protocol) {
+    guard::firewall::Assessment assessment;
+    assessment.protocol = protocol;
+    assessment.known = true;
+    for (long type : guard::firewall::kProfileBits)
+        assessment.profiles.push_back({type, true, verdict, guard::firewall::Reason::None, {}});
+    return assessment;
+}
+
 FakeGuard::FakeGuard(const RegistryRecorder* recorder) : m_recorder(recorder) {
     console::GuardApi& api = console::Guard();
     api.CheckPortChange = [this](std::uint16_t port, std::optional<std::uint16_t> current) {
@@ -23,7 +32,10 @@ FakeGuard::FakeGuard(const RegistryRecorder* recorder) : m_recorder(recorder) {
     api.FirewallSummaryFor = [this](std::optional<std::uint16_t> port) {
         Log("FirewallSummaryFor", port ? *port : -1);
         guard::FirewallSummary summary;
-        if (port) summary.tcp = summary.udp = verdict;
+        if (port) {
+            summary.tcp = AssessmentOf(verdict, guard::firewall::kProtocolTcp);
+            summary.udp = AssessmentOf(verdict, guard::firewall::kProtocolUdp);
+        }
         summary.ownRules = ownRules;
         return summary;
     };
@@ -31,9 +43,19 @@ FakeGuard::FakeGuard(const RegistryRecorder* recorder) : m_recorder(recorder) {
         Log("RemoteDesktopListeningPorts", -1);
         return listening;
     };
-    api.OpenFirewallPort = [this](std::uint16_t port) {
-        Log("OpenFirewallPort", port);
+    api.OpenFirewallPort = [this](std::uint16_t port, bool whatIf) {
+        Log(whatIf ? "PlanFirewallPort" : "OpenFirewallPort", port);
+        if (whatIf && opening.failure == guard::OpenFailure::None) {
+            guard::FirewallOpening plan = opening;
+            plan.admitted = false;
+            plan.alreadyAdmitted = verdict == guard::FirewallVerdict::Admits;
+            return plan;
+        }
         return opening;
+    };
+    api.ReadFirewallState = [this] {
+        Log("ReadFirewallState", -1);
+        return firewallState;
     };
     api.CheckNlaChange = [this](bool require) {
         Log("CheckNlaChange", -1);

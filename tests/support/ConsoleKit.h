@@ -15,6 +15,9 @@
 
 namespace testkit {
 
+// Every profile current and with the same verdict: what the console's status and the watch then see.
+guard::firewall::Assessment AssessmentOf(guard::FirewallVerdict verdict, long protocol);
+
 class RecordingSink final : public console::OutputSink {
 public:
     void Out(std::wstring_view text) override { out += text; }
@@ -49,6 +52,8 @@ public:
     std::optional<std::vector<guard::firewall::Rule>> ownRules;
     std::optional<std::vector<std::uint16_t>> listening;
     guard::FirewallOpening opening{};
+    // firewall: the state this machine's firewall is read as.
+    guard::firewall::State firewallState;
     guard::ServiceSummary service;  // status: nothing known unless a test sets it
     // set-port --apply: what may be restarted, how the restart went, the ports seen after it.
     guard::RestartPlan restartPlan;

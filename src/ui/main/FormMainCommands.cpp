@@ -73,7 +73,14 @@ void FormMain::ReportChangeFailure() {
 void FormMain::Cmd_Revert_Click() {
     const base::ErrorClearedAtEnd clearAtEnd;
     if (OriginalPort.size() < 2) return;
-    const std::optional<bool> written = WriteGuarded(GuardChoice::Continue, 0, GuardedCommand::PortChange, [&] {
+    // Putting the old port back is a port change like any other: that port may have lost its firewall
+    // rule, or found another listener, since the window opened.
+    const std::optional<std::uint16_t> original = PortOf(OriginalPort);
+    std::vector<guard::Hazard> hazards;
+    if (original) hazards = guard::CheckPortChange(*original, PortOf(CurrentPort));
+    const GuardChoice choice = AskDespite(hazards, GuardedCommand::PortChange);
+    if (choice == GuardChoice::Cancel) return;
+    const std::optional<bool> written = WriteGuarded(choice, FirewallClosedPort(hazards), GuardedCommand::PortChange, [&] {
         std::wstring portText = OriginalPort;
         return RegTable::SetRemotePort(portText);
     });
