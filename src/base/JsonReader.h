@@ -20,9 +20,8 @@ struct JsonValue {
     std::wstring text;           // String: decoded to UTF-16
     std::vector<JsonValue> items;                               // Array
     std::vector<std::pair<std::wstring, JsonValue>> members;    // Object, in the order written; keys unique
-    // Declared so the type is no aggregate: clang in C++20 with libstdc++ otherwise rejects the
-    // pair of a key and a JsonValue (it checks the pair's default constructor while JsonValue's
-    // destructor is still being defined). Used by the native fuzz build.
+    // Declared so that JsonValue is no aggregate: clang (C++20, libstdc++), which the native fuzz
+    // build uses, otherwise rejects the pair of a key and a JsonValue.
     JsonValue() = default;
     // The member of that key; null when there is none (or this is no object).
     const JsonValue* Find(std::wstring_view key) const;
