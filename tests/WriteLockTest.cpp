@@ -3,6 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <windows.h>
+#include <sddl.h>
+
 #include <thread>
 
 #include "settings/WriteLock.h"
@@ -17,6 +20,16 @@ namespace {
 
 using namespace testkit;
 
+// A mutex of the lock's name made with the security descriptor given (SDDL).
+HANDLE CreateLock(const wchar_t* sddl) {
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(sddl, SDDL_REVISION_1, &descriptor, nullptr)) return nullptr;
+    SECURITY_ATTRIBUTES attributes{sizeof(attributes), descriptor, FALSE};
+    HANDLE mutex = CreateMutexW(&attributes, FALSE, settings::kWriteLockName);
+    LocalFree(descriptor);
+    return mutex;
+}
+
 // Holds the lock from another thread (a mutex is re-entrant for the thread that owns it) until the
 // object ends; `abandon` ends the thread while it still owns the lock.
 class OtherHolder {
@@ -25,7 +38,7 @@ public:
         m_release.Reset(CreateEventW(nullptr, TRUE, FALSE, nullptr));
         base::UniqueKernelHandle held(CreateEventW(nullptr, TRUE, FALSE, nullptr));
         m_thread = std::thread([this, abandon, heldEvent = held.Get()] {
-            HANDLE mutex = CreateMutexW(nullptr, FALSE, settings::kWriteLockName);
+            HANDLE mutex = CreateLock(settings::kWriteLockSecurity);
             WaitForSingleObject(mutex, INFINITE);
             SetEvent(heldEvent);
             if (!abandon) {
@@ -98,6 +111,37 @@ TEST_F(WriteLockTest, NlaWaitsForTheLockTooAndWritesNothingWithoutIt) {
     }
     EXPECT_EQ(RunConsole({L"nla", L"on"}).exitCode, 0) << "free again";
     EXPECT_EQ(ReadDword(kRdpTcp, kNlaValue), 1u);
+}
+
+// Any user may create an object of the lock's name first and hold it: one not owned by Administrators
+// or SYSTEM is refused (the writer writes nothing and says why), one made as the program makes it is
+// waited on like any other writer's.
+TEST_F(WriteLockTest, ALockSomebodyElseMadeIsRefusedAndNeverWaitedOn) {
+    struct Case {
+        const char* name;
+        const wchar_t* sddl;
+        DWORD error;  // of Acquire while the object exists
+    };
+    const Case cases[] = {
+        {"a user's own object, open to everyone", L"O:S-1-5-21-1004336348-1177238915-682003330-1013D:(A;;GA;;;WD)",
+         settings::kWriteLockSquatted},
+        {"Everyone as its owner", L"O:WDD:(A;;GA;;;WD)", settings::kWriteLockSquatted},
+        {"made by SYSTEM as the program makes it", L"O:SYD:P(A;;GA;;;SY)(A;;GA;;;BA)", ERROR_SUCCESS},
+    };
+    for (const Case& c : cases) {
+        const base::UniqueKernelHandle squatter(CreateLock(c.sddl));
+        ASSERT_TRUE(squatter) << c.name << ": " << GetLastError();
+        const settings::WriteLock lock = settings::WriteLock::Acquire();
+        EXPECT_EQ(lock.Held(), c.error == ERROR_SUCCESS) << c.name;
+        EXPECT_EQ(lock.Error(), c.error) << c.name;
+    }
+    const base::UniqueKernelHandle squatter(CreateLock(cases[0].sddl));
+    const ConsoleRun run = RunConsole({L"set-port", L"3390", L"--json"});
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_EQ(JsonOf(run)["error"]["text"].text,
+              L"修改锁（Global\\Korvane.RdpPort.Write）已被一个不属于管理员的对象占用，可能有人在阻挠修改；"
+              L"请重新启动计算机后再试；未作任何修改。");
+    EXPECT_EQ(Port1(), 3389u);
 }
 
 TEST_F(WriteLockTest, AnAbandonedLockIsHadByTheNextWriter) {

@@ -1,5 +1,8 @@
 #include "settings/WriteLock.h"
 
+#include <aclapi.h>
+#include <sddl.h>
+
 #include <utility>
 
 #include "base/DecimalText.h"
@@ -12,11 +15,57 @@ DWORD& WriteLockWaitMs() {
     return wait;
 }
 
+namespace {
+
+// The security descriptor the lock is made with (LocalFree'd with the object).
+struct LockSecurity {
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    LockSecurity() {
+        if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(kWriteLockSecurity, SDDL_REVISION_1, &descriptor,
+                                                                  nullptr))
+            descriptor = nullptr;
+    }
+    ~LockSecurity() { LocalFree(descriptor); }
+    LockSecurity(const LockSecurity&) = delete;
+    LockSecurity& operator=(const LockSecurity&) = delete;
+};
+
+bool IsWellKnown(PSID sid, WELL_KNOWN_SID_TYPE type) { return sid && IsWellKnownSid(sid, type); }
+
+// Whether the existing object was made by an administrator or SYSTEM: the only owners it can have
+// when this program made it.
+bool OwnedByAdministrators(HANDLE mutex) {
+    PSID owner = nullptr;
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    if (GetSecurityInfo(mutex, SE_KERNEL_OBJECT, OWNER_SECURITY_INFORMATION, &owner, nullptr, nullptr, nullptr,
+                        &descriptor) != ERROR_SUCCESS)
+        return false;
+    const bool trusted = IsWellKnown(owner, WinBuiltinAdministratorsSid) || IsWellKnown(owner, WinLocalSystemSid);
+    LocalFree(descriptor);
+    return trusted;
+}
+
+}  // namespace
+
 WriteLock WriteLock::Acquire() {
     WriteLock lock;
-    lock.m_mutex.Reset(CreateMutexW(nullptr, FALSE, kWriteLockName));
+    const LockSecurity security;
+    if (!security.descriptor) {
+        lock.m_error = GetLastError();
+        return lock;
+    }
+    SECURITY_ATTRIBUTES attributes{sizeof(attributes), security.descriptor, FALSE};
+    // Waiting needs SYNCHRONIZE, releasing MUTEX_MODIFY_STATE, the owner check READ_CONTROL: no more,
+    // so a lock the SYSTEM watch made is open to every administrator.
+    lock.m_mutex.Reset(
+        CreateMutexExW(&attributes, kWriteLockName, 0, SYNCHRONIZE | MUTEX_MODIFY_STATE | READ_CONTROL));
     if (!lock.m_mutex) {
         lock.m_error = GetLastError();
+        return lock;
+    }
+    if (GetLastError() == ERROR_ALREADY_EXISTS && !OwnedByAdministrators(lock.m_mutex.Get())) {
+        lock.m_mutex.Reset();
+        lock.m_error = kWriteLockSquatted;
         return lock;
     }
     // WAIT_ABANDONED: the last holder ended without releasing it; the mutex is ours now all the same
@@ -40,6 +89,9 @@ WriteLock::WriteLock(WriteLock&& other) noexcept
     : m_mutex(std::move(other.m_mutex)), m_held(std::exchange(other.m_held, false)), m_error(other.m_error) {}
 
 std::wstring WriteLock::FailureText() const {
+    if (m_error == kWriteLockSquatted)
+        return L"修改锁（" + std::wstring(kWriteLockName) +
+               L"）已被一个不属于管理员的对象占用，可能有人在阻挠修改；请重新启动计算机后再试";
     if (m_error == WAIT_TIMEOUT)
         return L"另一个修改（rdpport.exe 或 rdpport.com）正在进行，等待 " +
                base::DecimalText64(WriteLockWaitMs() / 1000) + L" 秒后仍未结束";

@@ -1,10 +1,14 @@
 #pragma once
 // One machine-wide lock around every write sequence of both programs (the window's commands and the
-// console's), so two writers can never interleave and leave the two port keys disagreeing while both
-// report success. It is a named mutex in the global namespace, which only administrators may create
-// objects in (SeCreateGlobalPrivilege), so no ordinary user can hold it to block the writers. An
-// abandoned mutex (its holder ended mid-way) counts as acquired: the new holder writes its whole
-// sequence anyway.
+// console's, and the revert's watch running as SYSTEM), so two writers can never interleave and leave
+// the two port keys disagreeing while both report success. It is a named mutex in the global
+// namespace, made with a protected DACL that gives SYSTEM and Administrators full access and nobody
+// else any, and Administrators as its owner. Any user could create an object of that name first (the
+// privilege that guards the global namespace covers file mappings only), so an existing mutex is used
+// only when its owner is Administrators or SYSTEM; one made by anybody else is refused as squatted.
+// Writers open it asking only for what waiting and releasing need, so a lock made by the SYSTEM watch
+// serves every administrator. An abandoned mutex (its holder ended mid-way) counts as acquired: the
+// new holder writes its whole sequence anyway.
 
 #include <windows.h>
 
@@ -16,6 +20,10 @@ namespace settings {
 
 inline constexpr const wchar_t* kWriteLockName = L"Global\\Korvane.RdpPort.Write";
 inline constexpr DWORD kWriteLockWaitMs = 10000;
+// SYSTEM and Administrators full control, nobody else; inherited nothing; owned by Administrators.
+inline constexpr const wchar_t* kWriteLockSecurity = L"O:BAD:P(A;;GA;;;SY)(A;;GA;;;BA)";
+// Error() when an object of the lock's name exists whose owner is neither Administrators nor SYSTEM.
+inline constexpr DWORD kWriteLockSquatted = ERROR_INVALID_OWNER;
 
 // How long a writer waits for the lock (kWriteLockWaitMs); tests shorten it.
 DWORD& WriteLockWaitMs();

@@ -4,6 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <windows.h>
+#include <sddl.h>
+
 #include <thread>
 
 #include "driver/ConsoleProgram.h"
@@ -15,12 +18,24 @@ namespace {
 using namespace e2e;
 using namespace testkit;
 
-// The lock both programs take around their writes (src/settings/WriteLock.h), written out here.
+// The lock both programs take around their writes (src/settings/WriteLock.h), written out here: its
+// name, and the security it is made with (a lock made otherwise is refused as squatted).
 constexpr const wchar_t* kWriteLockName = L"Global\\Korvane.RdpPort.Write";
+constexpr const wchar_t* kWriteLockSecurity = L"O:BAD:P(A;;GA;;;SY)(A;;GA;;;BA)";
+
+HANDLE CreateWriteLock() {
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(kWriteLockSecurity, SDDL_REVISION_1, &descriptor, nullptr))
+        return nullptr;
+    SECURITY_ATTRIBUTES attributes{sizeof(attributes), descriptor, FALSE};
+    HANDLE mutex = CreateMutexW(&attributes, TRUE, kWriteLockName);
+    LocalFree(descriptor);
+    return mutex;
+}
 
 class HeldWriteLock {
 public:
-    HeldWriteLock() : m_mutex(CreateMutexW(nullptr, TRUE, kWriteLockName)) {}
+    HeldWriteLock() : m_mutex(CreateWriteLock()) {}
     ~HeldWriteLock() {
         Release();
         if (m_mutex) CloseHandle(m_mutex);

@@ -74,7 +74,9 @@ guard::firewall::State StandardPortOnly() {
     rule.enabled = true;
     guard::firewall::State state;
     state.known = true;
-    state.current = {{guard::firewall::kProfilePublic, true, false, false}};
+    state.currentProfiles = guard::firewall::kProfilePublic;
+    // The firewall is off in the other two profiles, so the dialog shows the one hazard.
+    state.profiles[0].firewallOn = state.profiles[1].firewallOn = false;
     state.rules = {rule};
     return state;
 }
