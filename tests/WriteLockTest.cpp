@@ -144,6 +144,36 @@ TEST_F(WriteLockTest, ALockSomebodyElseMadeIsRefusedAndNeverWaitedOn) {
     EXPECT_EQ(Port1(), 3389u);
 }
 
+// What the checks were made on is read again under the lock: another writer's change in between stops
+// the command with nothing written, and its value stays.
+TEST_F(WriteLockTest, AValueChangedBetweenTheChecksAndTheLockStopsTheWrite) {
+    const RemoteDesktopSnapshot before;
+    struct Case {
+        std::vector<std::wstring> args;
+        void (*meanwhile)();
+        DWORD (*read)();
+        DWORD left;  // what the other writer wrote, still there
+    };
+    const Case cases[] = {
+        {{L"set-port", L"3390"}, [] { WriteDword(kRdpTcp, kPortValue, 3391); }, [] { return *Port1(); }, 3391},
+        {{L"set-port", L"3390"}, [] { WriteDword(kRdpwdTcp, kPortValue, 3391); }, [] { return *Port2(); }, 3391},
+        {{L"enable"}, [] { WriteDword(kTerminalServer, kDenyValue, 2); }, [] { return *Deny(); }, 2},
+        {{L"nla", L"on"}, [] { WriteDword(kRdpTcp, kNlaValue, 7); }, [] { return *ReadDword(kRdpTcp, kNlaValue); }, 7},
+    };
+    for (const Case& c : cases) {
+        ASSERT_EQ(SeedRemoteDesktop(3389, 1), ERROR_SUCCESS);
+        WriteDword(kRdpTcp, kNlaValue, 0);
+        FakeGuard guard;
+        guard.whileChecking = c.meanwhile;
+        std::vector<std::wstring> args = c.args;
+        args.push_back(L"--json");
+        const ConsoleRun run = RunConsole(args);
+        EXPECT_EQ(run.exitCode, 1) << testing::PrintToString(c.args);
+        EXPECT_EQ(JsonOf(run)["error"]["text"].text, L"检查之后，设置已被另一个修改改变；未作任何修改，请重新运行。");
+        EXPECT_EQ(c.read(), c.left) << testing::PrintToString(c.args);
+    }
+}
+
 TEST_F(WriteLockTest, AnAbandonedLockIsHadByTheNextWriter) {
     OtherHolder abandoned(/*abandon=*/true);
     const settings::WriteLock lock = settings::WriteLock::Acquire();

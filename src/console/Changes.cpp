@@ -4,7 +4,8 @@
 //      would be made: a command that has nothing to write reports its hazards as warnings;
 //   3. what the command must know may be done before anything is written: set-port --apply, the right
 //      to stop and start the service and its running dependents; --revert-after, no revert pending yet;
-//   4. under the machine-wide write lock, from here to the end:
+//   4. under the machine-wide write lock, from here to the end: the values are read again, and when
+//      another writer changed them since step 1 nothing is written (the checks were made on them);
 //      set-port --revert-after arms its revert first, so nothing is changed that would not be put back;
 //   5. --open-firewall: the firewall, so that when it cannot be changed nothing else is, and the
 //      registry never points at a port the program failed to open;
@@ -85,8 +86,14 @@ struct Steps {
     std::function<std::optional<Failure>()> arm;                        // 4
     std::function<void()> disarm;                                       // 4 undone
     std::function<void()> apply;                                        // 8
+    // 4: whether the registry still holds what the checks were made on, read again under the lock
+    std::function<bool()> stillAsRead;
     bool locksAnyway = false;  // the command writes under the lock even when the registry is set
 };
+
+// Another writer may have changed the values between the first reading and the lock: the checks
+// were made on what is no longer there, so nothing is written.
+Failure ChangedMeanwhile() { return {0, L"检查之后，设置已被另一个修改改变；未作任何修改，请重新运行。"}; }
 
 void Carry(ChangeReport& report, std::optional<std::uint16_t> firewallPort, const Steps& steps) {
     if (Refuses(report, firewallPort)) return;
@@ -98,6 +105,7 @@ void Carry(ChangeReport& report, std::optional<std::uint16_t> firewallPort, cons
     if (!report.options.whatIf && (report.options.openFirewall || !report.alreadySet || steps.locksAnyway)) {
         lock.emplace(settings::WriteLock::Acquire());
         if (!lock->Held()) return Fail(report, LockFailure(*lock, L"；未作任何修改。"));
+        if (steps.stillAsRead && !steps.stillAsRead()) return Fail(report, ChangedMeanwhile());
     }
     if (steps.arm) {
         if (std::optional<Failure> failure = steps.arm()) return Fail(report, std::move(*failure));
@@ -192,6 +200,9 @@ ChangeReport RunSetPort(std::int32_t port, const Options& options) {
     guard::RestartPlan plan;
     Steps steps;
     steps.write = [port, &writes](bool& wrote) { return WritePortKeys(port, writes, wrote); };
+    steps.stillAsRead = [&first, &second] {
+        return ReadPortKey(first.key).port == first.port && ReadPortKey(second.key).port == second.port;
+    };
     steps.check = [&report, &plan]() -> std::optional<Failure> {
         if (report.options.apply) {
             if (std::optional<Failure> failure = PlanRestart(plan)) return failure;
@@ -224,6 +235,10 @@ ChangeReport RunSwitch(bool allow, const Options& options) {
     report.hazards = allow ? Guard().CheckTurnOn(report.previousPort) : Guard().CheckTurnOff();
     Steps steps;
     steps.write = [allow](bool& wrote) { return OneWrite(settings::WriteDenyFlag(!allow), wrote); };
+    steps.stillAsRead = [&flag, &report] {
+        return ReadLocalDenyFlag().Number() == flag.Number() &&
+               ReadPortKey(settings::PortKey::RdpTcp).port == report.previousPort;
+    };
     Carry(report, report.previousPort, steps);
     return report;
 }
@@ -239,6 +254,7 @@ ChangeReport RunNla(bool require, const Options& options) {
     report.hazards = Guard().CheckNlaChange(require);
     Steps steps;
     steps.write = [require](bool& wrote) { return OneWrite(settings::WriteNlaFlag(require), wrote); };
+    steps.stillAsRead = [before] { return StoredDword(settings::ReadNlaFlag()) == before; };
     Carry(report, std::nullopt, steps);
     return report;
 }

@@ -19,14 +19,17 @@ FakeGuard::FakeGuard(const RegistryRecorder* recorder) : m_recorder(recorder) {
     console::GuardApi& api = console::Guard();
     api.CheckPortChange = [this](std::uint16_t port, std::optional<std::uint16_t> current) {
         Log("CheckPortChange", port, current ? *current : -1);
+        if (whileChecking) whileChecking();
         return portHazards;
     };
     api.CheckTurnOn = [this](std::optional<std::uint16_t> current) {
         Log("CheckTurnOn", -1, current ? *current : -1);
+        if (whileChecking) whileChecking();
         return turnOnHazards;
     };
     api.CheckTurnOff = [this] {
         Log("CheckTurnOff", -1);
+        if (whileChecking) whileChecking();
         return turnOffHazards;
     };
     api.FirewallSummaryFor = [this](std::optional<std::uint16_t> port) {
@@ -59,6 +62,7 @@ FakeGuard::FakeGuard(const RegistryRecorder* recorder) : m_recorder(recorder) {
     };
     api.CheckNlaChange = [this](bool require) {
         Log("CheckNlaChange", -1);
+        if (whileChecking) whileChecking();
         calls.back().require = require;
         return nlaHazards;
     };

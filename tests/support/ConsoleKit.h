@@ -3,6 +3,7 @@
 // answer from the test and log every call (in order, with the registry calls made so far, so a test
 // can tell what came first).
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -47,6 +48,8 @@ public:
     std::vector<guard::Hazard> turnOnHazards;
     std::vector<guard::Hazard> turnOffHazards;
     std::vector<guard::Hazard> nlaHazards;
+    // Runs inside every check, as another writer would between the command's first reading and its lock.
+    std::function<void()> whileChecking;
     // The firewall's verdict for TCP and UDP on the port asked about, and the program's own rules.
     guard::FirewallVerdict verdict = guard::FirewallVerdict::Unknown;
     std::optional<std::vector<guard::firewall::Rule>> ownRules;
