@@ -14,12 +14,15 @@ namespace {
 // Windows Server 2008 ("The default dynamic port range for TCP/IP has changed", KB 929851).
 constexpr PortRange kDefaultDynamicRange{49152, 65535};
 
-// A listener is Remote Desktop's own when its module is the service (services that share one svchost
-// have one process but each its own module); by process only where Windows names no module.
-bool IsRemoteDesktopsOwn(const TcpListener& listener, std::optional<DWORD> servicePid) {
-    if (!listener.module.empty())
-        return CompareStringOrdinal(listener.module.c_str(), -1, kRemoteDesktopServiceName, -1, TRUE) == CSTR_EQUAL;
-    return servicePid && listener.pid == *servicePid;
+// A listener is Remote Desktop's own only when its process is the one the service manager names for
+// TermService: a module name alone proves nothing, since any user can run a program called TermService.
+// In that process, where Windows names the module, it must be the service too (services that share one
+// svchost have one process but each its own module).
+// `servicePid` is 0 when the service runs in no process.
+bool IsRemoteDesktopsOwn(const TcpListener& listener, DWORD servicePid) {
+    if (servicePid == 0 || listener.pid != servicePid) return false;
+    return listener.module.empty() ||
+           CompareStringOrdinal(listener.module.c_str(), -1, kRemoteDesktopServiceName, -1, TRUE) == CSTR_EQUAL;
 }
 
 // The service's process, when it runs in one.
@@ -44,7 +47,7 @@ std::optional<Hazard> InUseHazard(std::uint16_t port) {
     if (!listeners) return std::nullopt;
     const std::optional<DWORD> remoteDesktop = RemoteDesktopPid();
     for (const TcpListener& listener : *listeners) {
-        if (listener.port != port || IsRemoteDesktopsOwn(listener, remoteDesktop)) continue;
+        if (listener.port != port || IsRemoteDesktopsOwn(listener, remoteDesktop.value_or(0))) continue;
         Hazard hazard{HazardKind::PortInUse, port};
         hazard.ownerPid = listener.pid;
         hazard.ownerImage = listener.pid ? ProcessImageCall()(listener.pid) : std::wstring();
@@ -183,7 +186,7 @@ std::optional<std::vector<std::uint16_t>> ListeningPorts(std::optional<std::uint
     if (status && status->pid == 0) return std::nullopt;
     const std::optional<std::vector<TcpListener>> listeners = ListenersCall()();
     if (!listeners) return std::nullopt;
-    const std::optional<DWORD> pid = status ? std::optional<DWORD>(status->pid) : std::nullopt;
+    const DWORD pid = status ? status->pid : 0;
     std::vector<std::uint16_t> ports;
     for (const TcpListener& listener : *listeners)
         if (IsRemoteDesktopsOwn(listener, pid) ||
