@@ -116,7 +116,9 @@ TEST_F(ConsoleRevertTest, ArmingComesFirstUnderTheLockThenTheFirewallThenTheRegi
     EXPECT_EQ(armed["program"].text, revert.installedPath);
 }
 
-TEST_F(ConsoleRevertTest, TheTaskRunsTheCopyAsSystemAtBootAndAtOnceOnlyWhenItRestartsTheService) {
+// The task starts its watch at once, at every start of the computer and every 5 minutes while none
+// runs; the quoted copy, as SYSTEM as a service account, with no limit on the run.
+TEST_F(ConsoleRevertTest, TheTaskRunsTheCopyAsSystemAtOnceAtBootAndAgainWhileNoWatchRuns) {
     for (const bool apply : {false, true}) {
         SCOPED_TRACE(apply ? "--apply" : "no --apply");
         WriteDword(kRdpTcp, kPortValue, 3389);
@@ -130,14 +132,19 @@ TEST_F(ConsoleRevertTest, TheTaskRunsTheCopyAsSystemAtBootAndAtOnceOnlyWhenItRes
         ASSERT_EQ(RunConsole(args).exitCode, 0);
         ASSERT_TRUE(revert.task);
         const std::wstring& xml = *revert.task;
-        EXPECT_EQ(revert::ElementText(xml, L"Command"), revert.installedPath);
+        EXPECT_EQ(revert::ElementText(xml, L"Command"), L"\"" + revert.installedPath + L"\"");
+        EXPECT_EQ(revert::UnquotedCommand(*revert::ElementText(xml, L"Command")), revert.installedPath);
         EXPECT_EQ(revert::ElementText(xml, L"Arguments"),
                   apply ? L"watch --from 3389 --to 3390 --revert-after 90s --apply"
                         : L"watch --from 3389 --to 3390 --revert-after 90s");
         EXPECT_EQ(revert::ElementText(xml, L"UserId"), L"S-1-5-18");
         EXPECT_EQ(revert::ElementText(xml, L"RunLevel"), L"HighestAvailable");
-        EXPECT_TRUE(Contains(xml, L"<BootTrigger>"));
-        EXPECT_EQ(Contains(xml, L"<TimeTrigger>"), apply);
+        EXPECT_EQ(revert::ElementText(xml, L"LogonType"), L"ServiceAccount");
+        EXPECT_EQ(revert::ElementText(xml, L"ExecutionTimeLimit"), L"PT0S");
+        EXPECT_EQ(revert::ElementText(xml, L"MultipleInstancesPolicy"), L"IgnoreNew");
+        EXPECT_EQ(revert::ElementText(xml, L"Interval"), L"PT5M");
+        for (const wchar_t* trigger : {L"<RegistrationTrigger>", L"<BootTrigger>", L"<TimeTrigger>"})
+            EXPECT_TRUE(Contains(xml, trigger)) << console::Utf8(trigger);
         EXPECT_EQ(guard.Of("Restart").size(), apply ? 1u : 0u);
     }
 }
@@ -236,7 +243,7 @@ TEST_F(ConsoleRevertTest, WhatIfSaysWhatWouldBeArmedAndArmsNothing) {
     FakeRevert revert;
     const ConsoleRun run = RunConsole({L"set-port", L"3390", L"--revert-after", L"2h", L"--what-if"});
     EXPECT_EQ(run.exitCode, 0);
-    EXPECT_TRUE(Contains(run.out, L"将安排自动改回：若 2 小时内没有来自其他计算机的连接到达端口 3390"))
+    EXPECT_TRUE(Contains(run.out, L"将安排自动改回：若端口 3390生效后 2 小时内没有管理员通过它登录远程桌面"))
         << console::Utf8(run.out);
     EXPECT_EQ(revert.log, (Log{"read task"}));
     EXPECT_EQ(Port1(), 3389u);

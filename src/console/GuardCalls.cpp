@@ -9,7 +9,7 @@ GuardApi RealGuardApi() {
             &guard::CheckNlaChange,       &guard::RemoteDesktopServiceSummary,
             &guard::PrepareRemoteDesktopRestart, &guard::RestartRemoteDesktop,
             &guard::AwaitRemoteDesktopListening, &guard::CloseOwnFirewallPort,
-            &guard::ReadFirewallState};
+            &guard::ReadFirewallState,          &guard::RemoteDesktopListeningPortsExpecting};
 }
 
 GuardApi& Guard() {

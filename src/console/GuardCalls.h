@@ -30,6 +30,9 @@ struct GuardApi {
     std::function<guard::FirewallClosing(std::uint16_t)> CloseOwnFirewallPort;
     // firewall: everything the verdicts rest on, read from this machine (not known when it cannot be).
     std::function<guard::firewall::State()> ReadFirewallState;
+    // watch: the ports Remote Desktop listens on now, an unnamed listener on the port given counting
+    // as its own (RemoteDesktopListeningPortsExpecting).
+    std::function<std::optional<std::vector<std::uint16_t>>(std::uint16_t)> ListeningPortsExpecting;
 };
 
 // The guard's own functions.

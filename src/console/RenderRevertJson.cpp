@@ -70,7 +70,14 @@ std::wstring WatchJson(const WatchReport& report) {
     json.Key("outcome").String(OutcomeName(report.outcome));
     WritePlanMembers(json, report.plan);
     json.Key("confirmedBy");
-    StringOrNull(json, report.confirmedBy);
+    if (report.confirmedBy) {
+        json.BeginObject().Key("session").Number(report.confirmedBy->id).Key("user").String(report.confirmedBy->user);
+        json.Key("clientAddress");
+        StringOrNull(json, report.confirmedBy->client ? report.confirmedBy->client->Text() : std::wstring());
+        json.EndObject();
+    } else {
+        json.Null();
+    }
     json.Key("waitedSeconds").Number(static_cast<std::int64_t>(report.waitedSeconds + 0.5));
     WriteFirewallRule(json, report.firewall);
     if (report.apply.restartTried) WriteApply(json, report.apply);

@@ -11,6 +11,7 @@
 #include "guard/Guard.h"
 #include "guard/ServiceRestart.h"
 #include "revert/PendingRevert.h"
+#include "revert/Sessions.h"
 #include "settings/SettingsCore.h"
 #include "settings/WriteLock.h"
 
@@ -186,7 +187,7 @@ struct WatchReport {
     Options options;
     revert::PendingRevert plan;
     WatchOutcome outcome = WatchOutcome::Failed;
-    std::wstring confirmedBy;            // Confirmed: the remote address seen
+    std::optional<revert::Session> confirmedBy;  // Confirmed: the administrator's session
     double waitedSeconds = 0;
     std::vector<PortKeyWrite> writes;    // Reverted: the old port at both keys
     FirewallOutcome firewall;            // Reverted: the old port's rule (kept since the change)

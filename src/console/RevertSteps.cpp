@@ -84,6 +84,14 @@ std::optional<Failure> ArmRevert(const revert::PendingRevert& plan, std::wstring
     if (FAILED(registered)) {
         (void)revert::TaskStoreCalls().Delete();
         (void)revert::RecordStoreCalls().Delete();
+        if (registered == revert::kTaskFolderNotPrivate)
+            return Failure{registered, L"任务计划程序中的文件夹 " + std::wstring(revert::kTaskFolder) + L" 允许 " +
+                                           revert::TaskFolderOpenTo() +
+                                           L" 修改其中的任务，不能把以 SYSTEM 运行的自动改回放在那里（请先删除该文件夹）；"
+                                           L"未作任何修改。"};
+        if (registered == revert::kTaskPartlyRegistered)
+            return Failure{registered, L"任务计划程序登记了自动改回的任务，但有触发器或登录方式未能生效，任务可能不会运行；"
+                                       L"未作任何修改。"};
         return ComFailure(registered, L"无法在任务计划程序中登记自动改回的任务", L"未作任何修改。");
     }
     revert::EventLogCall()(revert::RevertEvent::Armed, ArmedText(plan));

@@ -12,9 +12,9 @@ std::wstring Port(std::uint16_t port) { return L"端口 " + base::DecimalText64(
 std::wstring ArmedText(const revert::PendingRevert& plan) { return L"已安排自动改回：" + RevertPlanText(plan); }
 
 std::wstring RevertPlanText(const revert::PendingRevert& plan) {
-    std::wstring text = L"若 " + revert::DurationText(plan.seconds) + L"内没有来自其他计算机的连接到达" +
-                        Port(plan.to) + L"，将自动改回" + Port(plan.from) + L"。";
-    if (!plan.apply) text += L"（等待将从计算机下次启动时开始。）";
+    std::wstring text = L"若" + Port(plan.to) + L"生效后 " + revert::DurationText(plan.seconds) +
+                        L"内没有管理员通过它登录远程桌面（或运行 rdpport.com confirm），将自动改回" + Port(plan.from) + L"。";
+    if (!plan.apply) text += L"（新端口在计算机下次启动时生效。）";
     return text;
 }
 
@@ -22,12 +22,14 @@ std::wstring WatchOutcomeText(const WatchReport& report) {
     const revert::PendingRevert& plan = report.plan;
     switch (report.outcome) {
         case WatchOutcome::Confirmed:
-            return L"来自 " + report.confirmedBy + L" 的连接已到达" + Port(plan.to) + L"：保留新端口，不再改回。";
+            return L"管理员 " + (report.confirmedBy ? report.confirmedBy->user : std::wstring()) + L" 已从 " +
+                   (report.confirmedBy && report.confirmedBy->client ? report.confirmedBy->client->Text() : L"") +
+                   L" 通过" + Port(plan.to) + L"登录远程桌面：保留新端口，不再改回。";
         case WatchOutcome::Cancelled:
             return L"自动改回已被取消（已确认" + Port(plan.to) + L"）：未作任何修改。";
         case WatchOutcome::Reverted:
-            return revert::DurationText(plan.seconds) + L"内没有来自其他计算机的连接到达" + Port(plan.to) +
-                   L"：已改回" + Port(plan.from) + L"。";
+            return Port(plan.to) + L"生效后 " + revert::DurationText(plan.seconds) + L"内没有管理员通过它登录：已改回" +
+                   Port(plan.from) + L"。";
         case WatchOutcome::Superseded:
             return L"端口已不再是 " + base::DecimalText64(plan.to) + L"（已另行修改）：不再改回" + Port(plan.from) +
                    L"，未作任何修改。";

@@ -1,8 +1,13 @@
-// watch: the revert task's action. Every few seconds it looks for a connection to the new port from
-// another machine, which proves the port can be reached and confirms the change; it ends when the task
-// is gone (confirm ran); and when the time has passed, it puts the old port back. The time counts
-// from the watch's own start, so after a restart of the computer the task's boot trigger starts a new
-// full period.
+// watch: the revert task's action, started by the Task Scheduler when the task is registered (before
+// anything is changed), at every start of the computer, and every 5 minutes while none runs.
+//   - It reports in (its process and start in the record), so arming can see it run.
+//   - Its period counts from when the new port takes effect: when it first sees Remote Desktop listen
+//     on the new port (or, where the listener tables cannot be read, from the write with --apply and
+//     from the next start of the computer without). That moment is kept in the record, so a watch
+//     started again goes on with the same countdown; a start of the computer after it starts a new one.
+//   - Only the administrator's arrival confirms: an active Remote Desktop session through RDP-Tcp from
+//     another machine, connected after the port took effect (or `confirm`, which takes the task away).
+//   - Once due, it reverts until done: a revert that fails is tried again every 30 seconds.
 
 #include <algorithm>
 
@@ -13,22 +18,14 @@
 #include "console/RevertSteps.h"
 #include "console/RevertTexts.h"
 #include "console/Texts.h"
-#include "revert/Connections.h"
+#include "revert/RevertRecord.h"
+#include "revert/Sessions.h"
 #include "revert/EventLog.h"
 #include "revert/WatchClock.h"
 #include "settings/WriteLock.h"
 
 namespace console {
 namespace {
-
-// The first connection to the port from another machine; one the server made to itself proves nothing.
-std::optional<revert::Peer> OutsidePeer(std::uint16_t port) {
-    const std::optional<std::vector<revert::Peer>> peers = revert::EstablishedPeersCall()(port);
-    if (!peers) return std::nullopt;
-    for (const revert::Peer& peer : *peers)
-        if (!revert::IsLoopback(peer)) return peer;
-    return std::nullopt;
-}
 
 // The task is gone, or stands for another revert now. A Task Scheduler that cannot be asked is no
 // reason to stop waiting.
@@ -65,42 +62,116 @@ void AdmitOldPort(WatchReport& report) {
     if (!opening.admitted) FailRevert(report, {opening.hresult, FirewallFailureText(port, opening)});
 }
 
-void Revert(WatchReport& report) {
+// Remote Desktop is put on the old port whenever it is seen on the new one, whatever --apply said (a
+// change made without it took effect at a restart), and started when it is found stopped.
+void PutServiceBack(WatchReport& report) {
+    const revert::PendingRevert& plan = report.plan;
+    const std::optional<std::vector<std::uint16_t>> listening = Guard().ListeningPortsExpecting(plan.to);
+    const bool onNewPort = listening && std::find(listening->begin(), listening->end(), plan.to) != listening->end();
+    const bool stopped = Guard().RemoteDesktopServiceSummary().state == static_cast<DWORD>(SERVICE_STOPPED);
+    if (!onNewPort && !stopped && !plan.apply) return;
+    guard::RestartPlan restart;
+    if (std::optional<Failure> cannot = PlanRestart(restart)) return FailRevert(report, std::move(*cannot));
+    if (std::optional<Failure> failure = RestartOnto(plan.from, restart, report.apply))
+        FailRevert(report, std::move(*failure));
+}
+
+// One attempt at the revert, under the lock: nothing when the task went meanwhile (confirm won), or
+// the port was changed again since the watch saw the new one. False when it is not for now: the
+// registry never held the new port while this watch looked (the change is not written yet).
+bool Revert(WatchReport& report, bool sawNewPort) {
     const revert::PendingRevert& plan = report.plan;
     const settings::WriteLock lock = settings::WriteLock::Acquire();
-    if (!lock.Held()) return FailRevert(report, LockFailure(lock, L"；没有改回。"));
+    if (!lock.Held()) {
+        FailRevert(report, LockFailure(lock, L"；没有改回。"));
+        return true;
+    }
+    if (NoLongerPending(plan)) {
+        report.outcome = WatchOutcome::Cancelled;
+        return true;
+    }
     const PortKeyState first = ReadPortKey(settings::PortKey::RdpTcp);
     if (first.port != plan.to) {
+        if (!sawNewPort) return false;
         report.outcome = WatchOutcome::Superseded;
         if (std::optional<Failure> failure = DropRevert()) FailRevert(report, std::move(*failure));
-        return;
+        return true;
     }
     const PortKeyState second = ReadPortKey(settings::PortKey::RdpwdTcp);
     report.writes = {{first.key, first.port == plan.from}, {second.key, second.port == plan.from}};
-    // What the restart needs is asked first, but the registry is put back whatever the answer: it is
-    // what the next start of the service reads.
-    guard::RestartPlan restart;
-    std::optional<Failure> cannotRestart = plan.apply ? PlanRestart(restart) : std::nullopt;
     bool wrote = false;
     if (std::optional<Failure> failure = WritePortKeys(plan.from, report.writes, wrote)) {
-        return FailRevert(report, std::move(*failure));
+        FailRevert(report, std::move(*failure));
+        return true;
     }
     AdmitOldPort(report);
-    if (cannotRestart) return FailRevert(report, std::move(*cannotRestart));
-    if (plan.apply) {
-        if (std::optional<Failure> failure = RestartOnto(plan.from, restart, report.apply))
-            return FailRevert(report, std::move(*failure));
-    }
-    if (report.error) return;
+    PutServiceBack(report);
+    if (report.error) return true;
     report.outcome = WatchOutcome::Reverted;
     if (std::optional<Failure> failure = DropRevert()) FailRevert(report, std::move(*failure));
+    return true;
 }
 
 // Confirmed: the task goes, and with it the revert.
-void Confirm(WatchReport& report, const revert::Peer& peer) {
+void Confirm(WatchReport& report, const revert::Session& session) {
     report.outcome = WatchOutcome::Confirmed;
-    report.confirmedBy = peer.Text();
+    report.confirmedBy = session;
     if (std::optional<Failure> failure = DropRevert()) Fail(report, std::move(*failure));
+}
+
+// Where the record stands, and what this watch adds to it.
+struct Countdown {
+    std::optional<revert::RevertRecord> record;  // nothing when there is none for this revert
+    std::optional<ULONGLONG> effectiveAt;        // UTC, once the new port took effect
+    bool carriedOver = false;                    // effectiveAt is a watch before this one's
+    bool sawNewPort = false;                     // the registry held the new port once
+};
+
+// Reports in, and takes over the countdown a watch before it began, unless the computer started since.
+Countdown ReportIn(const revert::PendingRevert& plan, ULONGLONG startedAt) {
+    Countdown countdown;
+    revert::RevertRecord record;
+    if (revert::RecordStoreCalls().Read(record) != ERROR_SUCCESS || record.plan != plan) return countdown;
+    record.watchProcessId = GetCurrentProcessId();
+    record.watchStartedAt = startedAt;
+    if (record.effectiveAt && *record.effectiveAt < revert::WatchClockCalls().BootedAt()) record.effectiveAt.reset();
+    (void)revert::RecordStoreCalls().Write(record);
+    countdown.effectiveAt = record.effectiveAt;
+    countdown.carriedOver = record.effectiveAt.has_value();
+    countdown.record = record;
+    return countdown;
+}
+
+ULONGLONG ArmedAtUtc(const std::wstring& text) {
+    SYSTEMTIME t = {};
+    if (text.size() < 19) return 0;
+    const auto number = [&](size_t at, size_t length) {
+        WORD value = 0;
+        for (size_t i = at; i < at + length; ++i) value = static_cast<WORD>(value * 10 + (text[i] - L'0'));
+        return value;
+    };
+    t.wYear = number(0, 4), t.wMonth = number(5, 2), t.wDay = number(8, 2);
+    t.wHour = number(11, 2), t.wMinute = number(14, 2), t.wSecond = number(17, 2);
+    FILETIME time = {};
+    if (!SystemTimeToFileTime(&t, &time)) return 0;
+    return (static_cast<ULONGLONG>(time.dwHighDateTime) << 32) | time.dwLowDateTime;
+}
+
+// Whether the new port is in effect now: Remote Desktop listens on it. Where that cannot be seen,
+// from the write with --apply, and from the first start of the computer after it without.
+bool InEffect(const revert::PendingRevert& plan, const Countdown& countdown) {
+    const std::optional<std::vector<std::uint16_t>> listening = Guard().ListeningPortsExpecting(plan.to);
+    if (listening) return std::find(listening->begin(), listening->end(), plan.to) != listening->end();
+    if (!countdown.sawNewPort) return false;
+    if (plan.apply) return true;
+    return countdown.record && revert::WatchClockCalls().BootedAt() > ArmedAtUtc(countdown.record->armedAt);
+}
+
+void KeepEffectiveAt(Countdown& countdown, ULONGLONG effectiveAt) {
+    countdown.effectiveAt = effectiveAt;
+    if (!countdown.record) return;
+    countdown.record->effectiveAt = effectiveAt;
+    (void)revert::RecordStoreCalls().Write(*countdown.record);
 }
 
 void Log(const WatchReport& report) {
@@ -129,24 +200,54 @@ WatchReport RunWatch(const Options& options) {
     report.options = options;
     report.plan = {static_cast<std::uint16_t>(*options.from), static_cast<std::uint16_t>(*options.to),
                    *options.revertAfterSeconds, options.apply};
+    const revert::PendingRevert& plan = report.plan;
     const revert::WatchClock& clock = revert::WatchClockCalls();
     const ULONGLONG start = clock.NowMs();
-    const ULONGLONG deadline = start + report.plan.seconds * 1000ULL;
+    Countdown countdown = ReportIn(plan, clock.UtcNow());
+    std::optional<Failure> firstFailure;
     for (;;) {
-        if (const std::optional<revert::Peer> peer = OutsidePeer(report.plan.to)) {
-            Confirm(report, *peer);
-            break;
+        countdown.sawNewPort = countdown.sawNewPort || ReadPortKey(settings::PortKey::RdpTcp).port == plan.to;
+        if (!countdown.effectiveAt && InEffect(plan, countdown)) KeepEffectiveAt(countdown, clock.UtcNow());
+        if (countdown.effectiveAt) {
+            if (const std::optional<revert::Session> session = revert::ConfirmingSession(*countdown.effectiveAt)) {
+                Confirm(report, *session);
+                break;
+            }
         }
-        if (NoLongerPending(report.plan)) {
+        if (NoLongerPending(plan)) {
             report.outcome = WatchOutcome::Cancelled;
             break;
         }
-        const ULONGLONG now = clock.NowMs();
-        if (now >= deadline) {
-            Revert(report);
-            break;
+        DWORD pause = revert::kWatchIntervalMs;
+        if (countdown.effectiveAt) {
+            const ULONGLONG deadline = *countdown.effectiveAt + plan.seconds * 1000ULL * revert::kFileTimePerMs;
+            const ULONGLONG now = clock.UtcNow();
+            const ULONGLONG leftMs = now >= deadline ? 0 : (deadline - now) / revert::kFileTimePerMs;
+            // A countdown taken over from the record could end at once if the wall clock jumped.
+            const ULONGLONG ranMs = clock.NowMs() - start;
+            const ULONGLONG leastMs =
+                countdown.carriedOver && ranMs < revert::kLeastWatchMs ? revert::kLeastWatchMs - ranMs : 0;
+            const ULONGLONG waitMs = std::max(leftMs, leastMs);
+            if (waitMs == 0) {
+                report.error.reset();
+                report.exitCode = kExitDone;
+                report.outcome = WatchOutcome::Failed;
+                if (!Revert(report, countdown.sawNewPort)) {
+                    clock.Pause(revert::kWatchIntervalMs);
+                    continue;
+                }
+                if (report.outcome != WatchOutcome::Failed) break;
+                // Due and not done: the first failure is logged, then it is tried again.
+                if (!firstFailure) {
+                    firstFailure = report.error;
+                    revert::EventLogCall()(revert::RevertEvent::RevertFailed, WatchOutcomeText(report));
+                }
+                clock.Pause(revert::kRevertRetryMs);
+                continue;
+            }
+            pause = static_cast<DWORD>(std::min<ULONGLONG>(pause, waitMs));
         }
-        clock.Pause(static_cast<DWORD>(std::min<ULONGLONG>(revert::kWatchIntervalMs, deadline - now)));
+        clock.Pause(pause);
     }
     report.waitedSeconds = static_cast<double>(clock.NowMs() - start) / 1000.0;
     Log(report);

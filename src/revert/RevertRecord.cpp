@@ -11,6 +11,20 @@ constexpr const wchar_t* kTo = L"To";
 constexpr const wchar_t* kSeconds = L"RevertAfterSeconds";
 constexpr const wchar_t* kApply = L"Apply";
 constexpr const wchar_t* kArmedAt = L"ArmedAt";
+constexpr const wchar_t* kWatchProcessId = L"WatchProcessId";
+constexpr const wchar_t* kWatchStartedAt = L"WatchStartedAt";
+constexpr const wchar_t* kEffectiveAt = L"EffectiveAt";
+
+LONG SetQword(HKEY key, const wchar_t* name, ULONGLONG value) {
+    return RegSetValueExW(key, name, 0, REG_QWORD, reinterpret_cast<const BYTE*>(&value), sizeof value);
+}
+
+std::optional<ULONGLONG> GetQword(HKEY key, const wchar_t* name) {
+    ULONGLONG value = 0;
+    DWORD size = sizeof value;
+    if (RegGetValueW(key, nullptr, name, RRF_RT_REG_QWORD, nullptr, &value, &size) != ERROR_SUCCESS) return std::nullopt;
+    return value;
+}
 
 LONG SetDword(HKEY key, const wchar_t* name, DWORD value) {
     return RegSetValueExW(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), sizeof value);
@@ -30,6 +44,9 @@ LONG Write(const RevertRecord& record) {
         status = RegSetValueExW(key.Get(), kArmedAt, 0, REG_SZ, reinterpret_cast<const BYTE*>(record.armedAt.c_str()),
                                 bytes);
     }
+    if (status == ERROR_SUCCESS && record.watchProcessId) status = SetDword(key.Get(), kWatchProcessId, *record.watchProcessId);
+    if (status == ERROR_SUCCESS && record.watchStartedAt) status = SetQword(key.Get(), kWatchStartedAt, *record.watchStartedAt);
+    if (status == ERROR_SUCCESS && record.effectiveAt) status = SetQword(key.Get(), kEffectiveAt, *record.effectiveAt);
     return status;
 }
 
@@ -54,6 +71,10 @@ LONG Read(RevertRecord& record) {
     DWORD size = sizeof armedAt;
     if (RegGetValueW(key.Get(), nullptr, kArmedAt, RRF_RT_REG_SZ, nullptr, armedAt, &size) == ERROR_SUCCESS)
         record.armedAt = armedAt;
+    DWORD pid = 0;
+    if (GetDword(key.Get(), kWatchProcessId, pid) == ERROR_SUCCESS) record.watchProcessId = pid;
+    record.watchStartedAt = GetQword(key.Get(), kWatchStartedAt);
+    record.effectiveAt = GetQword(key.Get(), kEffectiveAt);
     return ERROR_SUCCESS;
 }
 
@@ -69,6 +90,13 @@ RecordStore RealRecordStore() { return RecordStore{&Write, &Read, &Delete}; }
 RecordStore& RecordStoreCalls() {
     static RecordStore calls = RealRecordStore();
     return calls;
+}
+
+std::wstring UtcText(ULONGLONG filetime) {
+    FILETIME time{static_cast<DWORD>(filetime), static_cast<DWORD>(filetime >> 32)};
+    SYSTEMTIME t = {};
+    FileTimeToSystemTime(&time, &t);
+    return DateTimeText(t) + L"Z";
 }
 
 std::wstring UtcNowText() {

@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include <functional>
+#include <optional>
 #include <string>
 
 #include "revert/PendingRevert.h"
@@ -15,6 +16,11 @@ namespace revert {
 struct RevertRecord {
     PendingRevert plan;
     std::wstring armedAt;  // UTC, "2026-12-08T16:40:05Z"
+    // What the watch adds (UTC FILETIMEs): that it runs, and when the new port took effect, from which
+    // moment its period counts (a watch started again goes on with that countdown).
+    std::optional<DWORD> watchProcessId;
+    std::optional<ULONGLONG> watchStartedAt;
+    std::optional<ULONGLONG> effectiveAt;
 };
 
 struct RecordStore {
@@ -31,5 +37,7 @@ RecordStore& RecordStoreCalls();
 
 // Now, in the record's form.
 std::wstring UtcNowText();
+// A UTC FILETIME in the record's form.
+std::wstring UtcText(ULONGLONG filetime);
 
 }  // namespace revert

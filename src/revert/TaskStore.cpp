@@ -8,6 +8,7 @@
 #include "revert/TaskStore.h"
 
 #include <taskschd.h>
+#include <sddl.h>
 
 #include "base/ComApartment.h"
 #include "base/ComValues.h"
@@ -38,18 +39,87 @@ HRESULT Folder(ITaskService* service, const wchar_t* path, base::ComPtr<ITaskFol
     return service->GetFolder(name.Get(), folder.Put());
 }
 
-// The program's folder, made when it is not there yet.
+// Who may do what with the program's task folder and its task: SYSTEM and Administrators everything,
+// authenticated users read (status needs only that), nobody else anything.
+constexpr const wchar_t* kTaskSecurity = L"D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;FR;;;AU)";
+
+// Rights that let the holder change, run or remove a task or the folder (file rights, as the Task
+// Scheduler keeps them, and the generic ones).
+constexpr ACCESS_MASK kChangingRights =
+    FILE_WRITE_DATA | FILE_APPEND_DATA | FILE_WRITE_EA | FILE_WRITE_ATTRIBUTES | FILE_EXECUTE | FILE_DELETE_CHILD |
+    DELETE | WRITE_DAC | WRITE_OWNER | GENERIC_WRITE | GENERIC_EXECUTE | GENERIC_ALL;
+
+bool MayChange(PSID sid) {
+    return IsWellKnownSid(sid, WinLocalSystemSid) || IsWellKnownSid(sid, WinBuiltinAdministratorsSid);
+}
+
+// Whether a descriptor (SDDL) lets anyone but SYSTEM and Administrators change what it guards; the
+// reason names that account.
+HRESULT LetsOthersChange(const wchar_t* sddl, std::wstring& who) {
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(sddl, SDDL_REVISION_1, &descriptor, nullptr))
+        return HRESULT_FROM_WIN32(GetLastError());
+    BOOL present = FALSE, defaulted = FALSE;
+    PACL dacl = nullptr;
+    HRESULT hr = GetSecurityDescriptorDacl(descriptor, &present, &dacl, &defaulted) ? S_OK
+                                                                                      : HRESULT_FROM_WIN32(GetLastError());
+    if (SUCCEEDED(hr) && (!present || !dacl)) who = L"Everyone";  // no DACL: everyone may do everything
+    for (DWORD i = 0; SUCCEEDED(hr) && dacl && i < dacl->AceCount && who.empty(); ++i) {
+        ACE_HEADER* header = nullptr;
+        if (!GetAce(dacl, i, reinterpret_cast<void**>(&header)) || header->AceType != ACCESS_ALLOWED_ACE_TYPE) continue;
+        auto* ace = reinterpret_cast<ACCESS_ALLOWED_ACE*>(header);
+        const PSID sid = &ace->SidStart;
+        if ((ace->Mask & kChangingRights) == 0 || MayChange(sid)) continue;
+        wchar_t* text = nullptr;
+        who = ConvertSidToStringSidW(sid, &text) ? text : L"?";
+        LocalFree(text);
+    }
+    LocalFree(descriptor);
+    return hr;
+}
+
+// An existing folder must let nobody else change the task in it: whoever could, could take the revert
+// away, or make SYSTEM run something else.
+HRESULT CheckFolder(ITaskFolder* folder) {
+    BSTR raw = nullptr;
+    const HRESULT hr = folder->GetSecurityDescriptor(DACL_SECURITY_INFORMATION, &raw);
+    const base::UniqueBstr sddl(raw);
+    // Wine's Task Scheduler does not implement it: nothing can be told there, as nothing runs there.
+    if (hr == E_NOTIMPL) return S_OK;
+    if (FAILED(hr)) return hr;
+    std::wstring who;
+    const HRESULT checked = LetsOthersChange(raw ? raw : L"", who);
+    if (FAILED(checked)) return checked;
+    if (!who.empty()) {
+        TaskFolderOpenTo() = who;
+        return kTaskFolderNotPrivate;
+    }
+    return S_OK;
+}
+
+VARIANT SddlVariant(const base::UniqueBstr& sddl) {
+    VARIANT value;
+    VariantInit(&value);
+    value.vt = VT_BSTR;
+    value.bstrVal = sddl.Get();  // still owned by `sddl`
+    return value;
+}
+
+// The program's folder, made when it is not there yet (only SYSTEM and Administrators may change it);
+// an existing one is used only when nobody else may.
 HRESULT OwnFolder(ITaskService* service, base::ComPtr<ITaskFolder>& folder) {
-    if (SUCCEEDED(Folder(service, kTaskFolder, folder))) return S_OK;
+    if (SUCCEEDED(Folder(service, kTaskFolder, folder))) return CheckFolder(folder.Get());
     base::ComPtr<ITaskFolder> root;
     HRESULT hr = Folder(service, L"\\", root);
     if (FAILED(hr)) return hr;
     const base::UniqueBstr name = Bstr(kTaskFolder);
-    VARIANT noSddl;
-    VariantInit(&noSddl);
-    hr = root->CreateFolder(name.Get(), noSddl, folder.Put());
-    // Made in between by another run: use it.
-    if (hr == HRESULT_FROM_WIN32(ERROR_ALREADY_EXISTS)) hr = Folder(service, kTaskFolder, folder);
+    const base::UniqueBstr sddl = Bstr(kTaskSecurity);
+    hr = root->CreateFolder(name.Get(), SddlVariant(sddl), folder.Put());
+    // Made in between by another run: use it, if it is as private.
+    if (hr == HRESULT_FROM_WIN32(ERROR_ALREADY_EXISTS)) {
+        hr = Folder(service, kTaskFolder, folder);
+        if (SUCCEEDED(hr)) hr = CheckFolder(folder.Get());
+    }
     return hr;
 }
 
@@ -61,14 +131,18 @@ HRESULT Register(const std::wstring& xml) {
     if (FAILED(hr)) return hr;
     const base::UniqueBstr name = Bstr(kTaskName);
     const base::UniqueBstr text = Bstr(xml);
+    const base::UniqueBstr sddl = Bstr(kTaskSecurity);
     base::ScopedVariant user;
     user.Get()->vt = VT_BSTR;
     user.Get()->bstrVal = SysAllocString(L"S-1-5-18");
     VARIANT empty;
     VariantInit(&empty);
     base::ComPtr<IRegisteredTask> task;
-    return folder->RegisterTask(name.Get(), text.Get(), TASK_CREATE_OR_UPDATE, *user, empty, TASK_LOGON_SERVICE_ACCOUNT,
-                                empty, task.Put());
+    hr = folder->RegisterTask(name.Get(), text.Get(), TASK_CREATE_OR_UPDATE, *user, empty, TASK_LOGON_SERVICE_ACCOUNT,
+                              SddlVariant(sddl), task.Put());
+    // SCHED_S_SOME_TRIGGERS_FAILED and SCHED_S_BATCH_LOGON_PROBLEM succeed with a task that may never
+    // start: only S_OK is a task that will (RegisterTask, "Return value").
+    return hr == S_OK ? S_OK : (SUCCEEDED(hr) ? kTaskPartlyRegistered : hr);
 }
 
 // The task's registration, or kTaskMissing.
@@ -108,6 +182,11 @@ HRESULT Delete() {
 }
 
 }  // namespace
+
+std::wstring& TaskFolderOpenTo() {
+    static std::wstring who;
+    return who;
+}
 
 TaskStore RealTaskStore() { return TaskStore{&Register, &Read, &Delete}; }
 

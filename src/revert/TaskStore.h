@@ -23,5 +23,12 @@ TaskStore& TaskStoreCalls();
 
 // What Read answers when the task (or its folder) does not exist.
 inline const HRESULT kTaskMissing = HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND);
+// What Register answers when the program's task folder exists and lets somebody other than SYSTEM and
+// Administrators change it (TaskFolderOpenTo() names the account), and when the Task Scheduler took the
+// task with a warning (some trigger or the logon failed), so that it may never start.
+inline const HRESULT kTaskFolderNotPrivate = HRESULT_FROM_WIN32(ERROR_INVALID_OWNER);
+inline const HRESULT kTaskPartlyRegistered = HRESULT_FROM_WIN32(ERROR_INVALID_FUNCTION);
+// The account of the last kTaskFolderNotPrivate (a SID as text).
+std::wstring& TaskFolderOpenTo();
 
 }  // namespace revert

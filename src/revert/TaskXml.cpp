@@ -59,34 +59,40 @@ std::wstring XmlEscaped(std::wstring_view text) {
 }
 
 std::wstring RevertTaskXml(const PendingRevert& plan, const std::wstring& program, const SYSTEMTIME& localNow) {
-    // A time trigger whose moment has just passed runs only when a missed start is made up for
-    // (StartWhenAvailable); the limit on the run lets the watch finish its wait with an hour to spare.
-    const std::wstring timeTrigger =
-        plan.apply ? L"<TimeTrigger><StartBoundary>" +
-                         DateTimeText(localNow) /* no zone: the Task Scheduler reads it as local */ +
-                         L"</StartBoundary><Enabled>true</Enabled></TimeTrigger>"
-                   : L"";
+    // Three triggers keep one watch alive: the registration trigger starts it at once, before anything
+    // is changed; the boot trigger at every start of the computer; the time trigger, from now and
+    // repeating every 5 minutes without end, starts it again if it was killed (IgnoreNew: never two
+    // at once). No limit on the run: the watch ends by itself, and a limit could end it mid-revert.
+    // The path is quoted: Program Files has a space in it.
     return L"<?xml version=\"1.0\" encoding=\"UTF-16\"?>"
            L"<Task version=\"1.2\" xmlns=\"http://schemas.microsoft.com/windows/2004/02/mit/task\">"
            L"<RegistrationInfo><Description>" +
-           XmlEscaped(L"在端口 " + base::DecimalText64(plan.to) + L" 上等待来自外部的远程桌面连接；" +
-                      DurationText(plan.seconds) + L"内未等到则改回端口 " + base::DecimalText64(plan.from) + L"。") +
+           XmlEscaped(L"在端口 " + base::DecimalText64(plan.to) + L" 生效后等待管理员登录确认；" +
+                      DurationText(plan.seconds) + L"内未确认则改回端口 " + base::DecimalText64(plan.from) + L"。") +
            L"</Description></RegistrationInfo>"
-           L"<Triggers><BootTrigger><Enabled>true</Enabled></BootTrigger>" +
-           timeTrigger +
+           L"<Triggers><RegistrationTrigger><Enabled>true</Enabled></RegistrationTrigger>"
+           L"<BootTrigger><Enabled>true</Enabled></BootTrigger>"
+           L"<TimeTrigger><Repetition><Interval>PT5M</Interval><StopAtDurationEnd>false</StopAtDurationEnd>"
+           L"</Repetition><StartBoundary>" +
+           DateTimeText(localNow) /* no zone: the Task Scheduler reads it as local */ +
+           L"</StartBoundary><Enabled>true</Enabled></TimeTrigger>"
            L"</Triggers>"
-           L"<Principals><Principal id=\"System\"><UserId>S-1-5-18</UserId>"
+           L"<Principals><Principal id=\"System\"><UserId>S-1-5-18</UserId><LogonType>ServiceAccount</LogonType>"
            L"<RunLevel>HighestAvailable</RunLevel></Principal></Principals>"
            L"<Settings><MultipleInstancesPolicy>IgnoreNew</MultipleInstancesPolicy>"
            L"<DisallowStartIfOnBatteries>false</DisallowStartIfOnBatteries>"
            L"<StopIfGoingOnBatteries>false</StopIfGoingOnBatteries>"
            L"<StartWhenAvailable>true</StartWhenAvailable>"
-           L"<ExecutionTimeLimit>PT" +
-           base::DecimalText64(plan.seconds + 3600) +
-           L"S</ExecutionTimeLimit><Enabled>true</Enabled></Settings>"
+           L"<ExecutionTimeLimit>PT0S</ExecutionTimeLimit><Enabled>true</Enabled></Settings>"
            L"<Actions Context=\"System\"><Exec><Command>" +
-           XmlEscaped(program) + L"</Command><Arguments>" + XmlEscaped(WatchArguments(plan)) +
+           XmlEscaped(L"\"" + program + L"\"") + L"</Command><Arguments>" + XmlEscaped(WatchArguments(plan)) +
            L"</Arguments></Exec></Actions></Task>";
+}
+
+std::wstring UnquotedCommand(std::wstring_view command) {
+    if (command.size() >= 2 && command.front() == L'"' && command.back() == L'"')
+        command = command.substr(1, command.size() - 2);
+    return std::wstring(command);
 }
 
 std::optional<std::wstring> ElementText(std::wstring_view xml, std::wstring_view name) {

@@ -14,10 +14,14 @@
 
 namespace revert {
 
-// The task: run `program` with the watch's arguments as SYSTEM with the highest privileges, at every
-// start of the computer and, when the revert restarts the service itself (apply), at once.
+// The task: run `program` with the watch's arguments as SYSTEM with the highest privileges, at once
+// (when registered), at every start of the computer, and every 5 minutes (a watch still running is
+// left alone).
 // `localNow` is the moment of arming in local time (the schema's time without a zone is local).
 std::wstring RevertTaskXml(const PendingRevert& plan, const std::wstring& program, const SYSTEMTIME& localNow);
+
+// A task's <Command> without the quotes the program writes around it.
+std::wstring UnquotedCommand(std::wstring_view command);
 
 // The text of the first element of that name (its entities resolved); nothing when there is none.
 std::optional<std::wstring> ElementText(std::wstring_view xml, std::wstring_view name);

@@ -56,6 +56,10 @@ FakeGuard::FakeGuard(const RegistryRecorder* recorder) : m_recorder(recorder) {
         }
         return opening;
     };
+    api.ListeningPortsExpecting = [this](std::uint16_t port) {
+        Log("ListeningPortsExpecting", port);
+        return listeningNow;
+    };
     api.ReadFirewallState = [this] {
         Log("ReadFirewallState", -1);
         return firewallState;

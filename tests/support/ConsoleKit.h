@@ -54,6 +54,8 @@ public:
     guard::FirewallVerdict verdict = guard::FirewallVerdict::Unknown;
     std::optional<std::vector<guard::firewall::Rule>> ownRules;
     std::optional<std::vector<std::uint16_t>> listening;
+    // The watch's look at where Remote Desktop listens now.
+    std::optional<std::vector<std::uint16_t>> listeningNow;
     guard::FirewallOpening opening{};
     // firewall: the state this machine's firewall is read as.
     guard::firewall::State firewallState;

@@ -5,6 +5,7 @@
 #include "revert/ProgramCopy.h"
 #include "revert/TaskStore.h"
 #include "revert/TaskXml.h"
+#include "revert/Sessions.h"
 #include "revert/WatchClock.h"
 
 namespace testkit {
@@ -71,13 +72,24 @@ FakeRevert::FakeRevert() {
         if (peers.size() > 1) peers.erase(peers.begin());
         return answer;
     });
+    revert::SessionsCall().Set([this] {
+        log.push_back("sessions");
+        if (sessions.empty()) return std::optional<std::vector<revert::Session>>(std::vector<revert::Session>{});
+        const auto answer = sessions.front();
+        if (sessions.size() > 1) sessions.erase(sessions.begin());
+        return answer;
+    });
+    revert::OwnAddressesCall().Set([this] { return ownAddresses; });
     revert::WatchClockCalls() = revert::WatchClock{[this](DWORD ms) {
                                                        pauses.push_back(ms);
                                                        nowMs += ms;
                                                        if (onPause) onPause();
                                                    },
-                                                   [this] { return nowMs; }};
+                                                   [this] { return nowMs; }, [this] { return UtcNow(); },
+                                                   [this] { return bootedAt; }};
 }
+
+ULONGLONG FakeRevert::UtcNow() const { return kUtcAtZero + nowMs * revert::kFileTimePerMs; }
 
 FakeRevert::~FakeRevert() {
     revert::TaskStoreCalls() = revert::RealTaskStore();
@@ -85,6 +97,8 @@ FakeRevert::~FakeRevert() {
     revert::InstallProgramCall().Reset();
     revert::EventLogCall().Reset();
     revert::EstablishedPeersCall().Reset();
+    revert::SessionsCall().Reset();
+    revert::OwnAddressesCall().Reset();
     revert::WatchClockCalls() = revert::RealWatchClock();
 }
 

@@ -14,6 +14,7 @@
 #include "revert/Connections.h"
 #include "revert/EventLog.h"
 #include "revert/RevertRecord.h"
+#include "revert/Sessions.h"
 
 namespace testkit {
 
@@ -41,8 +42,17 @@ public:
 
     // What each look at the connection table answers, in order; the last answer stands after that.
     std::vector<std::optional<std::vector<revert::Peer>>> peers;
+    // Each look at the sessions answers the next of these; the last answer stands after that. The
+    // server's own addresses.
+    std::vector<std::optional<std::vector<revert::Session>>> sessions;
+    std::optional<std::vector<revert::Peer>> ownAddresses = std::vector<revert::Peer>{};
+
     // The clock: a pause moves it on at once; `onPause` runs after each pause (a test's "meanwhile").
+    // The wall clock (UTC FILETIME) moves with it from kUtcAtZero; the computer started at `bootedAt`.
+    static constexpr ULONGLONG kUtcAtZero = 134411979000000000ULL;  // 2026-12-08T10:05:00Z, after ArmedAt
     ULONGLONG nowMs = 1000000;
+    ULONGLONG bootedAt = kUtcAtZero - 3600ULL * 10000000ULL;
+    ULONGLONG UtcNow() const;
     std::vector<DWORD> pauses;
     std::function<void()> onPause;
 
