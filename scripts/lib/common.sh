@@ -25,6 +25,8 @@ ensure_packages() {
 BUILD_PACKAGES=(cmake make python3 g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 googletest)
 # iproute2: the end-to-end tests' remote machine, a network namespace (tests/e2e/peer.sh).
 RUN_PACKAGES=(wine wine64 fonts-wine xvfb xauth fonts-wqy-microhei locales iproute2)
+# The test command's syntax check of examples/ansible (Debian's ansible brings the ansible.windows collection).
+CHECK_PACKAGES=(ansible)
 # Screenshots (scripts/run without a display, scripts/screenshots).
 SHOT_PACKAGES=(imagemagick)
 
