@@ -36,7 +36,7 @@ TEST_F(OwnerAndPlacementTest, BoxesBelongToTheSplashDuringStartupAndToTheMainWin
     DeleteValue(kRdpTcp, kPortValue);
     // The first pause of the load body comes before the port is read: another program becomes active.
     bool activated = false;
-    base::ScopedSeam pauses(toolkit::PauseCall(), [&](unsigned) {
+    ScopedPause pauses([&](DWORD) {
         if (!std::exchange(activated, true)) other.Activate();
     });
     HWND activeAtBox = nullptr;

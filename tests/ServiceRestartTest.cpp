@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include "base/Clock.h"
+
 #include <map>
 
 #include "guard/Guard.h"
@@ -43,13 +45,14 @@ public:
             return 0;
         };
         sc.State = [this](const std::wstring& name) -> std::optional<DWORD> { return states.at(name); };
-        sc.Pause = [this](DWORD ms) { now += ms; };
-        sc.NowMs = [this] { return now; };
+        base::ClockCalls().Pause = [this](DWORD ms) { now += ms; };
+        base::ClockCalls().NowMs = [this] { return now; };
         guard::ServiceWaitMs() = 2000;
         guard::ListenWaitMs() = 1000;
     }
     ~ScriptedServices() {
         guard::ServiceControlCalls() = guard::RealServiceControl();
+        base::ClockCalls() = base::RealClock();
         guard::ServiceWaitMs() = guard::kServiceWaitMs;
         guard::ListenWaitMs() = guard::kListenWaitMs;
     }

@@ -47,7 +47,7 @@ protected:
 TEST_F(StartupTest, TheTickLoadsTheMainWindowOnceWhileTheBarGrowsThenSwapsTheWindows) {
     std::vector<unsigned> pauses;
     std::vector<int> widthsAtPauses;
-    base::ScopedSeam pauseRecorder(toolkit::PauseCall(), [&](unsigned ms) {
+    ScopedPause pauseRecorder([&](DWORD ms) {
         pauses.push_back(ms);
         widthsAtPauses.push_back(ui::FormStartProbe::BarWidthTw());
     });

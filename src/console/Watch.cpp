@@ -134,7 +134,7 @@ Countdown ReportIn(const revert::PendingRevert& plan, ULONGLONG startedAt) {
     if (revert::RecordStoreCalls().Read(record) != ERROR_SUCCESS || record.plan != plan) return countdown;
     record.watchProcessId = GetCurrentProcessId();
     record.watchStartedAt = startedAt;
-    if (record.effectiveAt && *record.effectiveAt < revert::WatchClockCalls().BootedAt()) record.effectiveAt.reset();
+    if (record.effectiveAt && *record.effectiveAt < base::ClockCalls().BootedAt()) record.effectiveAt.reset();
     (void)revert::RecordStoreCalls().Write(record);
     countdown.effectiveAt = record.effectiveAt;
     countdown.carriedOver = record.effectiveAt.has_value();
@@ -164,7 +164,7 @@ bool InEffect(const revert::PendingRevert& plan, const Countdown& countdown) {
     if (listening) return std::find(listening->begin(), listening->end(), plan.to) != listening->end();
     if (!countdown.sawNewPort) return false;
     if (plan.apply) return true;
-    return countdown.record && revert::WatchClockCalls().BootedAt() > ArmedAtUtc(countdown.record->armedAt);
+    return countdown.record && base::ClockCalls().BootedAt() > ArmedAtUtc(countdown.record->armedAt);
 }
 
 void KeepEffectiveAt(Countdown& countdown, ULONGLONG effectiveAt) {
@@ -201,7 +201,7 @@ WatchReport RunWatch(const Options& options) {
     report.plan = {static_cast<std::uint16_t>(*options.from), static_cast<std::uint16_t>(*options.to),
                    *options.revertAfterSeconds, options.apply};
     const revert::PendingRevert& plan = report.plan;
-    const revert::WatchClock& clock = revert::WatchClockCalls();
+    const base::Clock& clock = base::ClockCalls();
     const ULONGLONG start = clock.NowMs();
     Countdown countdown = ReportIn(plan, clock.UtcNow());
     std::optional<Failure> firstFailure;

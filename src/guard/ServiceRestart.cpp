@@ -1,5 +1,7 @@
 #include "guard/ServiceRestart.h"
 
+#include "base/Clock.h"
+
 #include <algorithm>
 
 #include "guard/Guard.h"
@@ -60,13 +62,13 @@ enum class Poll { Done, Failed, Again };
 // Asks every kPollMs until the answer is no longer Again or limitMs has passed (then Again).
 template <class Ask>
 Poll PollUntil(ULONGLONG limitMs, Ask ask) {
-    const ServiceControl& sc = ServiceControlCalls();
-    const ULONGLONG start = sc.NowMs();
+    const base::Clock& clock = base::ClockCalls();
+    const ULONGLONG start = clock.NowMs();
     for (;;) {
         if (const Poll answer = ask(); answer != Poll::Again) return answer;
-        const ULONGLONG elapsed = sc.NowMs() - start;
+        const ULONGLONG elapsed = clock.NowMs() - start;
         if (elapsed >= limitMs) return Poll::Again;
-        sc.Pause(static_cast<DWORD>(std::min<ULONGLONG>(kPollMs, limitMs - elapsed)));
+        clock.Pause(static_cast<DWORD>(std::min<ULONGLONG>(kPollMs, limitMs - elapsed)));
     }
 }
 
@@ -98,8 +100,7 @@ DWORD StartAndWait(const std::wstring& name, RestartOutcome& outcome) {
 }  // namespace
 
 ServiceControl RealServiceControl() {
-    return {&RealOpen, &RealActiveDependents, &RealStop, &RealStart, &RealState, [](DWORD ms) { Sleep(ms); },
-            [] { return GetTickCount64(); }};
+    return {&RealOpen, &RealActiveDependents, &RealStop, &RealStart, &RealState};
 }
 
 ServiceControl& ServiceControlCalls() {
@@ -138,9 +139,8 @@ RestartPlan PrepareRemoteDesktopRestart() {
 }
 
 RestartOutcome RestartRemoteDesktop(const RestartPlan& plan) {
-    const ServiceControl& sc = ServiceControlCalls();
     RestartOutcome outcome;
-    const ULONGLONG began = sc.NowMs();
+    const ULONGLONG began = base::ClockCalls().NowMs();
     const std::wstring name = kRemoteDesktopServiceName;
     std::vector<std::wstring> stopped;  // dependents stopped so far, in stop order
     auto fail = [&](RestartStep step, const std::wstring& service, DWORD error) {
@@ -166,7 +166,7 @@ RestartOutcome RestartRemoteDesktop(const RestartPlan& plan) {
             fail(RestartStep::Start, *it, error);
     }
     outcome.restarted = outcome.error == 0;
-    outcome.seconds = static_cast<double>(sc.NowMs() - began) / 1000.0;
+    outcome.seconds = static_cast<double>(base::ClockCalls().NowMs() - began) / 1000.0;
     return outcome;
 }
 

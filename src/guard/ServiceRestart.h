@@ -1,7 +1,8 @@
 #pragma once
 // Restarting the Remote Desktop service (TermService) so that a new port takes effect at once: its
 // active dependents stopped first, the service stopped and started, the dependents started again.
-// Every wait is bounded; the service manager's calls go through one replaceable table.
+// Every wait is bounded and goes by the program's clock (base/Clock.h); the service manager's calls
+// go through one replaceable table.
 
 #include <windows.h>
 
@@ -25,8 +26,6 @@ struct ServiceControl {
     std::function<DWORD(const std::wstring& name)> Start;  // 0 also when it already runs
     // SERVICE_RUNNING, SERVICE_STOPPED, ...; nothing when it cannot be read.
     std::function<std::optional<DWORD>(const std::wstring& name)> State;
-    std::function<void(DWORD ms)> Pause;
-    std::function<ULONGLONG()> NowMs;
 };
 ServiceControl RealServiceControl();
 // The table in use; tests assign to it and put RealServiceControl() back.

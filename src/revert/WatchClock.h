@@ -1,23 +1,14 @@
 #pragma once
-// The watch's pauses and its clock, replaceable so tests run a 10-minute wait in no time.
+// The watch's rhythm: how often it looks, retries and how soon it may revert. Its pauses and its time
+// are the program's one clock (base/Clock.h).
 
 #include <windows.h>
 
-#include <functional>
+#include "base/Clock.h"
 
 namespace revert {
 
-struct WatchClock {
-    std::function<void(DWORD ms)> Pause;
-    std::function<ULONGLONG()> NowMs;  // any monotonic milliseconds
-    std::function<ULONGLONG()> UtcNow;  // the wall clock, a UTC FILETIME
-    std::function<ULONGLONG()> BootedAt;  // when the computer started, a UTC FILETIME
-};
-inline constexpr ULONGLONG kFileTimePerMs = 10000;
-WatchClock RealWatchClock();
-WatchClock& WatchClockCalls();
-
-// How often the watch looks for a connection (at most every 5 s: a connection is seen while the
+// How often the watch looks for the administrator (at most every 5 s: a logon is seen while the
 // administrator is still in it).
 inline constexpr DWORD kWatchIntervalMs = 3000;
 // How often a revert that failed is tried again while it is due.
@@ -25,5 +16,6 @@ inline constexpr DWORD kRevertRetryMs = 30000;
 // However its countdown stands, a watch started again never reverts sooner than this after its own
 // start (the wall clock may have jumped).
 inline constexpr ULONGLONG kLeastWatchMs = 120000;
+using base::kFileTimePerMs;
 
 }  // namespace revert

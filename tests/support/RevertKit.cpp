@@ -80,7 +80,7 @@ FakeRevert::FakeRevert() {
         return answer;
     });
     revert::OwnAddressesCall().Set([this] { return ownAddresses; });
-    revert::WatchClockCalls() = revert::WatchClock{[this](DWORD ms) {
+    base::ClockCalls() = base::Clock{[this](DWORD ms) {
                                                        pauses.push_back(ms);
                                                        nowMs += ms;
                                                        if (onPause) onPause();
@@ -99,7 +99,7 @@ FakeRevert::~FakeRevert() {
     revert::EstablishedPeersCall().Reset();
     revert::SessionsCall().Reset();
     revert::OwnAddressesCall().Reset();
-    revert::WatchClockCalls() = revert::RealWatchClock();
+    base::ClockCalls() = base::RealClock();
 }
 
 void FakeRevert::Pending(const revert::PendingRevert& plan) {

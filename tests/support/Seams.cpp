@@ -1,4 +1,6 @@
 #include "support/Seams.h"
+
+#include "base/Clock.h"
 #include "support/TaskDialogScript.h"
 
 #include <gtest/gtest.h>
@@ -59,8 +61,16 @@ void InstallTestSeams() {
         return reinterpret_cast<HINSTANCE>(static_cast<INT_PTR>(42));
     });
     toolkit::EndProgramCall().Set([](int code) { EffectLog::Instance().endProgramCalls.push_back(code); });
-    toolkit::PauseCall().Set([](unsigned ms) { EffectLog::Instance().pauses.push_back(ms); });
+    // The program's clock runs as it does, but its pauses only leave a trace.
+    base::ClockCalls() = base::RealClock();
+    base::ClockCalls().Pause = [](DWORD ms) { EffectLog::Instance().pauses.push_back(ms); };
 }
+
+ScopedPause::ScopedPause(std::function<void(DWORD ms)> pause) : m_before(base::ClockCalls().Pause) {
+    base::ClockCalls().Pause = std::move(pause);
+}
+
+ScopedPause::~ScopedPause() { base::ClockCalls().Pause = m_before; }
 
 namespace {
 

@@ -56,4 +56,17 @@ struct EffectLog {
 
 void InstallTestSeams();
 
+// The program's pauses (base::ClockCalls().Pause) given to `pause` for the object's life; the pause
+// in place before comes back after.
+class ScopedPause {
+public:
+    explicit ScopedPause(std::function<void(DWORD ms)> pause);
+    ~ScopedPause();
+    ScopedPause(const ScopedPause&) = delete;
+    ScopedPause& operator=(const ScopedPause&) = delete;
+
+private:
+    std::function<void(DWORD ms)> m_before;
+};
+
 }  // namespace testkit

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "base/Clock.h"
 #include "guard/Probes.h"
 #include "registry/RegTable.h"
 #include "ui/main/FormMain.h"
@@ -103,14 +104,14 @@ int wmain(int argc, wchar_t** argv) {
     toolkit::MessageBoxCall().Set([](HWND, const std::wstring&, const std::wstring&, UINT) { return IDOK; });
 
     bool splashSaved = false;
-    toolkit::PauseCall().Set([&](unsigned ms) {
+    base::ClockCalls().Pause = [&](DWORD ms) {
         // Half-way: the status has been read and the bar has reached 3500 twips.
         if (!splashSaved && ui::FormStart::Exists() && ui::FormStart::Instance().Ctl(ui::PictureProcess).Width() == 3500) {
             Settle();
             splashSaved = SaveWindowBmp(ui::FormStart::Instance().Hwnd(), folder + L"\\splash.bmp");
         }
         Sleep(ms);
-    });
+    };
     ui::FormStart::Instance().Show();
     while (ui::FormStart::Instance().IsLoaded()) {
         toolkit::DoEvents();

@@ -1,5 +1,7 @@
 #include "ui/toolkit/Events.h"
 
+#include "base/Clock.h"
+
 #include "ui/toolkit/Window.h"
 
 namespace toolkit {
@@ -38,11 +40,6 @@ int RunMessageLoop() {
     return static_cast<int>(msg.wParam);
 }
 
-PauseSeam& PauseCall() {
-    static PauseSeam seam([](unsigned milliseconds) { Sleep(milliseconds); });
-    return seam;
-}
-
-void Pause(unsigned milliseconds) { PauseCall()(milliseconds); }
+void Pause(unsigned milliseconds) { base::ClockCalls().Pause(milliseconds); }
 
 }  // namespace toolkit

@@ -16,8 +16,7 @@ void DoEvents();
 // Runs until WM_QUIT; returns its exit code.
 int RunMessageLoop();
 
-using PauseSeam = base::Seam<void(unsigned milliseconds)>;
-PauseSeam& PauseCall();
+// A pause by the program's clock (base/Clock.h).
 void Pause(unsigned milliseconds);
 
 }  // namespace toolkit

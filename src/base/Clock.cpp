@@ -1,6 +1,6 @@
-#include "revert/WatchClock.h"
+#include "base/Clock.h"
 
-namespace revert {
+namespace base {
 namespace {
 
 ULONGLONG UtcNow() {
@@ -13,11 +13,11 @@ ULONGLONG BootedAt() { return UtcNow() - GetTickCount64() * kFileTimePerMs; }
 
 }  // namespace
 
-WatchClock RealWatchClock() { return WatchClock{&Sleep, &GetTickCount64, &UtcNow, &BootedAt}; }
+Clock RealClock() { return Clock{&Sleep, &GetTickCount64, &UtcNow, &BootedAt}; }
 
-WatchClock& WatchClockCalls() {
-    static WatchClock calls = RealWatchClock();
+Clock& ClockCalls() {
+    static Clock calls = RealClock();
     return calls;
 }
 
-}  // namespace revert
+}  // namespace base
