@@ -10,6 +10,7 @@
 #include "console/Output.h"
 #include "revert/TaskXml.h"
 #include "support/ConsoleKit.h"
+#include "revert/TaskStore.h"
 #include "support/RevertKit.h"
 #include "support/SeededTest.h"
 
@@ -159,6 +160,13 @@ TEST_F(ConsoleRevertTest, AStepThatFailsTakesBackTheEarlierOnesAndNothingElseIsW
         {"copy", [](FakeRevert& r) { r.installResult = ERROR_ACCESS_DENIED; }, L"无法把 rdpport.com 复制到"},
         {"record", [](FakeRevert& r) { r.recordWriteResult = ERROR_ACCESS_DENIED; }, L"无法写入自动改回的记录"},
         {"task", [](FakeRevert& r) { r.registerResult = E_ACCESSDENIED; }, L"无法在任务计划程序中登记"},
+        {"task registered with a warning", [](FakeRevert& r) { r.registerResult = revert::kTaskPartlyRegistered; },
+         L"有触发器或登录方式未能生效"},
+        {"a task folder others may change", [](FakeRevert& r) { r.registerResult = revert::kTaskFolderNotPrivate; },
+         L"不能把以 SYSTEM 运行的自动改回放在那里"},
+        // As under Wine, whose Task Scheduler never runs a task: it is said while it waits, and given up.
+        {"a watch that never reports in", [](FakeRevert& r) { r.startsWatch = false; },
+         L"正在等待它的监视进程启动（最多 30 秒）……\r\n失败：自动改回的监视进程没有在 30 秒内启动"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);

@@ -3,6 +3,7 @@
 #include "console/Arguments.h"
 #include "console/Commands.h"
 #include "console/OpenWindow.h"
+#include "console/Progress.h"
 #include "console/Render.h"
 #include "console/Texts.h"
 
@@ -44,6 +45,10 @@ int Run(const std::vector<std::wstring>& args, OutputSink& sink) {
     const Invocation call = ParseArguments(args);
     if (!call.Usable()) return RefuseUsage(call, sink);
     const bool json = call.options.json;
+    SetProgressSink(json ? nullptr : &sink);
+    struct ProgressEnds {
+        ~ProgressEnds() { SetProgressSink(nullptr); }
+    } progressEnds;
     switch (*call.command) {
         case Command::OpenWindow:
             return OpenWindow(sink);

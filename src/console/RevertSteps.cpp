@@ -2,9 +2,11 @@
 
 #include <algorithm>
 
+#include "base/Clock.h"
 #include "base/DecimalText.h"
 #include "base/SystemErrorText.h"
 #include "console/Arguments.h"
+#include "console/Progress.h"
 #include "console/RevertTexts.h"
 #include "revert/EventLog.h"
 #include "revert/ProgramCopy.h"
@@ -63,6 +65,28 @@ PendingLookup LookUpPendingRevert() {
     return lookup;
 }
 
+namespace {
+
+// The Task Scheduler starts the watch as soon as the task is registered: the revert counts as armed
+// only once the watch has reported in (its process, in the record), since nothing changed after this
+// may rest on a watch that does not run.
+std::optional<Failure> AwaitWatch() {
+    Progress(L"已在任务计划程序中登记自动改回，正在等待它的监视进程启动（最多 30 秒）……\r\n");
+    const base::Clock& clock = base::ClockCalls();
+    const ULONGLONG start = clock.NowMs();
+    for (;;) {
+        revert::RevertRecord record;
+        if (revert::RecordStoreCalls().Read(record) == ERROR_SUCCESS && record.watchProcessId) return std::nullopt;
+        const ULONGLONG waited = clock.NowMs() - start;
+        if (waited >= kWatchReportMs) break;
+        clock.Pause(static_cast<DWORD>(std::min<ULONGLONG>(kWatchReportPollMs, kWatchReportMs - waited)));
+    }
+    return Failure{static_cast<long>(WAIT_TIMEOUT),
+                   L"自动改回的监视进程没有在 30 秒内启动（任务计划程序没有运行它），没有安排自动改回；未作任何修改。"};
+}
+
+}  // namespace
+
 std::optional<Failure> ArmRevert(const revert::PendingRevert& plan, std::wstring& program) {
     const DWORD copied = revert::InstallProgramCall()(program);
     if (copied != ERROR_SUCCESS) {
@@ -93,6 +117,11 @@ std::optional<Failure> ArmRevert(const revert::PendingRevert& plan, std::wstring
             return Failure{registered, L"任务计划程序登记了自动改回的任务，但有触发器或登录方式未能生效，任务可能不会运行；"
                                        L"未作任何修改。"};
         return ComFailure(registered, L"无法在任务计划程序中登记自动改回的任务", L"未作任何修改。");
+    }
+    if (std::optional<Failure> failure = AwaitWatch()) {
+        (void)revert::TaskStoreCalls().Delete();
+        (void)revert::RecordStoreCalls().Delete();
+        return failure;
     }
     revert::EventLogCall()(revert::RevertEvent::Armed, ArmedText(plan));
     return std::nullopt;

@@ -23,9 +23,13 @@ PendingLookup LookUpPendingRevert();
 // nothing for any other line.
 std::optional<revert::PendingRevert> PlanOfWatchArguments(const std::wstring& arguments);
 
-// Copies the program where only administrators write, writes the record, registers the task. When a
-// step fails, what the earlier ones wrote is taken away again (the copy stays: it is the program, not
-// a revert), and the failure says which step.
+// How long arming waits for the watch the Task Scheduler starts to report in, and how often it looks.
+inline constexpr ULONGLONG kWatchReportMs = 30000;
+inline constexpr DWORD kWatchReportPollMs = 250;
+
+// Copies the program where only administrators write, writes the record, registers the task, and
+// waits for its watch to report in. When a step fails, what the earlier ones wrote is taken away
+// again (the copy stays: it is the program, not a revert), and the failure says which step.
 std::optional<Failure> ArmRevert(const revert::PendingRevert& plan, std::wstring& program);
 
 // The task first (it decides whether a revert is pending), then the record.

@@ -208,6 +208,8 @@ WatchReport RunWatch(const Options& options) {
     for (;;) {
         countdown.sawNewPort = countdown.sawNewPort || ReadPortKey(settings::PortKey::RdpTcp).port == plan.to;
         if (!countdown.effectiveAt && InEffect(plan, countdown)) KeepEffectiveAt(countdown, clock.UtcNow());
+        // In effect, the registry held the new port when the service last started.
+        countdown.sawNewPort = countdown.sawNewPort || countdown.effectiveAt.has_value();
         if (countdown.effectiveAt) {
             if (const std::optional<revert::Session> session = revert::ConfirmingSession(*countdown.effectiveAt)) {
                 Confirm(report, *session);

@@ -15,6 +15,7 @@
 #include <algorithm>
 #include <fstream>
 #include <iterator>
+#include <memory>
 
 #include "ConsoleCase.h"
 #include "driver/ProgramProcess.h"
@@ -64,13 +65,13 @@ protected:
 
     // The task's command line as the scheduler would run it: the copy, with the watch's arguments as the
     // record gives them.
-    static ConsoleOutcome RunTheTask(std::chrono::milliseconds timeout = 40s) {
+    static std::vector<std::wstring> TaskArguments() {
         const auto from = ReadDword(kRecordKey, "From");
         const auto to = ReadDword(kRecordKey, "To");
         const auto seconds = ReadDword(kRecordKey, "RevertAfterSeconds");
         const auto apply = ReadDword(kRecordKey, "Apply");
         EXPECT_TRUE(from && to && seconds && apply) << "no record of the revert";
-        if (!(from && to && seconds && apply)) return {};
+        if (!(from && to && seconds && apply)) return {L"help"};
         std::vector<std::wstring> args = {L"watch",
                                           L"--from",
                                           std::to_wstring(*from),
@@ -80,7 +81,28 @@ protected:
                                           std::to_wstring(*seconds) + L"s",
                                           L"--json"};
         if (*apply) args.push_back(L"--apply");
-        return ConsoleChild(kCopy, args).Finish(timeout);
+        return args;
+    }
+
+    // set-port with --revert-after, its task run as the scheduler's registration trigger runs it: once
+    // the task is registered, the watch is started from the record, and set-port, which waits for the
+    // watch to report in, then goes on. The watch runs on; the case finishes it.
+    struct Armed {
+        ConsoleOutcome setPort;
+        std::unique_ptr<ConsoleChild> watch;
+    };
+    static Armed ArmRunningTheTask(const std::vector<std::wstring>& args) {
+        ConsoleChild setPort(ConsoleProgramPath(), args);
+        Armed armed;
+        for (int i = 0; i < 200 && !armed.watch; ++i) {
+            if (FileExists(kTaskFile) && ReadDword(kRecordKey, "Apply"))
+                armed.watch = std::make_unique<ConsoleChild>(kCopy, TaskArguments());
+            else
+                Sleep(100);
+        }
+        EXPECT_TRUE(armed.watch) << "the task was never registered";
+        armed.setPort = setPort.Finish(60s);
+        return armed;
     }
 
     static bool ListensOn(std::uint16_t port) { return LoopbackConnection(port).Connected(); }
@@ -94,7 +116,9 @@ TEST_F(E2ERevertAfter, ArmedBeforeTheWriteAndAConnectionFromAnotherMachineConfir
     if (peerState == RemotePeer::State::Unavailable) GTEST_SKIP() << "no remote machine here: " << peer.Why();
     ASSERT_EQ(peerState, RemotePeer::State::Up) << peer.Why();
 
-    const JsonValue set = Json(Run({L"set-port", L"3390", L"--apply", L"--revert-after", L"10s", L"--json"}, 0));
+    Armed armed = ArmRunningTheTask({L"set-port", L"3390", L"--apply", L"--revert-after", L"10s", L"--json"});
+    ASSERT_EQ(armed.setPort.exitCode, std::optional<DWORD>(0)) << armed.setPort.out;
+    const JsonValue set = Json(armed.setPort);
     EXPECT_TRUE(set["applied"].boolean);
     EXPECT_TRUE(set["revert"]["armed"].boolean);
     EXPECT_EQ(set["revert"]["program"].text, kCopy);
@@ -112,7 +136,7 @@ TEST_F(E2ERevertAfter, ArmedBeforeTheWriteAndAConnectionFromAnotherMachineConfir
 
     // A probe, a monitor or a firewall that completes the handshake reaches the port too.
     ASSERT_TRUE(peer.Connect(3390, 20)) << peer.Why();
-    const ConsoleOutcome watch = RunTheTask();
+    const ConsoleOutcome watch = armed.watch->Finish(40s);
     EXPECT_EQ(watch.exitCode, std::optional<DWORD>(0)) << watch.out;
     const JsonValue json = Json(watch);
     EXPECT_EQ(json["outcome"].text, L"reverted");
@@ -127,11 +151,12 @@ TEST_F(E2ERevertAfter, ArmedBeforeTheWriteAndAConnectionFromAnotherMachineConfir
 TEST_F(E2ERevertAfter, ALoopbackConnectionProvesNothingAndTheDeadlineBringsTheOldPortBack) {
     const ScopedStandInRemoteDesktop standIn(StandInProgramPath());
     ASSERT_EQ(standIn.Status(), 0u);
-    Json(Run({L"set-port", L"3390", L"--apply", L"--revert-after", L"10s", L"--json"}, 0));
+    Armed armed = ArmRunningTheTask({L"set-port", L"3390", L"--apply", L"--revert-after", L"10s", L"--json"});
+    ASSERT_EQ(armed.setPort.exitCode, std::optional<DWORD>(0)) << armed.setPort.out;
     const LoopbackConnection fromItself(3390);
     ASSERT_TRUE(fromItself.Connected());
 
-    const ConsoleOutcome watch = RunTheTask();
+    const ConsoleOutcome watch = armed.watch->Finish(40s);
     EXPECT_EQ(watch.exitCode, std::optional<DWORD>(0)) << watch.out;
     const JsonValue json = Json(watch);
     EXPECT_EQ(json["outcome"].text, L"reverted");
@@ -147,12 +172,12 @@ TEST_F(E2ERevertAfter, ALoopbackConnectionProvesNothingAndTheDeadlineBringsTheOl
 TEST_F(E2ERevertAfter, AChangeMadeMeanwhileSupersedesTheRevertAndNothingIsWritten) {
     const ScopedStandInRemoteDesktop standIn(StandInProgramPath());
     ASSERT_EQ(standIn.Status(), 0u);
-    Json(Run({L"set-port", L"3390", L"--apply", L"--revert-after", L"10s", L"--json"}, 0));
-    ConsoleChild task(kCopy, {L"watch", L"--from", L"3389", L"--to", L"3390", L"--revert-after", L"10s", L"--apply",
-                              L"--json"});
-    Sleep(2000);  // the watch has seen the new port in effect
+    Armed armed = ArmRunningTheTask({L"set-port", L"3390", L"--apply", L"--revert-after", L"10s", L"--json"});
+    ASSERT_EQ(armed.setPort.exitCode, std::optional<DWORD>(0)) << armed.setPort.out;
+    for (int i = 0; i < 100 && !ReadRaw(kRecordKey, "EffectiveAt"); ++i) Sleep(100);
+    ASSERT_TRUE(ReadRaw(kRecordKey, "EffectiveAt")) << "the watch never saw the new port in effect";
     Run({L"set-port", L"3391"}, 0);
-    const ConsoleOutcome watch = task.Finish(40s);
+    const ConsoleOutcome watch = armed.watch->Finish(40s);
     EXPECT_EQ(watch.exitCode, std::optional<DWORD>(0)) << watch.out;
     EXPECT_EQ(Json(watch)["outcome"].text, L"superseded");
     EXPECT_TRUE(BothPortKeysHold(3391));
@@ -160,9 +185,9 @@ TEST_F(E2ERevertAfter, AChangeMadeMeanwhileSupersedesTheRevertAndNothingIsWritte
 }
 
 TEST_F(E2ERevertAfter, ConfirmCancelsAWatchThatIsWaiting) {
-    Json(Run({L"set-port", L"3390", L"--revert-after", L"20s", L"--json"}, 0));
-    ConsoleChild watch(kCopy, {L"watch", L"--from", L"3389", L"--to", L"3390", L"--revert-after", L"20s", L"--json"});
-    Sleep(2000);  // the watch has made its first look
+    Armed armed = ArmRunningTheTask({L"set-port", L"3390", L"--revert-after", L"20s", L"--json"});
+    ASSERT_EQ(armed.setPort.exitCode, std::optional<DWORD>(0)) << armed.setPort.out;
+    ConsoleChild& watch = *armed.watch;
     const JsonValue confirmed = Json(Run({L"confirm", L"--json"}, 0));
     EXPECT_TRUE(confirmed["confirmed"].boolean);
     EXPECT_EQ(confirmed["pendingRevert"]["to"].number, 3390);

@@ -26,6 +26,11 @@ FakeRevert::FakeRevert() {
     tasks.Register = [this](const std::wstring& xml) {
         log.push_back("register task");
         if (SUCCEEDED(registerResult)) task = xml;
+        // The registration trigger starts the watch at once, and it reports in.
+        if (SUCCEEDED(registerResult) && startsWatch && record) {
+            record->watchProcessId = 4242;
+            record->watchStartedAt = UtcNow();
+        }
         return registerResult;
     };
     tasks.Read = [this](std::wstring& xml) {

@@ -31,6 +31,7 @@ public:
     HRESULT readResult = S_OK;
     HRESULT deleteResult = S_OK;
     bool readsBackAction = true;  // false: the task is read back without its action, as Wine keeps it
+    bool startsWatch = true;      // false: the registered task never runs (as under Wine)
 
     std::optional<revert::RevertRecord> record;
     LONG recordWriteResult = ERROR_SUCCESS;
