@@ -271,6 +271,25 @@ TEST_F(ConsoleRevertTest, StatusReadsThePendingRevertFromTheTaskOrItsRecordWhenT
         EXPECT_EQ(pending["to"].number, 3390);
         EXPECT_EQ(pending["revertAfterSeconds"].number, 600);
         EXPECT_TRUE(pending["apply"].boolean);
+        // Before the new port takes effect nothing counts down; the watch reported in and runs.
+        EXPECT_TRUE(pending["effectiveAt"].IsNull());
+        EXPECT_TRUE(pending["deadline"].IsNull());
+        EXPECT_FALSE(pending["watchRunning"].boolean);
+    }
+    {
+        FakeGuard guard;
+        FakeRevert revert;
+        revert.Pending({3389, 3390, 600, true});
+        revert.record->watchProcessId = 4242;
+        revert.watchRunning = true;
+        revert.record->effectiveAt = 134411979000000000ULL;  // 2026-12-08T10:05:00Z
+        const JsonValue pending = JsonOf(RunConsole({L"status", L"--json"}))["pendingRevert"];
+        EXPECT_EQ(pending["effectiveAt"].text, L"2026-12-08T10:05:00Z");
+        EXPECT_EQ(pending["deadline"].text, L"2026-12-08T10:15:00Z");
+        EXPECT_TRUE(pending["watchRunning"].boolean);
+        EXPECT_TRUE(Contains(RunConsole({L"status"}).out,
+                             L"自动改回：等待确认：端口 3390已于 2026-12-08T10:05:00Z 生效；若在 2026-12-08T10:15:00Z "
+                             L"之前没有管理员通过它登录远程桌面，将自动改回端口 3389"));
     }
     FakeGuard guard;
     FakeRevert none;

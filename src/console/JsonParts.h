@@ -31,6 +31,8 @@ void WriteFirewallProfiles(JsonWriter& json, const guard::firewall::Assessment& 
 void PortsOrNull(JsonWriter& json, const std::optional<std::vector<std::uint16_t>>& ports);
 // --apply: applied, listeningAfter, restartSeconds and the restart's warning.
 void WriteApply(JsonWriter& json, const ApplyOutcome& apply);
+// status's {from, to, revertAfterSeconds, apply, effectiveAt, deadline, watchRunning}, or null.
+void WriteStatusPendingRevert(JsonWriter& json, const StatusReport& report);
 // {from, to, revertAfterSeconds, apply}, or null.
 void WritePendingRevert(JsonWriter& json, const std::optional<revert::PendingRevert>& plan);
 // set-port: "revert": null when --revert-after was not given, else {armed, from, to, revertAfterSeconds,

@@ -299,7 +299,7 @@ std::wstring StatusJson(const StatusReport& report) {
     WriteOwnRules(json, report);
     json.Key("firewallUnreadableRules").Number(report.unreadableFirewallRules);
     json.Key("pendingRevert");
-    WritePendingRevert(json, report.pendingRevert);
+    WriteStatusPendingRevert(json, report);
     json.Key("error");
     WriteFailure(json, report.error);
     return Finished(json);

@@ -1,7 +1,9 @@
 // The JSON of the revert: set-port's "revert", status's "pendingRevert", and watch's and confirm's
 // objects.
 
+#include "base/Clock.h"
 #include "console/JsonParts.h"
+#include "revert/RevertRecord.h"
 #include "console/Render.h"
 #include "console/RevertTexts.h"
 
@@ -38,6 +40,25 @@ void StringOrNull(JsonWriter& json, const std::wstring& text) {
 }
 
 }  // namespace
+
+void WriteStatusPendingRevert(JsonWriter& json, const StatusReport& report) {
+    if (!report.pendingRevert) {
+        json.Null();
+        return;
+    }
+    const revert::PendingRevert& plan = *report.pendingRevert;
+    json.BeginObject();
+    WritePlanMembers(json, plan);
+    // When the new port took effect and when the revert is due (ISO 8601, UTC); null before that.
+    const std::optional<ULONGLONG>& effective = report.pendingRevertEffectiveAt;
+    json.Key("effectiveAt");
+    StringOrNull(json, effective ? revert::UtcText(*effective) : std::wstring());
+    json.Key("deadline");
+    StringOrNull(json, effective ? revert::UtcText(*effective + plan.seconds * 1000ULL * base::kFileTimePerMs)
+                                 : std::wstring());
+    json.Key("watchRunning").Bool(report.pendingRevertWatchRunning);
+    json.EndObject();
+}
 
 void WritePendingRevert(JsonWriter& json, const std::optional<revert::PendingRevert>& plan) {
     if (!plan) {

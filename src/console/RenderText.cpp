@@ -167,7 +167,10 @@ std::wstring FirewallLine(const ChangeReport& report) {
 std::wstring PendingRevertLines(const StatusReport& report) {
     if (report.pendingRevertError) return L"自动改回：无法得知（" + report.pendingRevertError->text + L"）\r\n";
     if (!report.pendingRevert) return L"自动改回：无\r\n";
-    return L"自动改回：" + PendingRevertLine(*report.pendingRevert, report.pendingRevertArmedAt) + L"\r\n";
+    return L"自动改回：" +
+           PendingRevertLine(*report.pendingRevert, report.pendingRevertArmedAt, report.pendingRevertEffectiveAt,
+                             report.pendingRevertWatchRunning) +
+           L"\r\n";
 }
 
 // set-port --revert-after: what was armed, or why nothing was.

@@ -96,6 +96,8 @@ struct StatusReport {
     // pending (or, with pendingRevertError, when the Task Scheduler could not be asked).
     std::optional<revert::PendingRevert> pendingRevert;
     std::wstring pendingRevertArmedAt;
+    std::optional<ULONGLONG> pendingRevertEffectiveAt;  // UTC, once the new port took effect
+    bool pendingRevertWatchRunning = false;
     std::optional<Failure> pendingRevertError;
     std::optional<Failure> error;      // the first read that failed for a reason other than "missing"
     int exitCode = kExitDone;

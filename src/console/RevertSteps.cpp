@@ -13,6 +13,7 @@
 #include "revert/RevertRecord.h"
 #include "revert/TaskStore.h"
 #include "revert/TaskXml.h"
+#include "revert/WatchProcess.h"
 
 namespace console {
 namespace {
@@ -54,7 +55,11 @@ PendingLookup LookUpPendingRevert() {
     lookup.status = hr;
     revert::RevertRecord record;
     const bool recorded = revert::RecordStoreCalls().Read(record) == ERROR_SUCCESS;
-    if (recorded) lookup.armedAt = record.armedAt;
+    if (recorded) {
+        lookup.armedAt = record.armedAt;
+        lookup.effectiveAt = record.effectiveAt;
+        lookup.watchRunning = record.watchProcessId && revert::WatchRunningCall()(*record.watchProcessId);
+    }
     if (FAILED(hr)) return lookup;
     // The task's own command line says what it will do; the record stands in where a Task Scheduler
     // does not give the action back.

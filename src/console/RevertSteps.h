@@ -16,6 +16,8 @@ struct PendingLookup {
     HRESULT status = S_OK;  // of asking the Task Scheduler; S_OK also when nothing is pending
     std::optional<revert::PendingRevert> plan;
     std::wstring armedAt;  // from the record, when it has one
+    std::optional<ULONGLONG> effectiveAt;  // from the record: when the new port took effect (UTC)
+    bool watchRunning = false;             // the watch that reported in still runs
 };
 PendingLookup LookUpPendingRevert();
 

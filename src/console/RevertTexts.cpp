@@ -1,6 +1,8 @@
 #include "console/RevertTexts.h"
 
+#include "base/Clock.h"
 #include "base/DecimalText.h"
+#include "revert/RevertRecord.h"
 
 namespace console {
 namespace {
@@ -55,11 +57,20 @@ std::wstring RevertPendingText(const revert::PendingRevert& pending) {
     return L"已有一个等待中的自动改回" + which + L"：请先运行 rdpport.com confirm 确认它，或等它结束；未作任何修改。";
 }
 
-std::wstring PendingRevertLine(const revert::PendingRevert& pending, const std::wstring& armedAt) {
-    std::wstring text = L"等待确认：若 " + revert::DurationText(pending.seconds) + L"内没有来自其他计算机的连接到达" +
-                        Port(pending.to) + L"，将自动改回" + Port(pending.from);
-    if (pending.apply) text += L"并重新启动远程桌面服务";
+std::wstring PendingRevertLine(const revert::PendingRevert& pending, const std::wstring& armedAt,
+                              std::optional<ULONGLONG> effectiveAt, bool watchRunning) {
+    std::wstring text = L"等待确认：";
+    if (effectiveAt) {
+        text += Port(pending.to) + L"已于 " + revert::UtcText(*effectiveAt) + L" 生效；若在 " +
+                revert::UtcText(*effectiveAt + pending.seconds * 1000ULL * base::kFileTimePerMs) +
+                L" 之前没有管理员通过它登录远程桌面，将自动改回" + Port(pending.from);
+    } else {
+        text += L"若" + Port(pending.to) + L"生效后 " + revert::DurationText(pending.seconds) +
+                L"内没有管理员通过它登录远程桌面，将自动改回" + Port(pending.from);
+    }
+    text += L"并把远程桌面服务放回该端口";
     if (!armedAt.empty()) text += L"（安排于 " + armedAt + L"）";
+    text += watchRunning ? L"。监视进程正在运行" : L"。监视进程没有在运行（任务计划程序每 5 分钟会再启动它）";
     return text + L"。确认：rdpport.com confirm";
 }
 

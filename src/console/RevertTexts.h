@@ -2,6 +2,7 @@
 // The console's words for the revert of a port change: what set-port, watch and confirm print, and the
 // Application event log's lines (Simplified Chinese, like the rest).
 
+#include <optional>
 #include <string>
 
 #include "console/Reports.h"
@@ -20,6 +21,9 @@ std::wstring ConfirmText(const ConfirmReport& report);
 // A revert already waits: set-port --revert-after refuses to arm another.
 std::wstring RevertPendingText(const revert::PendingRevert& pending);
 // What status says of it.
-std::wstring PendingRevertLine(const revert::PendingRevert& pending, const std::wstring& armedAt);
+// status's line: when the change took effect and when it is due (or that it has not taken effect yet),
+// and whether its watch runs.
+std::wstring PendingRevertLine(const revert::PendingRevert& pending, const std::wstring& armedAt,
+                              std::optional<ULONGLONG> effectiveAt, bool watchRunning);
 
 }  // namespace console

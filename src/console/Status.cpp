@@ -75,6 +75,8 @@ StatusReport RunStatus() {
     const PendingLookup pending = LookUpPendingRevert();
     report.pendingRevert = pending.plan;
     report.pendingRevertArmedAt = pending.armedAt;
+    report.pendingRevertEffectiveAt = pending.effectiveAt;
+    report.pendingRevertWatchRunning = pending.watchRunning;
     if (FAILED(pending.status))
         report.pendingRevertError = Failure{static_cast<long>(pending.status), SystemErrorText(pending.status)};
     return report;

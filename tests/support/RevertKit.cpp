@@ -7,6 +7,7 @@
 #include "revert/TaskXml.h"
 #include "revert/Sessions.h"
 #include "revert/WatchClock.h"
+#include "revert/WatchProcess.h"
 
 namespace testkit {
 namespace {
@@ -85,6 +86,7 @@ FakeRevert::FakeRevert() {
         return answer;
     });
     revert::OwnAddressesCall().Set([this] { return ownAddresses; });
+    revert::WatchRunningCall().Set([this](DWORD) { return watchRunning; });
     base::ClockCalls() = base::Clock{[this](DWORD ms) {
                                                        pauses.push_back(ms);
                                                        nowMs += ms;
@@ -104,6 +106,7 @@ FakeRevert::~FakeRevert() {
     revert::EstablishedPeersCall().Reset();
     revert::SessionsCall().Reset();
     revert::OwnAddressesCall().Reset();
+    revert::WatchRunningCall().Reset();
     base::ClockCalls() = base::RealClock();
 }
 

@@ -32,6 +32,7 @@ public:
     HRESULT deleteResult = S_OK;
     bool readsBackAction = true;  // false: the task is read back without its action, as Wine keeps it
     bool startsWatch = true;      // false: the registered task never runs (as under Wine)
+    bool watchRunning = false;    // the process the watch reported in with still runs
 
     std::optional<revert::RevertRecord> record;
     LONG recordWriteResult = ERROR_SUCCESS;
