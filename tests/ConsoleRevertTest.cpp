@@ -10,6 +10,7 @@
 #include "console/Output.h"
 #include "revert/TaskXml.h"
 #include "support/ConsoleKit.h"
+#include "revert/ProgramCopy.h"
 #include "revert/TaskStore.h"
 #include "support/RevertKit.h"
 #include "support/SeededTest.h"
@@ -158,6 +159,12 @@ TEST_F(ConsoleRevertTest, AStepThatFailsTakesBackTheEarlierOnesAndNothingElseIsW
     };
     const Case cases[] = {
         {"copy", [](FakeRevert& r) { r.installResult = ERROR_ACCESS_DENIED; }, L"无法把 rdpport.com 复制到"},
+        {"a program others may replace",
+         [](FakeRevert& r) {
+             r.installResult = revert::kProgramNotPrivate;
+             revert::ProgramOpenTo() = L"S-1-5-11";
+         },
+         L"rdpport.com 所在的文件夹允许 S-1-5-11 修改"},
         {"record", [](FakeRevert& r) { r.recordWriteResult = ERROR_ACCESS_DENIED; }, L"无法写入自动改回的记录"},
         {"task", [](FakeRevert& r) { r.registerResult = E_ACCESSDENIED; }, L"无法在任务计划程序中登记"},
         {"task registered with a warning", [](FakeRevert& r) { r.registerResult = revert::kTaskPartlyRegistered; },

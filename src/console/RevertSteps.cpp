@@ -94,6 +94,12 @@ std::optional<Failure> AwaitWatch() {
 
 std::optional<Failure> ArmRevert(const revert::PendingRevert& plan, std::wstring& program) {
     const DWORD copied = revert::InstallProgramCall()(program);
+    if (copied == revert::kProgramNotPrivate) {
+        return Failure{static_cast<long>(copied),
+                       L"rdpport.com 所在的文件夹允许 " + revert::ProgramOpenTo() +
+                           L" 修改，以 SYSTEM 运行的自动改回不能用从那里来的程序；请把 rdpport.com 放在只有管理员能修改的"
+                           L"文件夹（例如 C:\\Program Files 下的文件夹）再运行。没有安排自动改回；未作任何修改。"};
+    }
     if (copied != ERROR_SUCCESS) {
         return Failure{static_cast<long>(copied), L"无法把 rdpport.com 复制到 Program Files 下本程序的文件夹（" +
                                                       base::SystemErrorClause(copied) +

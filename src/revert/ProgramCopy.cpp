@@ -3,11 +3,15 @@
 
 #include "revert/ProgramCopy.h"
 
+#include <aclapi.h>
+
+#include <cstdint>
 #include <vector>
 
 #include "base/Handles.h"
 #include "base/ProgramPath.h"
 #include "revert/PendingRevert.h"
+#include "revert/Permissions.h"
 
 namespace revert {
 namespace {
@@ -38,10 +42,57 @@ bool SameBytes(const std::wstring& a, const std::wstring& b) {
     return Contents(a, first) && Contents(b, second) && first == second;
 }
 
+// The user running this program: may change what it started from, being an administrator.
+struct CurrentUser {
+    std::vector<std::uint64_t> buffer;
+    PSID Sid() const { return buffer.empty() ? nullptr : reinterpret_cast<const TOKEN_USER*>(buffer.data())->User.Sid; }
+    CurrentUser() {
+        HANDLE token = nullptr;
+        if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) return;
+        const base::UniqueKernelHandle owned(token);
+        DWORD size = 0;
+        GetTokenInformation(token, TokenUser, nullptr, 0, &size);
+        buffer.resize(size / sizeof(std::uint64_t) + 1);
+        if (!GetTokenInformation(token, TokenUser, buffer.data(), static_cast<DWORD>(buffer.size() * 8), &size))
+            buffer.clear();
+    }
+};
+
+// Who else may replace the program, or the folder it was started from; empty when nobody may.
+std::wstring OthersWhoMayReplace(const std::wstring& path) {
+    const CurrentUser user;
+    for (const std::wstring& object : {path.substr(0, path.find_last_of(L'\\')), path}) {
+        PSECURITY_DESCRIPTOR descriptor = nullptr;
+        if (GetNamedSecurityInfoW(object.c_str(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr, nullptr,
+                                  nullptr, &descriptor) != ERROR_SUCCESS)
+            return L"?";
+        std::wstring who = OthersWhoMayChange(descriptor, user.Sid());
+        LocalFree(descriptor);
+        if (!who.empty()) return who;
+    }
+    return {};
+}
+
+// A copy an earlier version left read-only is replaced all the same.
+bool CopyOver(const std::wstring& from, const std::wstring& to) {
+    if (CopyFileW(from.c_str(), to.c_str(), FALSE)) return true;
+    const DWORD error = GetLastError();
+    const DWORD attributes = GetFileAttributesW(to.c_str());
+    if (error != ERROR_ACCESS_DENIED || attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_READONLY))
+        return SetLastError(error), false;
+    return SetFileAttributesW(to.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY) &&
+           CopyFileW(from.c_str(), to.c_str(), FALSE);
+}
+
 DWORD Install(std::wstring& installedPath) {
     const std::wstring programFiles = ProgramFilesFolder();
     const std::wstring running = base::RunningProgramPath();
     if (programFiles.empty() || running.empty()) return ERROR_PATH_NOT_FOUND;
+    // What runs as SYSTEM must be what the administrator started, not what someone put there since.
+    if (const std::wstring who = OthersWhoMayReplace(running); !who.empty()) {
+        ProgramOpenTo() = who;
+        return kProgramNotPrivate;
+    }
     const std::wstring folder = programFiles + L"\\" + kProgramFolder;
     const std::wstring target = folder + L"\\" + kProgramFile;
     if (!CreateDirectoryW(folder.c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS) return GetLastError();
@@ -49,12 +100,17 @@ DWORD Install(std::wstring& installedPath) {
     if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY)) return ERROR_DIRECTORY;
     // The copy may be running as the watch of an earlier revert: a running program cannot be replaced,
     // and need not be when it is this very program.
-    if (!SameBytes(running, target) && !CopyFileW(running.c_str(), target.c_str(), FALSE)) return GetLastError();
+    if (!SameBytes(running, target) && !CopyOver(running, target)) return GetLastError();
     installedPath = target;
     return ERROR_SUCCESS;
 }
 
 }  // namespace
+
+std::wstring& ProgramOpenTo() {
+    static std::wstring who;
+    return who;
+}
 
 InstallProgramSeam& InstallProgramCall() {
     static InstallProgramSeam seam(&Install);

@@ -17,4 +17,10 @@ namespace revert {
 using InstallProgramSeam = base::Seam<DWORD(std::wstring& installedPath)>;
 InstallProgramSeam& InstallProgramCall();
 
+// What Install answers when someone other than SYSTEM, Administrators, TrustedInstaller and the user
+// running it may change the program or the folder it was started from; ProgramOpenTo() names them
+// (a SID as text).
+inline constexpr DWORD kProgramNotPrivate = ERROR_INVALID_OWNER;
+std::wstring& ProgramOpenTo();
+
 }  // namespace revert

@@ -14,6 +14,7 @@
 #include "base/ComValues.h"
 #include "base/Handles.h"
 #include "revert/PendingRevert.h"
+#include "revert/Permissions.h"
 
 namespace revert {
 namespace {
@@ -43,41 +44,6 @@ HRESULT Folder(ITaskService* service, const wchar_t* path, base::ComPtr<ITaskFol
 // authenticated users read (status needs only that), nobody else anything.
 constexpr const wchar_t* kTaskSecurity = L"D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;FR;;;AU)";
 
-// Rights that let the holder change, run or remove a task or the folder (file rights, as the Task
-// Scheduler keeps them, and the generic ones).
-constexpr ACCESS_MASK kChangingRights =
-    FILE_WRITE_DATA | FILE_APPEND_DATA | FILE_WRITE_EA | FILE_WRITE_ATTRIBUTES | FILE_EXECUTE | FILE_DELETE_CHILD |
-    DELETE | WRITE_DAC | WRITE_OWNER | GENERIC_WRITE | GENERIC_EXECUTE | GENERIC_ALL;
-
-bool MayChange(PSID sid) {
-    return IsWellKnownSid(sid, WinLocalSystemSid) || IsWellKnownSid(sid, WinBuiltinAdministratorsSid);
-}
-
-// Whether a descriptor (SDDL) lets anyone but SYSTEM and Administrators change what it guards; the
-// reason names that account.
-HRESULT LetsOthersChange(const wchar_t* sddl, std::wstring& who) {
-    PSECURITY_DESCRIPTOR descriptor = nullptr;
-    if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(sddl, SDDL_REVISION_1, &descriptor, nullptr))
-        return HRESULT_FROM_WIN32(GetLastError());
-    BOOL present = FALSE, defaulted = FALSE;
-    PACL dacl = nullptr;
-    HRESULT hr = GetSecurityDescriptorDacl(descriptor, &present, &dacl, &defaulted) ? S_OK
-                                                                                      : HRESULT_FROM_WIN32(GetLastError());
-    if (SUCCEEDED(hr) && (!present || !dacl)) who = L"Everyone";  // no DACL: everyone may do everything
-    for (DWORD i = 0; SUCCEEDED(hr) && dacl && i < dacl->AceCount && who.empty(); ++i) {
-        ACE_HEADER* header = nullptr;
-        if (!GetAce(dacl, i, reinterpret_cast<void**>(&header)) || header->AceType != ACCESS_ALLOWED_ACE_TYPE) continue;
-        auto* ace = reinterpret_cast<ACCESS_ALLOWED_ACE*>(header);
-        const PSID sid = &ace->SidStart;
-        if ((ace->Mask & kChangingRights) == 0 || MayChange(sid)) continue;
-        wchar_t* text = nullptr;
-        who = ConvertSidToStringSidW(sid, &text) ? text : L"?";
-        LocalFree(text);
-    }
-    LocalFree(descriptor);
-    return hr;
-}
-
 // An existing folder must let nobody else change the task in it: whoever could, could take the revert
 // away, or make SYSTEM run something else.
 HRESULT CheckFolder(ITaskFolder* folder) {
@@ -87,9 +53,8 @@ HRESULT CheckFolder(ITaskFolder* folder) {
     // Wine's Task Scheduler does not implement it: nothing can be told there, as nothing runs there.
     if (hr == E_NOTIMPL) return S_OK;
     if (FAILED(hr)) return hr;
-    std::wstring who;
-    const HRESULT checked = LetsOthersChange(raw ? raw : L"", who);
-    if (FAILED(checked)) return checked;
+    // Running the task counts too: nobody else may start what runs as SYSTEM.
+    const std::wstring who = OthersWhoMayChange(raw ? raw : L"", nullptr, FILE_EXECUTE | GENERIC_EXECUTE);
     if (!who.empty()) {
         TaskFolderOpenTo() = who;
         return kTaskFolderNotPrivate;

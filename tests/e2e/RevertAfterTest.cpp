@@ -260,6 +260,23 @@ TEST_F(E2ERevertAfter, NothingIsWrittenWhenTheRevertCannotBeArmed) {
     EXPECT_TRUE(Pending().IsNull());
 }
 
+// Started from a folder everyone may write to (/tmp), the program could have been swapped for another:
+// it is not made what SYSTEM runs.
+TEST_F(E2ERevertAfter, AProgramFromAFolderOthersMayChangeArmsNothing) {
+    const std::wstring copy = L"Z:\\tmp\\rdpport-e2e-" + std::to_wstring(GetCurrentProcessId()) + L".com";
+    ASSERT_TRUE(CopyFileW(ConsoleProgramPath().c_str(), copy.c_str(), FALSE)) << GetLastError();
+    const ConsoleOutcome run =
+        ConsoleChild(copy, {L"set-port", L"3390", L"--revert-after", L"10m", L"--json"}).Finish(40s);
+    DeleteFileW(copy.c_str());
+    EXPECT_EQ(run.exitCode, std::optional<DWORD>(1)) << run.out;
+    const JsonValue json = Json(run);
+    EXPECT_NE(json["error"]["text"].text.find(L"rdpport.com 所在的文件夹允许 S-1-1-0 修改"), std::wstring::npos)
+        << run.out;
+    EXPECT_TRUE(BothPortKeysHold(3389));
+    EXPECT_FALSE(KeyExists(kRecordKey));
+    EXPECT_FALSE(FileExists(kTaskFile));
+}
+
 TEST_F(E2ERevertAfter, NothingIsWrittenWhenTheServiceCannotBeRestarted) {
     const ScopedMissingRemoteDesktop noService;
     ASSERT_EQ(noService.Status(), 0u);
