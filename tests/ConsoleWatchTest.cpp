@@ -175,6 +175,13 @@ TEST_F(ConsoleWatchTest, AtTheDeadlineCountedFromTheChangesEffectTheOldPortComes
         EXPECT_FALSE(revert.record);
         ASSERT_EQ(revert.events.size(), 1u);
         EXPECT_EQ(revert.events[0].first, revert::RevertEvent::Reverted);
+        // The watch's start is logged with when it will revert, once that is known.
+        ASSERT_EQ(revert.watchStarts.size(), 1u);
+        const std::wstring& started = revert.watchStarts[0].second;
+        EXPECT_NE(started.find(c.effectiveSecondsAgo && !c.bootedSince ? L"之前没有管理员通过端口 3390登录远程桌面，将改回端口 3389"
+                                                                         : L"端口 3390生效后开始计时 1 分钟"),
+                  std::wstring::npos)
+            << console::Utf8(started);
     }
 }
 

@@ -57,6 +57,15 @@ std::wstring RevertPendingText(const revert::PendingRevert& pending) {
     return L"已有一个等待中的自动改回" + which + L"：请先运行 rdpport.com confirm 确认它，或等它结束；未作任何修改。";
 }
 
+std::wstring WatchStartedText(const revert::PendingRevert& plan, std::optional<ULONGLONG> effectiveAt) {
+    std::wstring text = L"自动改回的监视进程已启动（进程 " + base::DecimalText64(GetCurrentProcessId()) + L"）：";
+    if (effectiveAt)
+        return text + L"若在 " + revert::UtcText(*effectiveAt + plan.seconds * 1000ULL * base::kFileTimePerMs) +
+               L" 之前没有管理员通过" + Port(plan.to) + L"登录远程桌面，将改回" + Port(plan.from) + L"。";
+    return text + Port(plan.to) + L"生效后开始计时 " + revert::DurationText(plan.seconds) + L"，其间没有管理员通过它登录远程桌面则改回" +
+           Port(plan.from) + L"。";
+}
+
 std::wstring PendingRevertLine(const revert::PendingRevert& pending, const std::wstring& armedAt,
                               std::optional<ULONGLONG> effectiveAt, bool watchRunning) {
     std::wstring text = L"等待确认：";

@@ -21,6 +21,9 @@ std::wstring ConfirmText(const ConfirmReport& report);
 // A revert already waits: set-port --revert-after refuses to arm another.
 std::wstring RevertPendingText(const revert::PendingRevert& pending);
 // What status says of it.
+// The event of a watch's start: when it will revert, or that it counts once the port takes effect.
+std::wstring WatchStartedText(const revert::PendingRevert& plan, std::optional<ULONGLONG> effectiveAt);
+
 // status's line: when the change took effect and when it is due (or that it has not taken effect yet),
 // and whether its watch runs.
 std::wstring PendingRevertLine(const revert::PendingRevert& pending, const std::wstring& armedAt,

@@ -204,6 +204,7 @@ WatchReport RunWatch(const Options& options) {
     const base::Clock& clock = base::ClockCalls();
     const ULONGLONG start = clock.NowMs();
     Countdown countdown = ReportIn(plan, clock.UtcNow());
+    revert::EventLogCall()(revert::RevertEvent::WatchStarted, WatchStartedText(plan, countdown.effectiveAt));
     std::optional<Failure> firstFailure;
     for (;;) {
         countdown.sawNewPort = countdown.sawNewPort || ReadPortKey(settings::PortKey::RdpTcp).port == plan.to;

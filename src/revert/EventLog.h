@@ -1,6 +1,7 @@
 #pragma once
-// What the revert does while nobody watches (armed, confirmed, cancelled, reverted, a failed revert),
-// written to the Application event log under the program's own source.
+// What the revert does while nobody watches (armed, a watch started, confirmed, cancelled, reverted, a
+// failed revert), written to the Application event log under the program's own source, with the
+// program's own message table (resources/events.mc) as its message file.
 
 #include <windows.h>
 
@@ -17,7 +18,12 @@ enum class RevertEvent : WORD {
     Reverted = 4,
     Superseded = 5,
     RevertFailed = 6,
+    WatchStarted = 7,  // a watch ran, with when it will revert
 };
+
+// Registers the source with the copy under Program Files as its message file, rewriting its values
+// where they differ; done once a run before the first event.
+void RegisterOwnEventSource();
 
 // (event, text): EVENTLOG_ERROR_TYPE for a failed revert, information otherwise.
 using EventLogSeam = base::Seam<void(RevertEvent, const std::wstring&)>;

@@ -107,6 +107,12 @@ DWORD Install(std::wstring& installedPath) {
 
 }  // namespace
 
+std::wstring InstalledProgramPath() {
+    const std::wstring programFiles = ProgramFilesFolder();
+    if (programFiles.empty()) return {};
+    return programFiles + L"\\" + kProgramFolder + L"\\" + kProgramFile;
+}
+
 std::wstring& ProgramOpenTo() {
     static std::wstring who;
     return who;

@@ -17,6 +17,9 @@ namespace revert {
 using InstallProgramSeam = base::Seam<DWORD(std::wstring& installedPath)>;
 InstallProgramSeam& InstallProgramCall();
 
+// Where the copy goes (Program Files as the registry names it); empty when that cannot be read.
+std::wstring InstalledProgramPath();
+
 // What Install answers when someone other than SYSTEM, Administrators, TrustedInstaller and the user
 // running it may change the program or the folder it was started from; ProgramOpenTo() names them
 // (a SID as text).

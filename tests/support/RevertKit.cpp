@@ -69,7 +69,8 @@ FakeRevert::FakeRevert() {
     });
     revert::EventLogCall().Set([this](revert::RevertEvent event, const std::wstring& text) {
         log.push_back("event");
-        events.emplace_back(event, text);
+        // A watch's start is kept apart, so the cases see the outcomes in order.
+        (event == revert::RevertEvent::WatchStarted ? watchStarts : events).emplace_back(event, text);
     });
     revert::EstablishedPeersCall().Set([this](std::uint16_t) {
         log.push_back("peers");

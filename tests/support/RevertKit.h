@@ -40,7 +40,8 @@ public:
     DWORD installResult = ERROR_SUCCESS;
     std::wstring installedPath = L"C:\\Program Files\\Korvane RdpPort\\rdpport.com";
 
-    std::vector<std::pair<revert::RevertEvent, std::wstring>> events;
+    std::vector<std::pair<revert::RevertEvent, std::wstring>> events;       // every event but a watch's start
+    std::vector<std::pair<revert::RevertEvent, std::wstring>> watchStarts;  // WatchStarted
 
     // What each look at the connection table answers, in order; the last answer stands after that.
     std::vector<std::optional<std::vector<revert::Peer>>> peers;
