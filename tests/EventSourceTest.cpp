@@ -15,10 +15,12 @@ using namespace testkit;
 constexpr const char* kSource = "SYSTEM\\CurrentControlSet\\Services\\EventLog\\Application\\Korvane RdpPort";
 
 std::wstring MessageFile() {
-    const std::optional<RawValue> value = ReadRaw(kSource, "EventMessageFile");
-    if (!value || value->type != REG_EXPAND_SZ) return L"(none)";
-    std::wstring text(reinterpret_cast<const wchar_t*>(value->bytes.data()), value->bytes.size() / sizeof(wchar_t));
-    return text.substr(0, text.find(L'\0'));
+    wchar_t text[512] = {};
+    DWORD size = sizeof text;
+    if (RegGetValueW(HKEY_LOCAL_MACHINE, L"SYSTEM\\CurrentControlSet\\Services\\EventLog\\Application\\Korvane RdpPort",
+                     L"EventMessageFile", RRF_RT_REG_EXPAND_SZ | RRF_NOEXPAND, nullptr, text, &size) != ERROR_SUCCESS)
+        return L"(none)";
+    return text;
 }
 
 TEST(EventSource, NamesTheCopyUnderProgramFilesAndRewritesAnotherFile) {
