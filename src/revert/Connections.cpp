@@ -1,5 +1,5 @@
-// The connection rows of GetExtendedTcpTable (TCP_TABLE_OWNER_PID_CONNECTIONS: the owner is not needed;
-// the class is the one whose rows both Windows and Wine fill with both ends' addresses).
+// The connection rows of GetExtendedTcpTable (TCP_TABLE_OWNER_PID_CONNECTIONS, the class whose rows
+// both Windows and Wine fill with both ends' addresses).
 
 #include "revert/Connections.h"
 

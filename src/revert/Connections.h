@@ -1,7 +1,7 @@
 #pragma once
-// Who is connected to a local TCP port: the remote addresses of the established connections, IPv4 and
-// IPv6. A connection to the new port from another machine proves the port can be reached; one the
-// server made to itself proves nothing.
+// An address of the other end of a connection or a session, IPv4 or IPv6, and who is connected to a
+// local TCP port (the remote addresses of its established connections). A connection proves only that
+// something reached the port, never that the administrator can: it confirms nothing.
 
 #include <cstdint>
 #include <optional>
