@@ -49,6 +49,12 @@ configure_and_build() {
     cmake --build --preset release -j"$(nproc)"
 }
 
+# The two programs only (rdpport.exe and rdpport.com), not the tests: what running the program needs.
+configure_and_build_programs() {
+    cmake --preset release >/dev/null
+    cmake --build --preset release -j"$(nproc)" --target rdpport rdpport_console
+}
+
 # Starts a private Xvfb and exports DISPLAY; XVFB_PID is killed by stop_xvfb.
 start_xvfb() {
     local fd_file
