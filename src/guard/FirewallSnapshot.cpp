@@ -15,6 +15,16 @@ constexpr const char* kPolicyNames[kPolicyKeys] = {"domain", "private", "public"
 
 std::wstring Wide(std::string_view ascii) { return std::wstring(ascii.begin(), ascii.end()); }
 
+// Group Policy's values of a profile, by their names in the snapshot.
+constexpr std::pair<const char*, std::optional<std::uint32_t> PolicyProfile::*> kPolicyValues[] = {
+    {"EnableFirewall", &PolicyProfile::enableFirewall},
+    {"DefaultInboundAction", &PolicyProfile::defaultInboundAction},
+    {"AllowLocalPolicyMerge", &PolicyProfile::allowLocalPolicyMerge},
+    {"DoNotAllowExceptions", &PolicyProfile::doNotAllowExceptions},
+    {"GloballyOpenPortsMerge", &PolicyProfile::globallyOpenPortsMerge},
+    {"AuthorizedApplicationsMerge", &PolicyProfile::authorizedApplicationsMerge},
+};
+
 // ---- Writing -------------------------------------------------------------------------------------
 
 void WriteProfiles(base::JsonWriter& json, long bits) {
@@ -67,16 +77,8 @@ void WriteRules(base::JsonWriter& json, const std::vector<Rule>& rules) {
 
 void WritePolicy(base::JsonWriter& json, const PolicyProfile& policy) {
     json.BeginObject();
-    const std::pair<const char*, const std::optional<std::uint32_t>*> values[] = {
-        {"EnableFirewall", &policy.enableFirewall},
-        {"DefaultInboundAction", &policy.defaultInboundAction},
-        {"AllowLocalPolicyMerge", &policy.allowLocalPolicyMerge},
-        {"DoNotAllowExceptions", &policy.doNotAllowExceptions},
-        {"GloballyOpenPortsMerge", &policy.globallyOpenPortsMerge},
-        {"AuthorizedApplicationsMerge", &policy.authorizedApplicationsMerge},
-    };
-    for (const auto& [name, value] : values)
-        if (*value) json.Key(name).Number(**value);
+    for (const auto& [name, member] : kPolicyValues)
+        if (const std::optional<std::uint32_t>& value = policy.*member) json.Key(name).Number(*value);
     json.EndObject();
 }
 
@@ -235,20 +237,12 @@ struct Reader {
             if (!Object(profile, L"policy." + Wide(kPolicyNames[i]))) return false;
             PolicyProfile& out = state.policy[i];
             out.exists = true;
-            const std::pair<const char*, std::optional<std::uint32_t>*> values[] = {
-                {"EnableFirewall", &out.enableFirewall},
-                {"DefaultInboundAction", &out.defaultInboundAction},
-                {"AllowLocalPolicyMerge", &out.allowLocalPolicyMerge},
-                {"DoNotAllowExceptions", &out.doNotAllowExceptions},
-                {"GloballyOpenPortsMerge", &out.globallyOpenPortsMerge},
-                {"AuthorizedApplicationsMerge", &out.authorizedApplicationsMerge},
-            };
-            for (const auto& [name, target] : values) {
+            for (const auto& [name, member] : kPolicyValues) {
                 const base::JsonValue* value = Member(*profile, name);
                 std::uint32_t number = 0;
                 if (!value) continue;
                 if (!Integer(*value, at + Wide(name), 0, 0xFFFFFFFFLL, number)) return false;
-                *target = number;
+                out.*member = number;
             }
         }
         return true;
