@@ -74,7 +74,7 @@ guard::firewall::State StandardPortOnly() {
     rule.enabled = true;
     guard::firewall::State state;
     state.known = true;
-    state.current = {{guard::firewall::kProfilePublic, true, false, false}};
+    state.currentProfiles = guard::firewall::kProfilePublic;  // every profile on, inbound blocked by default
     state.rules = {rule};
     return state;
 }
