@@ -1,6 +1,7 @@
 #include "console/RevertTexts.h"
 
 #include "base/DecimalText.h"
+#include "base/PrintableText.h"
 
 namespace console {
 namespace {
@@ -57,7 +58,7 @@ std::wstring PendingRevertLine(const revert::PendingRevert& pending, const std::
     std::wstring text = L"等待确认：若 " + revert::DurationText(pending.seconds) + L"内没有来自其他计算机的连接到达" +
                         Port(pending.to) + L"，将自动改回" + Port(pending.from);
     if (pending.apply) text += L"并重新启动远程桌面服务";
-    if (!armedAt.empty()) text += L"（安排于 " + armedAt + L"）";
+    if (!armedAt.empty()) text += L"（安排于 " + base::Printable(armedAt) + L"）";  // as the record holds it
     return text + L"。确认：rdpport.com confirm";
 }
 
