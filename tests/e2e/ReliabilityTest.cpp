@@ -224,10 +224,14 @@ protected:
         return testing::AssertionSuccess();
     }
 
-    // 撤销修改: writes the port read at start back, without asking.
+    // 撤销修改: writes the port read at start back, without asking; the guard's warning comes first,
+    // as before any port change.
     testing::AssertionResult Revert(DWORD originalValue, Model& m, std::string& outcome) {
         if (auto r = Press(kRevertButton); !r) return r;
         outcome = "revert";
+        if (const std::optional<std::wstring> warning = LockoutWarning(originalValue, m)) {
+            if (auto r = AnswerBox(*warning + kGuardTail, kLockoutWarningBox, IDOK); !r) return r << " (lockout warning)";
+        }
         m.port = originalValue;
         const std::optional<MessageBoxView> done = NextBox();
         if (!done) return testing::AssertionFailure() << "no message after the revert";
