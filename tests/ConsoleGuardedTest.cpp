@@ -6,7 +6,6 @@
 
 #include "console/OpenWindow.h"
 #include "console/Output.h"
-#include "console/Texts.h"
 #include "support/ConsoleKit.h"
 #include "support/SeededTest.h"
 
@@ -198,7 +197,9 @@ TEST_F(ConsoleGuardedTest, OpenFirewallAddsNoRuleWhenAdmittedAndUsesTheCurrentPo
     WriteString(kRdpTcp, kPortValue, "3389");
     run = RunConsole({L"enable", L"--open-firewall"});
     EXPECT_EQ(run.exitCode, 1);
-    EXPECT_EQ(run.err, L"失败：" + console::FirewallPortUnknownText() + L"\r\n");
+    EXPECT_EQ(run.err,
+              L"失败：无法确定当前端口（WinStations\\RDP-Tcp 中没有 0 到 65535 之间的 REG_DWORD 端口值），"
+              L"因此无法修改防火墙；未作任何修改。\r\n");
     EXPECT_EQ(Deny(), 1u);
 }
 

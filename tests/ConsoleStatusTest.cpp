@@ -141,6 +141,12 @@ TEST_F(ConsoleStatusTest, PortValuesThatAreNotPortsAndKeysThatCannotBeRead) {
     DeleteValue(kRdpwdTcp, kPortValue);
     json = StatusJson(/*expectedExit=*/0);
     EXPECT_EQ(json["portKeys"].items[1]["error"]["code"].number, ERROR_FILE_NOT_FOUND) << "missing is reported, not failed";
+    EXPECT_NE(RunConsole({L"status"}).out.find(L"\r\n两处端口设置：不一致\r\n"), std::wstring::npos);
+    DeleteValue(kRdpTcp, kPortValue);
+    const std::wstring out = RunConsole({L"status"}).out;
+    for (const wchar_t* line :
+         {L"\r\n两处端口设置：均未设置\r\n", L"\r\n防火墙是否放行所配置的端口（UDP）：无法确定\r\n"})
+        EXPECT_NE(out.find(line), std::wstring::npos) << console::Utf8(out);
 }
 
 TEST_F(ConsoleStatusTest, TextShowsThatTheServiceStillListensOnTheOldPortUntilRestart) {

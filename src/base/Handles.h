@@ -5,9 +5,18 @@
 #include <windows.h>
 #include <unknwn.h>
 
+#include <atomic>
 #include <utility>
 
 namespace base {
+
+// How many GDI objects and device contexts the owners below hold now. Task Manager's count of a
+// process (GetGuiResources) is 0 under Wine, where the tests run, so the window tests read this one:
+// opening and closing the windows many times must bring it back where it was.
+inline std::atomic<long>& GdiObjectsHeld() {
+    static std::atomic<long> held{0};
+    return held;
+}
 
 // Closes with a plain function (CloseHandle, DeleteObject, ...).
 template <auto Close>
@@ -22,13 +31,13 @@ template <class H, class Closer, H Invalid = H{}>
 class OwnedHandle {
 public:
     OwnedHandle() noexcept = default;
-    explicit OwnedHandle(H h) noexcept : m_h(h) {}
+    explicit OwnedHandle(H h) noexcept : m_h(h) { Took(h); }
     explicit OwnedHandle(Closer closer) noexcept : m_close(closer) {}
     ~OwnedHandle() { Reset(); }
     OwnedHandle(OwnedHandle&& other) noexcept : m_close(other.m_close), m_h(other.Release()) {}
     OwnedHandle& operator=(OwnedHandle&& other) noexcept {
         if (this != &other) {
-            Reset(other.Release());
+            Replace(other.Release());
             m_close = other.m_close;
         }
         return *this;
@@ -38,18 +47,30 @@ public:
 
     H Get() const noexcept { return m_h; }
     explicit operator bool() const noexcept { return m_h != Invalid; }
+    // A counted object given away stays counted: the program never deletes one by hand.
     H Release() noexcept { return std::exchange(m_h, Invalid); }
     void Reset(H h = Invalid) noexcept {
-        H old = std::exchange(m_h, h);
-        if (old != Invalid) m_close(old);
+        Took(h);
+        Replace(h);
     }
     // For out-parameters: whatever was held is released first, so a reused owner never leaks.
     H* Put() noexcept {
+        static_assert(!kCounts, "a counted owner takes its object through the constructor or Reset");
         Reset();
         return &m_h;
     }
 
 private:
+    static constexpr bool kCounts = requires(const Closer& c) { c.Took(); };
+    void Took(H h) const noexcept {
+        if constexpr (kCounts)
+            if (h != Invalid) m_close.Took();
+    }
+    void Replace(H h) noexcept {
+        H old = std::exchange(m_h, h);
+        if (old != Invalid) m_close(old);
+    }
+
     [[no_unique_address]] Closer m_close{};
     H m_h = Invalid;
 };
@@ -62,10 +83,21 @@ inline void DeleteGdiObject(H h) noexcept { DeleteObject(h); }
 inline void CloseKernelHandle(HANDLE h) noexcept { CloseHandle(h); }
 inline void DeleteMemoryDc(HDC dc) noexcept { DeleteDC(dc); }
 
-using UniqueHfont = UniqueHandle<HFONT, &DeleteGdiObject<HFONT>>;
-using UniqueHbrush = UniqueHandle<HBRUSH, &DeleteGdiObject<HBRUSH>>;
-using UniqueHbitmap = UniqueHandle<HBITMAP, &DeleteGdiObject<HBITMAP>>;
-using UniqueMemoryDc = UniqueHandle<HDC, &DeleteMemoryDc>;
+// Deletes with a plain function and keeps GdiObjectsHeld.
+template <auto Delete>
+struct GdiCloser {
+    void Took() const noexcept { ++GdiObjectsHeld(); }
+    template <class H>
+    void operator()(H h) const noexcept {
+        --GdiObjectsHeld();
+        Delete(h);
+    }
+};
+
+using UniqueHfont = OwnedHandle<HFONT, GdiCloser<&DeleteGdiObject<HFONT>>>;
+using UniqueHbrush = OwnedHandle<HBRUSH, GdiCloser<&DeleteGdiObject<HBRUSH>>>;
+using UniqueHbitmap = OwnedHandle<HBITMAP, GdiCloser<&DeleteGdiObject<HBITMAP>>>;
+using UniqueMemoryDc = OwnedHandle<HDC, GdiCloser<&DeleteMemoryDc>>;
 // Process, thread and event handles (null when empty; a function that fails with
 // INVALID_HANDLE_VALUE is checked before its handle is put in one of these).
 using UniqueKernelHandle = UniqueHandle<HANDLE, &CloseKernelHandle>;
@@ -110,9 +142,13 @@ private:
 // A window's (or, with null, the screen's) device context, released at the end of the scope.
 class ScopedWindowDc {
 public:
-    explicit ScopedWindowDc(HWND hwnd) noexcept : m_hwnd(hwnd), m_dc(GetDC(hwnd)) {}
+    explicit ScopedWindowDc(HWND hwnd) noexcept : m_hwnd(hwnd), m_dc(GetDC(hwnd)) {
+        if (m_dc) ++GdiObjectsHeld();
+    }
     ~ScopedWindowDc() {
-        if (m_dc) ReleaseDC(m_hwnd, m_dc);
+        if (!m_dc) return;
+        --GdiObjectsHeld();
+        ReleaseDC(m_hwnd, m_dc);
     }
     ScopedWindowDc(const ScopedWindowDc&) = delete;
     ScopedWindowDc& operator=(const ScopedWindowDc&) = delete;

@@ -1,16 +1,32 @@
 #include "console/PortSteps.h"
 
 #include <algorithm>
+#include <cwchar>
+#include <utility>
 
 #include "console/GuardCalls.h"
 #include "console/Texts.h"
 
 namespace console {
+namespace {
+
+// A pause between the two keys' writes when the environment asks for one (in milliseconds, at most
+// 10 s): where a debugger would stop a writer, so that the end-to-end test can start a second writer
+// there and see it wait for the lock. Without the variable nothing waits.
+void PauseBetweenWrites() {
+    wchar_t text[8] = {};
+    const DWORD length = GetEnvironmentVariableW(L"RDPPORT_PAUSE_BETWEEN_PORT_WRITES", text, 8);
+    if (length > 0 && length < 8) Sleep(std::min<DWORD>(std::wcstoul(text, nullptr, 10), 10000));
+}
+
+}  // namespace
 
 std::optional<Failure> WritePortKeys(std::int32_t port, std::vector<PortKeyWrite>& writes, bool& wroteSomething) {
     long firstFailure = ERROR_SUCCESS;
+    bool oneWritten = false;
     for (PortKeyWrite& write : writes) {
         if (write.heldAlready) continue;
+        if (std::exchange(oneWritten, true)) PauseBetweenWrites();
         write.status = settings::WritePortAt(write.key, port);
         wroteSomething = wroteSomething || write.status == ERROR_SUCCESS;
         if (firstFailure == ERROR_SUCCESS) firstFailure = write.status;

@@ -1,4 +1,5 @@
 #include "base/DecimalText.h"
+#include "base/PrintableText.h"
 #include "console/NlaText.h"
 #include "console/Render.h"
 #include "console/RevertTexts.h"
@@ -18,7 +19,7 @@ std::wstring PortKeyLine(const PortKeyState& key) {
     } else if (key.isDword) {
         line += key.value + L"（不是 0 到 65535 之间的端口）";
     } else {
-        line += L"“" + key.value + L"”（不是 REG_DWORD，远程桌面不会使用）";
+        line += L"“" + base::Printable(key.value) + L"”（不是 REG_DWORD，远程桌面不会使用）";
     }
     return line + L"\r\n";
 }
@@ -117,7 +118,7 @@ std::wstring OwnRulesLines(const StatusReport& report) {
     if (!report.firewallRules) return L"本程序的防火墙规则：无法读取\r\n";
     std::wstring text = L"本程序的防火墙规则：" + std::wstring(report.firewallRules->empty() ? L"无" : L"") + L"\r\n";
     for (const guard::firewall::Rule& rule : *report.firewallRules) {
-        text += L"  " + rule.name + (rule.enabled ? L"（已启用，" : L"（未启用，") +
+        text += L"  " + base::Printable(rule.name) + (rule.enabled ? L"（已启用，" : L"（未启用，") +
                 guard::ProfileNames(rule.profiles) + L"网络）\r\n";
     }
     if (report.unreadableFirewallRules > 0)
@@ -190,7 +191,10 @@ std::wstring RevertLines(const ChangeReport& report) {
 
 void PrintStatusText(const StatusReport& report, OutputSink& sink) {
     std::wstring text = PortKeyLine(report.keys[0]) + PortKeyLine(report.keys[1]);
-    text += report.PortsAgree() ? L"两处端口设置：一致\r\n" : L"两处端口设置：不一致\r\n";
+    const bool neitherSet =
+        report.keys[0].status == ERROR_FILE_NOT_FOUND && report.keys[1].status == ERROR_FILE_NOT_FOUND;
+    const wchar_t* agreement = neitherSet ? L"均未设置" : report.PortsAgree() ? L"一致" : L"不一致";
+    text += L"两处端口设置：" + std::wstring(agreement) + L"\r\n";
     text += L"远程连接（本机设置）：" + AllowedText(report.allowed);
     if (report.allowedError)
         text +=

@@ -2,6 +2,7 @@
 
 #include "base/Clock.h"
 #include "base/DecimalText.h"
+#include "base/PrintableText.h"
 #include "revert/RevertRecord.h"
 
 namespace console {
@@ -78,7 +79,7 @@ std::wstring PendingRevertLine(const revert::PendingRevert& pending, const std::
                 L"内没有管理员通过它登录远程桌面，将自动改回" + Port(pending.from);
     }
     text += L"并把远程桌面服务放回该端口";
-    if (!armedAt.empty()) text += L"（安排于 " + armedAt + L"）";
+    if (!armedAt.empty()) text += L"（安排于 " + base::Printable(armedAt) + L"）";  // as the record holds it
     text += watchRunning ? L"。监视进程正在运行" : L"。监视进程没有在运行（任务计划程序每 5 分钟会再启动它）";
     return text + L"。确认：rdpport.com confirm";
 }

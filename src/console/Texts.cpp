@@ -3,6 +3,7 @@
 #include "console/Reports.h"
 
 #include "base/DecimalText.h"
+#include "base/PrintableText.h"
 #include "base/SystemErrorText.h"
 #include "common/ProgramTitle.h"
 
@@ -49,7 +50,8 @@ std::wstring PortWriteFailureText(std::int32_t port, const std::vector<PortKeyWr
 namespace {
 
 std::wstring ServiceName(const std::wstring& name) {
-    return name == guard::kRemoteDesktopServiceName ? L"远程桌面服务（" + name + L"）" : L"服务 " + name;
+    return name == guard::kRemoteDesktopServiceName ? L"远程桌面服务（" + name + L"）"
+                                                    : L"服务 " + base::Printable(name);
 }
 
 std::wstring PortList(const std::vector<std::uint16_t>& ports) {

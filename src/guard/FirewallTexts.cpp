@@ -2,6 +2,7 @@
 // Chinese): the profile, the protocol, and the rule or setting that decides.
 
 #include "base/DecimalText.h"
+#include "base/PrintableText.h"
 #include "guard/Guard.h"
 #include "guard/Hazard.h"
 
@@ -10,7 +11,8 @@ namespace {
 
 using firewall::Reason;
 
-std::wstring Quoted(const std::wstring& name) { return L"“" + name + L"”"; }
+// A rule's name, which anyone who may add a rule chose: quoted and printable.
+std::wstring Quoted(const std::wstring& name) { return L"“" + base::Printable(name) + L"”"; }
 
 std::wstring Names(const std::vector<std::wstring>& names) {
     std::wstring text;

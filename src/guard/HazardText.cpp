@@ -1,5 +1,6 @@
 #include "guard/Hazard.h"
 #include "base/DecimalText.h"
+#include "base/PrintableText.h"
 
 namespace guard {
 namespace {
@@ -12,12 +13,14 @@ constexpr unsigned long kSystemPid = 4;
 std::wstring PidText(unsigned long pid) { return L"PID " + base::DecimalText64(pid); }
 
 // The owner in brackets as far as Windows tells it ("（svchost.exe 中的服务 WinRM，PID 1234）"), or nothing.
+// Its names are whatever the program that holds the port chose: shown printable.
 std::wstring OwnerText(const Hazard& hazard) {
+    const std::wstring image = base::Printable(hazard.ownerImage);
     std::wstring who;
     if (!hazard.ownerService.empty()) {
-        who = (hazard.ownerImage.empty() ? L"" : hazard.ownerImage + L" 中的") + L"服务 " + hazard.ownerService;
+        who = (image.empty() ? L"" : image + L" 中的") + L"服务 " + base::Printable(hazard.ownerService);
     } else if (hazard.ownerPid != 0) {
-        who = hazard.ownerImage;
+        who = image;
     }
     if (hazard.ownerPid != 0) who += (who.empty() ? L"" : L"，") + PidText(hazard.ownerPid);
     return who.empty() ? who : L"（" + who + L"）";

@@ -1,16 +1,15 @@
-// Writes that cannot interleave, with real rdpport.com processes: two set-port runs released at the same
-// moment leave both port keys agreeing, and a writer that cannot have the lock within its wait fails
-// writing nothing. The driver holds the program's lock itself (the same named mutex) to make them meet.
+// Writes that cannot interleave, with real rdpport.com processes: a set-port run started while another is
+// held between its two port writes waits for it, and a writer that cannot have the lock within its wait fails
+// writing nothing (the driver holds the program's lock itself, the same named mutex).
 
 #include <gtest/gtest.h>
 
 #include <windows.h>
 #include <sddl.h>
 
-#include <thread>
-
 #include "driver/ConsoleProgram.h"
 #include "driver/ProgramCase.h"
+#include "driver/Wait.h"
 #include "support/RegistryKit.h"
 
 namespace {
@@ -62,25 +61,23 @@ protected:
     RemoteDesktopSnapshot m_snapshot;
 };
 
-TEST_F(E2EWriteLock, TwoSetPortRunsReleasedTogetherLeaveBothKeysAgreeing) {
-    for (int round = 0; round < 3; ++round) {
-        HeldWriteLock lock;
-        ASSERT_TRUE(lock.Held());
-        ConsoleOutcome first;
-        ConsoleOutcome second;
-        std::thread a([&] { first = RunConsoleProgram({L"set-port", L"26001", L"--force"}); });
-        std::thread b([&] { second = RunConsoleProgram({L"set-port", L"26002", L"--force"}); });
-        Sleep(1500);  // both are started and waiting on the lock by now
-        lock.Release();
-        a.join();
-        b.join();
-        EXPECT_EQ(first.exitCode, std::optional<DWORD>(0)) << first.err;
-        EXPECT_EQ(second.exitCode, std::optional<DWORD>(0)) << second.err;
-        const std::optional<DWORD> rdpTcp = ReadDword(kRdpTcp, "PortNumber");
-        EXPECT_TRUE(rdpTcp == 26001u || rdpTcp == 26002u);
-        EXPECT_EQ(ReadDword(kRdpwdTcp, "PortNumber"), rdpTcp) << "round " << round;
-        ASSERT_EQ(SeedRemoteDesktop(3389, 1), ERROR_SUCCESS);
-    }
+// The first writer is held between its two port writes, as a debugger would hold it (rdpport.com waits
+// there as long as RDPPORT_PAUSE_BETWEEN_PORT_WRITES says), and a second one runs meanwhile. Without the
+// lock the second would write both keys in that pause and the first's second write would leave them
+// disagreeing; with it the second waits, finds under the lock that the values changed since it read
+// them, and writes nothing.
+TEST_F(E2EWriteLock, ASecondWriterWaitsWhileTheFirstIsHeldBetweenItsTwoPortWrites) {
+    SetEnvironmentVariableW(L"RDPPORT_PAUSE_BETWEEN_PORT_WRITES", L"6000");
+    ConsoleChild first(ConsoleProgramPath(), {L"set-port", L"26001", L"--force"});
+    SetEnvironmentVariableW(L"RDPPORT_PAUSE_BETWEEN_PORT_WRITES", nullptr);
+    ASSERT_TRUE(WaitUntil([] { return ReadDword(kRdpTcp, "PortNumber") == 26001u; }, kStartTimeout));
+    EXPECT_EQ(ReadDword(kRdpwdTcp, "PortNumber"), 3389u) << "the first writer pauses before its second key";
+    const ConsoleOutcome second = RunConsoleProgram({L"set-port", L"26002", L"--force"});
+    const ConsoleOutcome firstOutcome = first.Finish(std::chrono::seconds(30));
+    EXPECT_EQ(firstOutcome.exitCode, std::optional<DWORD>(0)) << firstOutcome.err;
+    EXPECT_EQ(second.exitCode, std::optional<DWORD>(1)) << second.err;
+    EXPECT_NE(second.err.find("检查之后，设置已被另一个修改改变"), std::string::npos) << second.err;
+    EXPECT_TRUE(BothPortKeysHold(26001)) << "the keys disagree: the writes interleaved";
 }
 
 TEST_F(E2EWriteLock, AWriterThatCannotHaveTheLockInTenSecondsFailsAndWritesNothing) {
