@@ -64,6 +64,14 @@ ConfirmReport RunConfirm(const Options& options) {
         Fail(report, LockFailure(lock, L"；自动改回仍在等待。"));
         return report;
     }
+    // Asked again under the lock: the watch may have reverted, or begun to, while this waited for it.
+    const PendingLookup now = LookUpPendingRevert();
+    if (SUCCEEDED(now.status) && !now.plan) return report;
+    if (now.reverting || (pending.plan->to != 0 && ReadPortKey(settings::PortKey::RdpTcp).port != pending.plan->to)) {
+        Fail(report, {0, L"自动改回已经开始（注册表中已不是端口 " + base::DecimalText64(pending.plan->to) +
+                             L"），无法再确认；它会把原来的端口改回完。"});
+        return report;
+    }
     if (std::optional<Failure> failure = DropRevert()) {
         Fail(report, std::move(*failure));
         return report;

@@ -58,6 +58,7 @@ PendingLookup LookUpPendingRevert() {
     if (recorded) {
         lookup.armedAt = record.armedAt;
         lookup.effectiveAt = record.effectiveAt;
+        lookup.reverting = record.reverting;
         lookup.watchRunning = record.watchProcessId && revert::WatchRunningCall()(*record.watchProcessId);
     }
     if (FAILED(hr)) return lookup;

@@ -18,6 +18,7 @@ struct PendingLookup {
     std::wstring armedAt;  // from the record, when it has one
     std::optional<ULONGLONG> effectiveAt;  // from the record: when the new port took effect (UTC)
     bool watchRunning = false;             // the watch that reported in still runs
+    bool reverting = false;                // the revert has begun to put the old port back
 };
 PendingLookup LookUpPendingRevert();
 

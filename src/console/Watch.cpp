@@ -76,10 +76,20 @@ void PutServiceBack(WatchReport& report) {
         FailRevert(report, std::move(*failure));
 }
 
+// Where the record stands, and what this watch adds to it.
+struct Countdown {
+    std::optional<revert::RevertRecord> record;  // nothing when there is none for this revert
+    std::optional<ULONGLONG> effectiveAt;        // UTC, once the new port took effect
+    bool carriedOver = false;                    // effectiveAt is a watch before this one's
+    bool sawNewPort = false;                     // the registry held the new port once
+};
+
 // One attempt at the revert, under the lock: nothing when the task went meanwhile (confirm won), or
-// the port was changed again since the watch saw the new one. False when it is not for now: the
-// registry never held the new port while this watch looked (the change is not written yet).
-bool Revert(WatchReport& report, bool sawNewPort) {
+// the port was changed again since the watch saw the new one. The old port found already written
+// means an earlier attempt began it (and failed, or was cut off): that is finished, not superseded.
+// False when it is not for now: the registry never held the new port while this watch looked (the
+// change is not written yet).
+bool Revert(WatchReport& report, Countdown& countdown) {
     const revert::PendingRevert& plan = report.plan;
     const settings::WriteLock lock = settings::WriteLock::Acquire();
     if (!lock.Held()) {
@@ -91,11 +101,18 @@ bool Revert(WatchReport& report, bool sawNewPort) {
         return true;
     }
     const PortKeyState first = ReadPortKey(settings::PortKey::RdpTcp);
-    if (first.port != plan.to) {
-        if (!sawNewPort) return false;
+    const bool begun = countdown.record && countdown.record->reverting;
+    if (first.port != plan.to && first.port != plan.from && !begun) {
+        if (!countdown.sawNewPort) return false;
         report.outcome = WatchOutcome::Superseded;
         if (std::optional<Failure> failure = DropRevert()) FailRevert(report, std::move(*failure));
         return true;
+    }
+    if (first.port == plan.from && !countdown.sawNewPort && !begun) return false;  // not changed yet
+    // From here on the revert is under way: a watch after this one finishes it.
+    if (countdown.record && !countdown.record->reverting) {
+        countdown.record->reverting = true;
+        (void)revert::RecordStoreCalls().Write(*countdown.record);
     }
     const PortKeyState second = ReadPortKey(settings::PortKey::RdpwdTcp);
     report.writes = {{first.key, first.port == plan.from}, {second.key, second.port == plan.from}};
@@ -119,13 +136,6 @@ void Confirm(WatchReport& report, const revert::Session& session) {
     if (std::optional<Failure> failure = DropRevert()) Fail(report, std::move(*failure));
 }
 
-// Where the record stands, and what this watch adds to it.
-struct Countdown {
-    std::optional<revert::RevertRecord> record;  // nothing when there is none for this revert
-    std::optional<ULONGLONG> effectiveAt;        // UTC, once the new port took effect
-    bool carriedOver = false;                    // effectiveAt is a watch before this one's
-    bool sawNewPort = false;                     // the registry held the new port once
-};
 
 // Reports in, and takes over the countdown a watch before it began, unless the computer started since.
 Countdown ReportIn(const revert::PendingRevert& plan, ULONGLONG startedAt) {
@@ -165,6 +175,14 @@ bool InEffect(const revert::PendingRevert& plan, const Countdown& countdown) {
     if (!countdown.sawNewPort) return false;
     if (plan.apply) return true;
     return countdown.record && base::ClockCalls().BootedAt() > ArmedAtUtc(countdown.record->armedAt);
+}
+
+// A logon confirms only while the new port is what Remote Desktop uses: in the registry and, where the
+// listener tables tell, in the listener. A session that came in on the old port proves nothing.
+bool NewPortInForce(const revert::PendingRevert& plan) {
+    if (ReadPortKey(settings::PortKey::RdpTcp).port != plan.to) return false;
+    const std::optional<std::vector<std::uint16_t>> listening = Guard().ListeningPortsExpecting(plan.to);
+    return !listening || std::find(listening->begin(), listening->end(), plan.to) != listening->end();
 }
 
 void KeepEffectiveAt(Countdown& countdown, ULONGLONG effectiveAt) {
@@ -211,7 +229,8 @@ WatchReport RunWatch(const Options& options) {
         if (!countdown.effectiveAt && InEffect(plan, countdown)) KeepEffectiveAt(countdown, clock.UtcNow());
         // In effect, the registry held the new port when the service last started.
         countdown.sawNewPort = countdown.sawNewPort || countdown.effectiveAt.has_value();
-        if (countdown.effectiveAt) {
+        const bool reverting = countdown.record && countdown.record->reverting;
+        if (countdown.effectiveAt && !reverting && NewPortInForce(plan)) {
             if (const std::optional<revert::Session> session = revert::ConfirmingSession(*countdown.effectiveAt)) {
                 Confirm(report, *session);
                 break;
@@ -222,20 +241,22 @@ WatchReport RunWatch(const Options& options) {
             break;
         }
         DWORD pause = revert::kWatchIntervalMs;
-        if (countdown.effectiveAt) {
-            const ULONGLONG deadline = *countdown.effectiveAt + plan.seconds * 1000ULL * revert::kFileTimePerMs;
+        if (countdown.effectiveAt || reverting) {
+            const ULONGLONG deadline =
+                countdown.effectiveAt.value_or(0) + plan.seconds * 1000ULL * revert::kFileTimePerMs;
             const ULONGLONG now = clock.UtcNow();
             const ULONGLONG leftMs = now >= deadline ? 0 : (deadline - now) / revert::kFileTimePerMs;
             // A countdown taken over from the record could end at once if the wall clock jumped.
             const ULONGLONG ranMs = clock.NowMs() - start;
             const ULONGLONG leastMs =
                 countdown.carriedOver && ranMs < revert::kLeastWatchMs ? revert::kLeastWatchMs - ranMs : 0;
-            const ULONGLONG waitMs = std::max(leftMs, leastMs);
+            // A revert already begun is finished at once, whatever the countdown says.
+            const ULONGLONG waitMs = reverting ? 0 : std::max(leftMs, leastMs);
             if (waitMs == 0) {
                 report.error.reset();
                 report.exitCode = kExitDone;
                 report.outcome = WatchOutcome::Failed;
-                if (!Revert(report, countdown.sawNewPort)) {
+                if (!Revert(report, countdown)) {
                     clock.Pause(revert::kWatchIntervalMs);
                     continue;
                 }

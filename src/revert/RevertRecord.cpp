@@ -14,6 +14,7 @@ constexpr const wchar_t* kArmedAt = L"ArmedAt";
 constexpr const wchar_t* kWatchProcessId = L"WatchProcessId";
 constexpr const wchar_t* kWatchStartedAt = L"WatchStartedAt";
 constexpr const wchar_t* kEffectiveAt = L"EffectiveAt";
+constexpr const wchar_t* kReverting = L"Reverting";
 
 LONG SetQword(HKEY key, const wchar_t* name, ULONGLONG value) {
     return RegSetValueExW(key, name, 0, REG_QWORD, reinterpret_cast<const BYTE*>(&value), sizeof value);
@@ -47,6 +48,7 @@ LONG Write(const RevertRecord& record) {
     if (status == ERROR_SUCCESS && record.watchProcessId) status = SetDword(key.Get(), kWatchProcessId, *record.watchProcessId);
     if (status == ERROR_SUCCESS && record.watchStartedAt) status = SetQword(key.Get(), kWatchStartedAt, *record.watchStartedAt);
     if (status == ERROR_SUCCESS && record.effectiveAt) status = SetQword(key.Get(), kEffectiveAt, *record.effectiveAt);
+    if (status == ERROR_SUCCESS && record.reverting) status = SetDword(key.Get(), kReverting, 1);
     return status;
 }
 
@@ -75,6 +77,8 @@ LONG Read(RevertRecord& record) {
     if (GetDword(key.Get(), kWatchProcessId, pid) == ERROR_SUCCESS) record.watchProcessId = pid;
     record.watchStartedAt = GetQword(key.Get(), kWatchStartedAt);
     record.effectiveAt = GetQword(key.Get(), kEffectiveAt);
+    DWORD reverting = 0;
+    record.reverting = GetDword(key.Get(), kReverting, reverting) == ERROR_SUCCESS && reverting != 0;
     return ERROR_SUCCESS;
 }
 

@@ -21,6 +21,9 @@ struct RevertRecord {
     std::optional<DWORD> watchProcessId;
     std::optional<ULONGLONG> watchStartedAt;
     std::optional<ULONGLONG> effectiveAt;
+    // The revert has begun to write the old port back: whatever happens next (a failure, a kill, a
+    // restart of the computer), a watch finishes it and confirms nothing.
+    bool reverting = false;
 };
 
 struct RecordStore {
