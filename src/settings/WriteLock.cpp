@@ -15,6 +15,11 @@ DWORD& WriteLockWaitMs() {
     return wait;
 }
 
+WriteLockWaitSeam& WriteLockWaitCall() {
+    static WriteLockWaitSeam seam(&WaitForSingleObject);
+    return seam;
+}
+
 namespace {
 
 // The security descriptor the lock is made with (LocalFree'd with the object).
@@ -70,7 +75,7 @@ WriteLock WriteLock::Acquire() {
     }
     // WAIT_ABANDONED: the last holder ended without releasing it; the mutex is ours now all the same
     // (WaitForSingleObject).
-    switch (WaitForSingleObject(lock.m_mutex.Get(), WriteLockWaitMs())) {
+    switch (WriteLockWaitCall()(lock.m_mutex.Get(), WriteLockWaitMs())) {
         case WAIT_OBJECT_0:
         case WAIT_ABANDONED:
             lock.m_held = true;

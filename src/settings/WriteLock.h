@@ -15,6 +15,7 @@
 #include <string>
 
 #include "base/Handles.h"
+#include "base/Seam.h"
 
 namespace settings {
 
@@ -27,6 +28,11 @@ inline constexpr DWORD kWriteLockSquatted = ERROR_INVALID_OWNER;
 
 // How long a writer waits for the lock (kWriteLockWaitMs); tests shorten it.
 DWORD& WriteLockWaitMs();
+
+// The wait itself (WaitForSingleObject on the mutex, for at most that long); a simulated server waits on
+// its own clock instead, so the other writers can act while one waits.
+using WriteLockWaitSeam = base::Seam<DWORD(HANDLE mutex, DWORD ms)>;
+WriteLockWaitSeam& WriteLockWaitCall();
 
 class WriteLock {
 public:
