@@ -177,7 +177,7 @@ struct ChangeReport {
 };
 
 enum class WatchOutcome {
-    Confirmed,   // a connection from another machine reached the new port: the task is gone
+    Confirmed,   // the administrator logged on through the new port: the task is gone
     Cancelled,   // the task was gone (confirm ran): nothing written
     Reverted,    // the deadline passed: the old port is back
     Superseded,  // the deadline passed, but the port had been changed again since: nothing written
