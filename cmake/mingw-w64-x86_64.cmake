@@ -11,3 +11,7 @@ set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 # Without -static, std::thread and friends still import libwinpthread-1.dll.
 set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
+# GCC's archiver wrappers index the objects' intermediate code too, so the programs' link-time
+# optimisation sees the libraries' functions.
+set(CMAKE_AR /usr/bin/x86_64-w64-mingw32-gcc-ar-posix CACHE FILEPATH "GCC's archiver wrapper")
+set(CMAKE_RANLIB /usr/bin/x86_64-w64-mingw32-gcc-ranlib-posix CACHE FILEPATH "GCC's ranlib wrapper")

@@ -142,7 +142,7 @@ HRESULT ReadRuleList(INetFwRules* rules, std::vector<Rule>& out, int& unreadable
     ComPtr<IUnknown> enumerator;
     ComPtr<IEnumVARIANT> items;
     HRESULT hr = rules->get__NewEnum(enumerator.Put());
-    if (SUCCEEDED(hr)) hr = enumerator->QueryInterface(IID_IEnumVARIANT, items.PutVoid());
+    if (SUCCEEDED(hr)) hr = enumerator->QueryInterface(__uuidof(IEnumVARIANT), items.PutVoid());
     if (FAILED(hr)) return hr;
     for (;;) {
         base::ScopedVariant batch[kRulesPerFetch];

@@ -10,11 +10,16 @@ using base::ComPtr;
 
 // A factory per decode: the program decodes three pictures, all during start-up, and keeping the
 // decoder alive afterwards would only hold memory for the rest of the run.
+// wincodec.h's CLSID_WICImagingFactory (Windows 7's factory) and GUID_WICPixelFormat32bppPBGRA, as
+// values: taking them from libuuid would link that library's whole table of imaging ids.
+constexpr CLSID kClsidWicImagingFactory = {0xcacaf262, 0x9370, 0x4615, {0xa1, 0x3b, 0x9f, 0x55, 0x39, 0xda, 0x4c, 0x0a}};
+constexpr GUID kPixelFormat32bppPBGRA = {0x6fddc324, 0x4e03, 0x4bfe, {0xb1, 0x85, 0x3d, 0x77, 0x76, 0x8d, 0xc9, 0x10}};
+
 bool CreateFactory(ComPtr<IWICImagingFactory>& factory) {
     // The program initialises COM at its start; tests and tools may not have (then this does it once).
     static const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
     (void)com;
-    return SUCCEEDED(CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER, IID_IWICImagingFactory,
+    return SUCCEEDED(CoCreateInstance(kClsidWicImagingFactory, nullptr, CLSCTX_INPROC_SERVER, __uuidof(IWICImagingFactory),
                                       reinterpret_cast<void**>(factory.Put())));
 }
 
@@ -53,7 +58,7 @@ std::shared_ptr<const Picture> Picture::FromBytes(const void* data, size_t size)
     if (FAILED(factory->CreateDecoderFromStream(stream.Get(), nullptr, WICDecodeMetadataCacheOnDemand,
                                                 decoder.Put())) ||
         FAILED(decoder->GetFrame(0, frame.Put())) || FAILED(factory->CreateFormatConverter(converter.Put())) ||
-        FAILED(converter->Initialize(frame.Get(), GUID_WICPixelFormat32bppPBGRA, WICBitmapDitherTypeNone,
+        FAILED(converter->Initialize(frame.Get(), kPixelFormat32bppPBGRA, WICBitmapDitherTypeNone,
                                      nullptr, 0.0, WICBitmapPaletteTypeCustom)))
         return nullptr;
     UINT width = 0, height = 0;
