@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "base/Failure.h"
 #include "console/Arguments.h"
 #include "guard/Guard.h"
 #include "guard/ServiceRestart.h"
@@ -23,10 +24,8 @@ inline constexpr int kExitFailed = 1;   // a read, write or firewall change fail
 inline constexpr int kExitUsage = 2;    // bad usage or a port text that is not a port
 inline constexpr int kExitRefused = 3;  // refused because of a hazard (--force goes ahead)
 
-struct Failure {
-    long code = 0;  // the Windows error code (or HRESULT); 0 when there is none (kUnreadType included)
-    std::wstring text;
-};
+// The code is 0 when there is none (kUnreadType included).
+using Failure = base::Failure;
 
 // One of the two port keys as read.
 struct PortKeyState {

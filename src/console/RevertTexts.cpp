@@ -12,15 +12,6 @@ std::wstring Port(std::uint16_t port) { return L"端口 " + base::DecimalText64(
 
 }  // namespace
 
-std::wstring ArmedText(const revert::PendingRevert& plan) { return L"已安排自动改回：" + RevertPlanText(plan); }
-
-std::wstring RevertPlanText(const revert::PendingRevert& plan) {
-    std::wstring text = L"若" + Port(plan.to) + L"生效后 " + revert::DurationText(plan.seconds) +
-                        L"内没有管理员通过它登录远程桌面（或运行 rdpport.com confirm），将自动改回" + Port(plan.from) + L"。";
-    if (!plan.apply) text += L"（新端口在计算机下次启动时生效。）";
-    return text;
-}
-
 std::wstring WatchOutcomeText(const WatchReport& report) {
     const revert::PendingRevert& plan = report.plan;
     switch (report.outcome) {

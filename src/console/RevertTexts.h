@@ -11,9 +11,8 @@
 namespace console {
 
 // set-port: armed (also the event's text), and what the administrator does next.
-std::wstring ArmedText(const revert::PendingRevert& plan);
-// What the revert will do: "若 10 分钟内没有……将自动改回端口 3389。"
-std::wstring RevertPlanText(const revert::PendingRevert& plan);
+using revert::ArmedText;
+using revert::RevertPlanText;
 // The watch's outcome in one sentence (also the event's text).
 std::wstring WatchOutcomeText(const WatchReport& report);
 // confirm.

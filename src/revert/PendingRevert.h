@@ -39,4 +39,9 @@ std::wstring WatchArguments(const PendingRevert& plan);
 // "10 分钟", "90 秒", "2 小时": the duration as people read it.
 std::wstring DurationText(std::uint32_t seconds);
 
+// What the revert will do: "若端口 3390生效后 10 分钟内没有……将自动改回端口 3389。"
+std::wstring RevertPlanText(const PendingRevert& plan);
+// Armed (the console's line and the event's text).
+std::wstring ArmedText(const PendingRevert& plan);
+
 }  // namespace revert

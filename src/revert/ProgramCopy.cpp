@@ -84,12 +84,11 @@ bool CopyOver(const std::wstring& from, const std::wstring& to) {
            CopyFileW(from.c_str(), to.c_str(), FALSE);
 }
 
-DWORD Install(std::wstring& installedPath) {
+DWORD Install(const std::wstring& source, std::wstring& installedPath) {
     const std::wstring programFiles = ProgramFilesFolder();
-    const std::wstring running = base::RunningProgramPath();
-    if (programFiles.empty() || running.empty()) return ERROR_PATH_NOT_FOUND;
-    // What runs as SYSTEM must be what the administrator started, not what someone put there since.
-    if (const std::wstring who = OthersWhoMayReplace(running); !who.empty()) {
+    if (programFiles.empty() || source.empty()) return ERROR_PATH_NOT_FOUND;
+    // What runs as SYSTEM must be what the administrator has, not what someone put there since.
+    if (const std::wstring who = OthersWhoMayReplace(source); !who.empty()) {
         ProgramOpenTo() = who;
         return kProgramNotPrivate;
     }
@@ -100,12 +99,27 @@ DWORD Install(std::wstring& installedPath) {
     if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY)) return ERROR_DIRECTORY;
     // The copy may be running as the watch of an earlier revert: a running program cannot be replaced,
     // and need not be when it is this very program.
-    if (!SameBytes(running, target) && !CopyOver(running, target)) return GetLastError();
+    if (!SameBytes(source, target) && !CopyOver(source, target)) return GetLastError();
     installedPath = target;
     return ERROR_SUCCESS;
 }
 
+std::wstring ConsoleBeside() {
+    const std::wstring running = base::RunningProgramPath();
+    const size_t slash = running.find_last_of(L"\\/");
+    if (slash == std::wstring::npos) return {};
+    const std::wstring path = running.substr(0, slash + 1) + kProgramFile;
+    const DWORD attributes = GetFileAttributesW(path.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY)) return {};
+    return path;
+}
+
 }  // namespace
+
+ConsoleBesideSeam& ConsoleBesideCall() {
+    static ConsoleBesideSeam seam(&ConsoleBeside);
+    return seam;
+}
 
 std::wstring InstalledProgramPath() {
     const std::wstring programFiles = ProgramFilesFolder();

@@ -62,8 +62,9 @@ FakeRevert::FakeRevert() {
         record.reset();
         return static_cast<LONG>(ERROR_SUCCESS);
     };
-    revert::InstallProgramCall().Set([this](std::wstring& path) {
+    revert::InstallProgramCall().Set([this](const std::wstring& source, std::wstring& path) {
         log.push_back("install");
+        installedFrom = source;
         if (installResult == ERROR_SUCCESS) path = installedPath;
         return installResult;
     });

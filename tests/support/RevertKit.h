@@ -39,6 +39,7 @@ public:
 
     DWORD installResult = ERROR_SUCCESS;
     std::wstring installedPath = L"C:\\Program Files\\Korvane RdpPort\\rdpport.com";
+    std::wstring installedFrom;  // the program the last install copied
 
     std::vector<std::pair<revert::RevertEvent, std::wstring>> events;       // every event but a watch's start
     std::vector<std::pair<revert::RevertEvent, std::wstring>> watchStarts;  // WatchStarted

@@ -644,7 +644,7 @@ struct SimulatedServer::Model {
                                           record.reset();
                                           return LONG{ERROR_SUCCESS};
                                       }};
-        revert::InstallProgramCall().Set([](std::wstring& path) {
+        revert::InstallProgramCall().Set([](const std::wstring&, std::wstring& path) {
             path = L"C:\\Program Files\\Korvane RdpPort\\rdpport.com";
             return DWORD{ERROR_SUCCESS};
         });
