@@ -11,7 +11,8 @@
 //   - both port keys and the listener agree, and TermService runs;
 //   - no task or record is left unless a revert is still being retried (and no watch ends leaving its
 //     task, nor lets the write lock outlive it).
-// One case per perimeter (it admits only the old port, or only the new) and with or without --apply.
+// One case per perimeter (it admits only the old port, or only the new) and with or without --apply,
+// and one per perimeter for the window's change from a Remote Desktop session.
 // RDPPORT_EXPLORE_SEED and RDPPORT_EXPLORE_COUNT choose the random sequences (seed, how many per case).
 
 #include <gtest/gtest.h>
@@ -74,7 +75,8 @@ protected:
             std::string text;
             for (const std::string& violation : outcome.violations) text += "  - " + violation + "\n";
             ADD_FAILURE() << "perimeter admits " << setup.admitted << (setup.apply ? ", --apply" : "")
-                          << ": after set-port and " << Names(events) << ":\n"
+                          << ": after " << (setup.fromWindow ? "the window's change" : "set-port") << " and "
+                          << Names(events) << ":\n"
                           << text << outcome.state;
         };
         // Every sequence of up to kExhaustiveLength events, shortest first. A sequence in which an event changed
@@ -114,9 +116,9 @@ protected:
         }
         const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
         std::printf(
-            "[ explore ] perimeter admits %u%s: %zu sequences of up to %zu events (%zu played, the rest repeat a "
+            "[ explore ] perimeter admits %u%s%s: %zu sequences of up to %zu events (%zu played, the rest repeat a "
             "shorter one), %lu random of up to %zu (seed %lu); %zu failing; %.1f s\n",
-            setup.admitted, setup.apply ? ", --apply" : "", covered, kExhaustiveLength, exhaustive, count,
+            setup.admitted, setup.apply ? ", --apply" : "", setup.fromWindow ? " (the window)" : "", covered, kExhaustiveLength, exhaustive, count,
             kRandomLength, seed, failing, seconds);
         EXPECT_EQ(failing, 0u) << "sequences that broke a property (the first three are shown above)";
     }
@@ -126,5 +128,7 @@ TEST_F(RevertExplorationTest, PerimeterAdmitsTheOldPortChangeApplied) { Explore(
 TEST_F(RevertExplorationTest, PerimeterAdmitsTheOldPortChangeAtTheNextStart) { Explore({3389, false}, 1); }
 TEST_F(RevertExplorationTest, PerimeterAdmitsTheNewPortChangeApplied) { Explore({3390, true}, 2); }
 TEST_F(RevertExplorationTest, PerimeterAdmitsTheNewPortChangeAtTheNextStart) { Explore({3390, false}, 3); }
+TEST_F(RevertExplorationTest, PerimeterAdmitsTheOldPortChangeFromTheWindow) { Explore({3389, true, true}, 4); }
+TEST_F(RevertExplorationTest, PerimeterAdmitsTheNewPortChangeFromTheWindow) { Explore({3390, true, true}, 5); }
 
 }  // namespace

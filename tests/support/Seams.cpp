@@ -8,6 +8,7 @@
 #include "ui/toolkit/Events.h"
 #include "ui/toolkit/MessageBox.h"
 #include "base/PendingError.h"
+#include "ui/toolkit/Session.h"
 #include "ui/toolkit/Shell.h"
 
 namespace testkit {
@@ -61,6 +62,10 @@ void InstallTestSeams() {
         return reinterpret_cast<HINSTANCE>(static_cast<INT_PTR>(42));
     });
     toolkit::EndProgramCall().Set([](int code) { EffectLog::Instance().endProgramCalls.push_back(code); });
+    // Outside a Remote Desktop session, and with no desktop shell to hand the maker's page to, unless a
+    // case says otherwise.
+    toolkit::RemoteSessionCall().Set([] { return false; });
+    toolkit::DesktopShellExecuteCall().Set([](const std::wstring&, const std::wstring&, int) { return E_NOTIMPL; });
     // The program's clock runs as it does, but its pauses only leave a trace.
     base::ClockCalls() = base::RealClock();
     base::ClockCalls().Pause = [](DWORD ms) { EffectLog::Instance().pauses.push_back(ms); };

@@ -14,6 +14,7 @@
 #include "base/Clock.h"
 #include "console/Console.h"
 #include "console/GuardCalls.h"
+#include "guard/ServiceRestart.h"
 #include "revert/Connections.h"
 #include "revert/EventLog.h"
 #include "revert/ProgramCopy.h"
@@ -25,6 +26,7 @@
 #include "support/ConsoleKit.h"
 #include "support/RegistryKit.h"
 #include "support/RevertKit.h"
+#include "ui/main/SafeChange.h"
 
 namespace testkit {
 
@@ -618,6 +620,25 @@ struct SimulatedServer::Model {
         };
         g.PrepareRestart = [] { return guard::RestartPlan{}; };
         g.Restart = [this](const guard::RestartPlan&) { return RestartService(); };
+        // The window restarts TermService through the service manager's calls.
+        guard::ServiceControlCalls() = {[](const std::wstring&, DWORD) { return DWORD{0}; },
+                                        [](const std::wstring&, std::vector<std::wstring>& dependents) {
+                                            dependents.clear();
+                                            return DWORD{0};
+                                        },
+                                        [this](const std::wstring&) {
+                                            StopService();
+                                            Pause(kStopMs);
+                                            return DWORD{0};
+                                        },
+                                        [this](const std::wstring&) {
+                                            const bool started = StartService();
+                                            Pause(kStartMs);
+                                            return DWORD{started ? 0u : ERROR_SERVICE_REQUEST_TIMEOUT};
+                                        },
+                                        [this](const std::wstring&) {
+                                            return std::optional<DWORD>(running ? SERVICE_RUNNING : SERVICE_STOPPED);
+                                        }};
 
         revert::TaskStoreCalls() = {[this](const std::wstring& xml) { return Register(xml); },
                                     [this](std::wstring& xml) {
@@ -674,6 +695,7 @@ struct SimulatedServer::Model {
         settings::Registry() = registry;
         settings::WriteLockWaitCall().Reset();
         console::Guard() = guard;
+        guard::ServiceControlCalls() = guard::RealServiceControl();
         revert::TaskStoreCalls() = tasks;
         revert::RecordStoreCalls() = records;
         base::ClockCalls() = clock;
@@ -698,7 +720,12 @@ void SimulatedServer::Change() {
     Model& m = *m_model;
     std::vector<std::wstring> args = {L"set-port", L"3390", L"--revert-after", L"60s", L"--force", L"--json"};
     if (m.setup.apply) args.push_back(L"--apply");
-    const int id = m.Spawn("set-port", false, Model::Command(args, &m.changed))->id;
+    const auto window = [&m](Process&) {
+        // The console's 60 seconds rather than the window's 10 minutes: the same steps, fewer looks.
+        m.changed = ui::ChangeWithRevert({kFrom, kTo, 60, false, L"C:\\Tools\\rdpport.com", {}});
+    };
+    const int id = m.setup.fromWindow ? m.Spawn("window", false, window)->id
+                                      : m.Spawn("set-port", false, Model::Command(args, &m.changed))->id;
     const auto running = [&m, id] {
         const std::vector<int> alive = m.Alive();
         return std::find(alive.begin(), alive.end(), id) != alive.end();

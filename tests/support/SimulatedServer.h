@@ -42,6 +42,10 @@ const char* NameOf(SimEvent event);
 struct SimSetup {
     std::uint16_t admitted = 3389;  // the one port the perimeter lets through
     bool apply = false;             // set-port --apply
+    // The change is the window's "立即生效" from a Remote Desktop session instead (applied at once; 60
+    // seconds to log on, as set-port here): its own order of steps on the same arming, the service
+    // manager's calls answered by the model's TermService.
+    bool fromWindow = false;
 };
 
 class SimulatedServer {
@@ -51,7 +55,8 @@ public:
     SimulatedServer(const SimulatedServer&) = delete;
     SimulatedServer& operator=(const SimulatedServer&) = delete;
 
-    // The administrator runs `set-port 3390 --revert-after 60s [--apply] --force --json`, until it ends.
+    // The administrator runs `set-port 3390 --revert-after 60s [--apply] --force --json`, or changes the
+    // port to 3390 in the window, until it ends.
     void Change();
     // False when the event changed nothing at all (same moment, same state, same processes): a sequence
     // with it then plays out exactly as the one without it.

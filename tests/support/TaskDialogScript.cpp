@@ -1,5 +1,7 @@
 #include "support/TaskDialogScript.h"
 
+#include <gtest/gtest.h>
+
 namespace testkit {
 
 TaskDialogScript& TaskDialogScript::Instance() {
@@ -17,6 +19,9 @@ int TaskDialogScript::Show(HWND owner, const std::wstring& caption, const toolki
     if (m_answers.empty()) return IDCANCEL;
     const int answer = m_answers.front();
     m_answers.pop_front();
+    // A greyed-out link cannot be clicked: a script that clicks one is a mistake of the test.
+    for (const toolkit::CommandLink& link : dialog.links)
+        if (link.id == answer && !link.enabled) ADD_FAILURE() << "the script chose a disabled link";
     return answer;
 }
 

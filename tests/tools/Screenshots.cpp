@@ -1,6 +1,7 @@
 // Renders the pictures the README shows: the splash half-way through start-up, the main window with
-// remote access on and off, and the task dialog that offers to open the firewall (Wine's firewall cannot
-// be read, so a closed one is put behind the guard's read seam). Runs the real windows in-process under Wine, registry seeded, and
+// remote access on and off, the task dialog that offers to open the firewall (Wine's firewall cannot
+// be read, so a closed one is put behind the guard's read seam), the dialog of a port change from a
+// Remote Desktop session, and the main window while a revert waits (its task and record in memory). Runs the real windows in-process under Wine, registry seeded, and
 // grabs each window's pixels from the screen into a 24-bit BMP in the folder given as argument.
 
 #include <windows.h>
@@ -8,15 +9,21 @@
 
 #include <cstdio>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "base/Clock.h"
 #include "guard/Probes.h"
 #include "registry/RegTable.h"
+#include "revert/ProgramCopy.h"
+#include "revert/RevertRecord.h"
+#include "revert/TaskStore.h"
+#include "revert/TaskXml.h"
 #include "ui/main/FormMain.h"
 #include "ui/start/FormStart.h"
 #include "ui/toolkit/Events.h"
 #include "ui/toolkit/MessageBox.h"
+#include "ui/toolkit/Session.h"
 
 namespace {
 
@@ -82,6 +89,24 @@ guard::firewall::State StandardPortOnly() {
     return state;
 }
 
+// A revert from 3389 to 3390 whose new port took effect just now.
+void PendingRevertInMemory() {
+    static const revert::PendingRevert plan{3389, 3390, 600, true};
+    revert::TaskStoreCalls().Read = [](std::wstring& xml) {
+        SYSTEMTIME now{};
+        GetLocalTime(&now);
+        xml = revert::RevertTaskXml(plan, L"C:\\Program Files\\Korvane RdpPort\\rdpport.com", now);
+        return S_OK;
+    };
+    revert::RecordStoreCalls().Read = [](revert::RevertRecord& record) {
+        FILETIME now{};
+        GetSystemTimeAsFileTime(&now);
+        record = {plan, revert::UtcNowText()};
+        record.effectiveAt = (static_cast<ULONGLONG>(now.dwHighDateTime) << 32) | now.dwLowDateTime;
+        return LONG{ERROR_SUCCESS};
+    };
+}
+
 std::wstring g_dialogPath;
 bool g_dialogSaved = false;
 
@@ -128,7 +153,22 @@ int wmain(int argc, wchar_t** argv) {
     SetTimer(nullptr, 0, 300, &SaveTaskDialog);
     main.Ctl(ui::Text_NewPort).SetText(L"3390");
     main.Cmd_Change_Click();  // the dialog, cancelled by the timer above
+    const bool firewallSaved = std::exchange(g_dialogSaved, false);
+
+    guard::FirewallReadCall().Reset();
+    toolkit::RemoteSessionCall().Set([] { return true; });
+    revert::ConsoleBesideCall().Set([] { return std::wstring(L"C:\\Tools\\rdpport.com"); });
+    g_dialogPath = folder + L"\\remote-dialog.bmp";
+    SetTimer(nullptr, 0, 300, &SaveTaskDialog);
+    main.Cmd_Change_Click();  // the dialog, cancelled by the timer above
+    const bool remoteSaved = g_dialogSaved;
+
+    PendingRevertInMemory();
+    main.Cmd_Revert_Click();  // refused while the revert waits (the box stand-in), the line shown
+    Settle();
+    const bool pendingSaved = SaveWindowBmp(main.Hwnd(), folder + L"\\main-pending.bmp");
     Seed(L"3389", false);
-    std::printf("splash %d, on %d, off %d, firewall dialog %d\n", splashSaved, onSaved, offSaved, g_dialogSaved);
-    return splashSaved && onSaved && offSaved && g_dialogSaved ? 0 : 1;
+    std::printf("splash %d, on %d, off %d, firewall dialog %d, remote dialog %d, pending %d\n", splashSaved, onSaved,
+                offSaved, firewallSaved, remoteSaved, pendingSaved);
+    return splashSaved && onSaved && offSaved && firewallSaved && remoteSaved && pendingSaved ? 0 : 1;
 }

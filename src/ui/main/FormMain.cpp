@@ -5,6 +5,7 @@
 #include "resource.h"
 #include "ui/main/MakerAddress.h"
 #include "ui/toolkit/Dpi.h"
+#include "ui/toolkit/Session.h"
 
 namespace ui {
 namespace {
@@ -38,6 +39,9 @@ bool FormMain::CreateForm() {
         return false;
     }
     m_controls.Create(Hwnd(), kMainLayout);
+    Ctl(Label_Pending).SetVisible(false);
+    // A logon, a reconnection or an unlock may be the administrator confirming a pending revert.
+    toolkit::RegisterSessionNotification(Hwnd());
     Form_Resize();  // at the window's own DPI, which may differ from the screen's
     CentreOnScreen();
     return true;
@@ -58,6 +62,12 @@ LRESULT FormMain::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam) noexcept {
             return 0;
         case kWmDpiChanged:
             OnDpiChanged(HIWORD(wParam), *reinterpret_cast<const RECT*>(lParam));
+            return 0;
+        case WM_WTSSESSION_CHANGE:
+            OnSessionChange(wParam);
+            return 0;
+        case WM_TIMER:
+            if (wParam == kPendingTimer) OnPendingTimer();
             return 0;
         default:
             break;

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "ui/main/FormMainLayout.h"
+#include "revert/Arming.h"
 #include "ui/main/GuardPrompt.h"
 #include "ui/toolkit/Form.h"
 
@@ -38,6 +39,16 @@ private:
     void SetRemoteAccess(bool allow, GuardChoice choice, std::uint16_t firewallPort);
     void ReportChangeFailure();
 
+    // The revert of a port change made from a Remote Desktop session (FormMainRevert.cpp).
+    void RefreshPending();
+    void ShowPendingLine(const std::wstring& text);
+    bool RefusedWhilePending();
+    bool ChangeWithRevert(std::uint16_t from, std::uint16_t to, GuardChoice choice);
+    revert::WatchWait ArmingWait();
+    void OnSessionChange(WPARAM change);
+    void OnPendingTimer();
+    void OnUnload() override;
+
     bool CreateForm() override;
     LRESULT OnMessage(UINT msg, WPARAM wParam, LPARAM lParam) noexcept override;
     void OnShown(bool first) override;
@@ -49,6 +60,12 @@ private:
     std::wstring OriginalPort;
     std::wstring CurrentPort;
     std::wstring LastAppliedPort;
+    // Looks left after a session notification for the revert's task to go (its watch confirms within
+    // seconds of a logon).
+    int PendingLooksLeft = 0;
+    static constexpr UINT_PTR kPendingTimer = 1;
+    static constexpr UINT kPendingLookMs = 2000;
+    static constexpr int kPendingLooks = 15;
 };
 
 }  // namespace ui

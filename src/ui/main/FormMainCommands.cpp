@@ -4,9 +4,12 @@
 #include "common/PortEntry.h"
 #include "guard/Guard.h"
 #include "registry/RegTable.h"
+#include "revert/ProgramCopy.h"
 #include "ui/main/FormMain.h"
 #include "ui/main/GuardPrompt.h"
+#include "ui/main/SafeChange.h"
 #include "ui/toolkit/MessageBox.h"
+#include "ui/toolkit/Session.h"
 #include "base/PendingError.h"
 
 namespace ui {
@@ -34,6 +37,7 @@ std::optional<std::uint16_t> PortOf(const std::wstring& text) {
 
 void FormMain::Cmd_Change_Click() {
     const base::ErrorClearedAtEnd clearAtEnd;
+    if (RefusedWhilePending()) return;
     const std::wstring newPort = common::TrimSpaces(Ctl(Text_NewPort).Text());
     // Not a plain number, or outside 0 to 65535: one warning for both.
     if (!common::AcceptedPort(newPort)) {
@@ -44,7 +48,18 @@ void FormMain::Cmd_Change_Click() {
     const std::vector<guard::Hazard> hazards = guard::CheckPortChange(*PortOf(newPort), PortOf(CurrentPort));
     const GuardChoice choice = AskDespite(hazards, GuardedCommand::PortChange);
     if (choice == GuardChoice::Cancel) return;
+    // From inside a Remote Desktop session a port that something on the way filters locks the
+    // administrator out at the restart: the safe way is offered first.
+    const std::optional<std::uint16_t> from = PortOf(CurrentPort), to = PortOf(newPort);
+    RemoteWay way = RemoteWay::PortOnly;
+    if (from && *from != *to && toolkit::RemoteSessionCall()())
+        way = AskRemoteWay(*from, *to, !revert::ConsoleBesideCall()().empty());
+    if (way == RemoteWay::Cancel) return;
     if (!Confirmed(ChangeConfirmation(OriginalPort, newPort), toolkit::kStyleConfirm)) return;
+    if (way == RemoteWay::ApplyWithRevert) {
+        if (ChangeWithRevert(*from, *to, choice)) LastAppliedPort = newPort;
+        return RefreshAll();
+    }
 
     const std::optional<bool> written =
         WriteGuarded(choice, FirewallClosedPort(hazards), GuardedCommand::PortChange, [&] {
@@ -72,6 +87,7 @@ void FormMain::ReportChangeFailure() {
 
 void FormMain::Cmd_Revert_Click() {
     const base::ErrorClearedAtEnd clearAtEnd;
+    if (RefusedWhilePending()) return;
     if (OriginalPort.size() < 2) return;
     // Putting the old port back is a port change like any other: that port may have lost its firewall
     // rule, or found another listener, since the window opened.

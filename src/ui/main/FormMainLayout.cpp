@@ -18,7 +18,7 @@ constexpr toolkit::FontSpec kPortFont{.face = L"宋体", .centiPoints = 2175, .b
 }  // namespace
 
 // Places are {Left, Top, Width, Height} in twips, from the top-left corner of the container.
-const std::array<toolkit::ControlSpec, 19> kMainLayout = {{
+const std::array<toolkit::ControlSpec, 20> kMainLayout = {{
     {.id = FrameStatus, .kind = ControlKind::Frame, .container = kInWindow, .text = L"远程连接状态",
      .rectTw = {240, 120, 5655, 975}, .tabIndex = 2},
     {.id = FrameCurr, .kind = ControlKind::Frame, .container = kInWindow, .text = L"端口设置",
@@ -59,6 +59,8 @@ const std::array<toolkit::ControlSpec, 19> kMainLayout = {{
      .rectTw = {480, 240, 975, 255}, .tabIndex = 12},
     {.id = Label3, .kind = ControlKind::Label, .container = FrameCurr, .text = L"<-->",
      .rectTw = {2640, 720, 375, 255}, .tabIndex = 11},
+    {.id = Label_Pending, .kind = ControlKind::Label, .container = kInWindow, .text = L"",
+     .rectTw = {240, 3540, 5655, 480}, .tabIndex = 16, .foreColor = kRed},
 }};
 
 // The window is held at one size, at its DPI.
@@ -67,7 +69,8 @@ void FormMain::Form_Resize() {
     if (!Hwnd()) return;
     const UINT dpi = m_controls.Dpi();
     // Refused while minimised: the pending error is cleared at the end, so no message appears.
-    SetOuterSize(toolkit::TwipsToPixels(kMainWidthTw, dpi), toolkit::TwipsToPixels(kMainHeightTw, dpi));
+    const int height = kMainHeightTw + (Ctl(Label_Pending).Visible() ? kPendingLineHeightTw : 0);
+    SetOuterSize(toolkit::TwipsToPixels(kMainWidthTw, dpi), toolkit::TwipsToPixels(height, dpi));
 }
 
 }  // namespace ui

@@ -32,6 +32,7 @@ void FormMain::RefreshAll() {
     const base::ErrorClearedAtEnd clearAtEnd;
     RefreshRemoteStatus();
     RefreshPort();
+    RefreshPending();
 }
 
 void FormMain::Form_Load() {
@@ -56,6 +57,7 @@ void FormMain::OneTimeLoadBody() {
     common::ShowStartupProgress(3500);
     toolkit::Pause(50);
     RefreshPort();
+    RefreshPending();
     toolkit::Pause(30);
     toolkit::DoEvents();
     common::ShowStartupProgress(4000);

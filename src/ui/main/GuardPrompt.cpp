@@ -75,13 +75,14 @@ std::optional<bool> WriteGuarded(GuardChoice choice, std::uint16_t firewallPort,
         if (choice == GuardChoice::OpenFirewall) opening = guard::OpenFirewallPort(firewallPort);
         if (opening.admitted) written = write();
     }
-    if (!opening.admitted) {
-        const wchar_t* outcome = command == GuardedCommand::TurnOn ? L"。远程连接未开启。" : L"。端口未修改。";
-        toolkit::ShowMessage(L"未能在 Windows 防火墙中放行端口 " + base::DecimalText64(firewallPort) + L"：" +
-                                 guard::OpenFailureText(opening) + outcome,
-                             toolkit::kStyleWarning);
-    }
+    if (!opening.admitted) toolkit::ShowMessage(FirewallFailureText(firewallPort, opening, command), toolkit::kStyleWarning);
     return written;
+}
+
+std::wstring FirewallFailureText(std::uint16_t port, const guard::FirewallOpening& opening, GuardedCommand command) {
+    const wchar_t* outcome = command == GuardedCommand::TurnOn ? L"。远程连接未开启。" : L"。端口未修改。";
+    return L"未能在 Windows 防火墙中放行端口 " + base::DecimalText64(port) + L"：" + guard::OpenFailureText(opening) +
+           outcome;
 }
 
 }  // namespace ui

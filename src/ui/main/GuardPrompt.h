@@ -10,7 +10,7 @@
 #include <optional>
 #include <vector>
 
-#include "guard/Hazard.h"
+#include "guard/Guard.h"
 
 namespace ui {
 
@@ -42,5 +42,8 @@ std::uint16_t FirewallClosedPort(const std::vector<guard::Hazard>& hazards);
 // could not be had, or the firewall could not be opened). The boxes come after the lock is released.
 std::optional<bool> WriteGuarded(GuardChoice choice, std::uint16_t firewallPort, GuardedCommand command,
                                  const std::function<bool()>& write);
+
+// The warning when the firewall could not be made to admit the port: nothing else was changed.
+std::wstring FirewallFailureText(std::uint16_t port, const guard::FirewallOpening& opening, GuardedCommand command);
 
 }  // namespace ui

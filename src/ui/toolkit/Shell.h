@@ -4,6 +4,8 @@
 
 #include <windows.h>
 
+#include <string>
+
 #include "base/Seam.h"
 
 namespace toolkit {
@@ -11,6 +13,12 @@ namespace toolkit {
 // ShellExecuteA exactly: owner, verb, file, parameters, directory, show command.
 using ShellExecuteSeam = base::Seam<HINSTANCE(HWND, LPCSTR, LPCSTR, LPCSTR, LPCSTR, INT)>;
 ShellExecuteSeam& ShellExecuteCall();
+
+// The same request handed to the desktop's own shell (file, verb, show command; no parameters, no
+// folder), so what it starts runs with the signed-in user's unelevated token rather than this elevated
+// program's; S_OK once the shell took it, a failure when there is no desktop shell to ask.
+using DesktopShellSeam = base::Seam<HRESULT(const std::wstring& file, const std::wstring& verb, int show)>;
+DesktopShellSeam& DesktopShellExecuteCall();
 
 // Ends the program at once: no further handler of any window runs.
 using EndProgramSeam = base::Seam<void(int exitCode)>;

@@ -9,6 +9,15 @@
 namespace toolkit {
 namespace {
 
+// Greys out the links that cannot be chosen as soon as the dialog exists (TDN_CREATED, TDM_ENABLE_BUTTON:
+// learn.microsoft.com/windows/win32/controls/tdm-enable-button).
+HRESULT CALLBACK DisableLinks(HWND dialog, UINT notification, WPARAM, LPARAM, LONG_PTR data) {
+    if (notification != TDN_CREATED) return S_OK;
+    for (const CommandLink& link : reinterpret_cast<const CommandDialog*>(data)->links)
+        if (!link.enabled) SendMessageW(dialog, TDM_ENABLE_BUTTON, static_cast<WPARAM>(link.id), FALSE);
+    return S_OK;
+}
+
 // TaskDialogIndirect exists in Common Controls 6 only, which the manifest asks for; the comctl32 loaded
 // for the process is that one. Looked up, so a program without it still starts (and refuses here).
 int ShowTaskDialog(HWND owner, const std::wstring& caption, const CommandDialog& dialog) {
@@ -34,6 +43,8 @@ int ShowTaskDialog(HWND owner, const std::wstring& caption, const CommandDialog&
     config.cButtons = static_cast<UINT>(buttons.size());
     config.pButtons = buttons.data();
     config.nDefaultButton = dialog.defaultId;
+    config.pfCallback = &DisableLinks;
+    config.lpCallbackData = reinterpret_cast<LONG_PTR>(&dialog);
     int chosen = 0;
     if (FAILED(taskDialog(&config, &chosen, nullptr, nullptr))) return 0;
     return chosen;

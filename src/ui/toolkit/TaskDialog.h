@@ -16,6 +16,7 @@ struct CommandLink {
     int id = 0;
     std::wstring text;
     std::wstring note;  // the smaller line under the link's text
+    bool enabled = true;  // shown greyed out, and cannot be chosen, when false
 };
 
 struct CommandDialog {
