@@ -55,8 +55,10 @@ Written ArmAndWrite(const RevertedChange& change) {
         result.tried = true;
         result.written = RegTable::SetRemotePort(text);
     }
-    // A revert armed for a write that changed nothing would put back what nobody changed.
-    if (settings::ReadPort(settings::PortKey::RdpTcp).Number() != change.to) (void)revert::DropRevert();
+    // A revert armed for a write that changed nothing would put back what nobody changed; one key
+    // written is a change to put back.
+    const auto holds = [&change](settings::PortKey key) { return settings::ReadPort(key).Number() == change.to; };
+    if (!holds(settings::PortKey::RdpTcp) && !holds(settings::PortKey::RdpwdTcp)) (void)revert::DropRevert();
     return result;
 }
 
