@@ -6,7 +6,8 @@
 // a bad index) are thrown here without their message: libstdc++'s versions build the message in its
 // old reference-counted string, which brings a second copy of the string code and std::random_device
 // (about 30 KB). What catches them catches them as before (catch (...), std::exception); out of memory
-// is still std::bad_alloc.
+// is still std::bad_alloc. Code that comes to use another of these helpers brings libstdc++'s file of
+// them back, and the link then fails on the ones defined twice: that helper belongs here too.
 #include <cstdlib>
 #include <exception>
 #include <functional>
