@@ -18,6 +18,7 @@
 #include <memory>
 
 #include "ConsoleCase.h"
+#include "RevertTask.h"
 #include "driver/ProgramProcess.h"
 #include "driver/RemotePeer.h"
 #include "support/PortListener.h"
@@ -30,16 +31,6 @@ using namespace e2e;
 using namespace testkit;
 using namespace std::chrono_literals;
 
-// Where the program puts what the revert needs (its own names, as an administrator finds them).
-constexpr const wchar_t* kProgramFolder = L"C:\\Program Files\\Korvane RdpPort";
-constexpr const wchar_t* kCopy = L"C:\\Program Files\\Korvane RdpPort\\rdpport.com";
-constexpr const char* kVendorKey = "SOFTWARE\\Korvane\\RdpPort";
-constexpr const char* kRecordKey = "SOFTWARE\\Korvane\\RdpPort\\PendingRevert";
-// Wine's Task Scheduler keeps each task as a file below system32\tasks, folders as folders.
-constexpr const wchar_t* kTaskFolderFile = L"C:\\windows\\system32\\tasks\\Korvane RdpPort";
-constexpr const wchar_t* kTaskFile = L"C:\\windows\\system32\\tasks\\Korvane RdpPort\\PendingRevert";
-
-bool FileExists(const wchar_t* path) { return GetFileAttributesW(path) != INVALID_FILE_ATTRIBUTES; }
 
 std::string Bytes(const std::wstring& path) {
     std::ifstream file(path.c_str(), std::ios::binary);
@@ -56,54 +47,7 @@ protected:
         ClearRevert();
         E2EConsoleCase::TearDown();
     }
-    static void ClearRevert() {
-        RunConsoleProgram({L"confirm"});
-        DeleteTree(kRecordKey);
-    }
-
     static testkit::JsonValue Pending() { return Json(Run({L"status", L"--json"}, 0))["pendingRevert"]; }
-
-    // The task's command line as the scheduler would run it: the copy, with the watch's arguments as the
-    // record gives them.
-    static std::vector<std::wstring> TaskArguments() {
-        const auto from = ReadDword(kRecordKey, "From");
-        const auto to = ReadDword(kRecordKey, "To");
-        const auto seconds = ReadDword(kRecordKey, "RevertAfterSeconds");
-        const auto apply = ReadDword(kRecordKey, "Apply");
-        EXPECT_TRUE(from && to && seconds && apply) << "no record of the revert";
-        if (!(from && to && seconds && apply)) return {L"help"};
-        std::vector<std::wstring> args = {L"watch",
-                                          L"--from",
-                                          std::to_wstring(*from),
-                                          L"--to",
-                                          std::to_wstring(*to),
-                                          L"--revert-after",
-                                          std::to_wstring(*seconds) + L"s",
-                                          L"--json"};
-        if (*apply) args.push_back(L"--apply");
-        return args;
-    }
-
-    // set-port with --revert-after, its task run as the scheduler's registration trigger runs it: once
-    // the task is registered, the watch is started from the record, and set-port, which waits for the
-    // watch to report in, then goes on. The watch runs on; the case finishes it.
-    struct Armed {
-        ConsoleOutcome setPort;
-        std::unique_ptr<ConsoleChild> watch;
-    };
-    static Armed ArmRunningTheTask(const std::vector<std::wstring>& args) {
-        ConsoleChild setPort(ConsoleProgramPath(), args);
-        Armed armed;
-        for (int i = 0; i < 200 && !armed.watch; ++i) {
-            if (FileExists(kTaskFile) && ReadDword(kRecordKey, "Apply"))
-                armed.watch = std::make_unique<ConsoleChild>(kCopy, TaskArguments());
-            else
-                Sleep(100);
-        }
-        EXPECT_TRUE(armed.watch) << "the task was never registered";
-        armed.setPort = setPort.Finish(60s);
-        return armed;
-    }
 
     static bool ListensOn(std::uint16_t port) { return LoopbackConnection(port).Connected(); }
 };
