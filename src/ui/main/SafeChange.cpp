@@ -37,7 +37,6 @@ std::optional<base::Failure> Refusal(std::uint16_t from) {
 struct Written {
     std::optional<base::Failure> notArmed;
     guard::FirewallOpening opening;
-    bool tried = false;  // the port keys were written to
     bool written = false;
 };
 
@@ -52,7 +51,6 @@ Written ArmAndWrite(const RevertedChange& change) {
     if (change.openFirewall) result.opening = guard::OpenFirewallPort(change.to);
     if (result.opening.admitted) {
         std::wstring text = Number(change.to);
-        result.tried = true;
         result.written = RegTable::SetRemotePort(text);
     }
     // A revert armed for a write that changed nothing would put back what nobody changed; one key
