@@ -55,7 +55,6 @@ protected:
             [this](const std::wstring&) { return effects.push_back("start"), running = !startError, startError; },
             [this](const std::wstring&) { return std::optional<DWORD>(running ? SERVICE_RUNNING : SERVICE_STOPPED); }};
         StartMain();
-        Script().OnShow([this](const ShownBox& box) { effects.push_back("box " + std::to_string(box.style)); });
     }
     void TearDown() override {
         guard::ServiceControlCalls() = guard::RealServiceControl();
@@ -75,18 +74,20 @@ protected:
 };
 
 TEST_F(WindowRevertTest, TheDialogComesOnlyInARemoteSessionForAnotherPortAndEachChoiceLeadsOn) {
-    struct Case { bool remote; const wchar_t* typed; int answer; size_t dialogs; std::vector<std::wstring> boxes; DWORD port; };
+    struct Case { bool remote; bool beside; const wchar_t* typed; int answer; size_t dialogs; std::vector<std::wstring> boxes; DWORD port; };
     const Case cases[] = {
-        {false, L"3390", 0, 0, {ChangeQuestion(L"3389", L"3390"), kPortChanged}, 3390},  // as it always was
-        {true, L"3389", 0, 0, {ChangeQuestion(L"3389", L"3389"), kPortChanged}, 3389},   // nothing to lose
-        {true, L"3390", IDCANCEL, 1, {}, 3389},                                              // Esc, closing, Cancel
-        {true, L"3390", ui::kChoicePortOnly, 1, {ChangeQuestion(L"3389", L"3390"), kPortChanged}, 3390},
+        {false, true, L"3390", 0, 0, {ChangeQuestion(L"3389", L"3390"), kPortChanged}, 3390},  // as it always was
+        {true, true, L"3389", 0, 0, {ChangeQuestion(L"3389", L"3389"), kPortChanged}, 3389},   // nothing to lose
+        {true, true, L"3390", IDCANCEL, 1, {}, 3389},                                              // Esc, closing, Cancel
+        {true, true, L"3390", ui::kChoicePortOnly, 1, {ChangeQuestion(L"3389", L"3390"), kPortChanged}, 3390},
+        {true, false, L"3390", 0, 1, {}, 3389},  // no rdpport.com beside: greyed out, Cancel as nothing else chosen
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(testing::Message() << c.remote << " " << c.answer);
+        SCOPED_TRACE(testing::Message() << c.remote << c.beside << " " << c.answer);
         StartMain();
         TaskDialogScript::Instance().Reset();
         toolkit::RemoteSessionCall().Set([&c] { return c.remote; });
+        beside = c.beside ? kBeside : L"";
         if (c.answer) TaskDialogScript::Instance().Answer(c.answer);
         Change(c.typed);
         ASSERT_EQ(Dialogs().size(), c.dialogs);
@@ -95,6 +96,12 @@ TEST_F(WindowRevertTest, TheDialogComesOnlyInARemoteSessionForAnotherPortAndEach
         EXPECT_EQ(Port2(), c.port);
         EXPECT_FALSE(revert.task) << "the plain change arms nothing";
         EXPECT_EQ(Probe::LastAppliedPort(), c.boxes.empty() ? L"" : c.typed);
+        if (c.dialogs == 0) continue;
+        const toolkit::CommandLink& safe = Dialogs()[0].dialog.links[0];
+        EXPECT_EQ(safe.enabled, c.beside);
+        EXPECT_EQ(safe.note, c.beside ? L"重启远程桌面服务，当前连接断开（会话保留）。请用端口 3390 重新连接并登录，登录即确认；"
+                                        L"否则 10 分钟后自动改回端口 3389。"
+                                      : L"需要与本程序在同一文件夹中的 rdpport.com。");
     }
     const toolkit::CommandDialog& shown = Dialogs()[0].dialog;
     EXPECT_EQ(Dialogs()[0].caption, L"Korvane远程端口修改软件");
@@ -103,53 +110,29 @@ TEST_F(WindowRevertTest, TheDialogComesOnlyInARemoteSessionForAnotherPortAndEach
                              L"没有放行端口 3390，您将无法再连接这台服务器。");
     ASSERT_EQ(shown.links.size(), 3u);
     EXPECT_EQ(shown.links[0].text, L"立即生效，10 分钟内未用新端口登录则自动改回 3389（推荐）");
-    EXPECT_EQ(shown.links[0].note, L"重启远程桌面服务，当前连接断开（会话保留）。请用端口 3390 重新连接并登录，登录即确认；"
-                                   L"否则 10 分钟后自动改回端口 3389。");
-    EXPECT_TRUE(shown.links[0].enabled);
     EXPECT_EQ(shown.links[1].text, L"只修改端口，重启计算机后生效");
     EXPECT_EQ(shown.links[1].note, L"不会自动改回。重启前请确认端口 3390 已在所有防火墙和云安全组中放行。");
     EXPECT_EQ(shown.links[2].id, IDCANCEL);
     EXPECT_EQ(shown.defaultId, IDCANCEL);
 }
 
-TEST_F(WindowRevertTest, WithoutTheConsoleProgramBesideItTheSafeWayIsGreyedOut) {
-    beside.clear();
-    Change(L"3390");
-    ASSERT_EQ(Dialogs().size(), 1u);
-    EXPECT_FALSE(Dialogs()[0].dialog.links[0].enabled);
-    EXPECT_EQ(Dialogs()[0].dialog.links[0].note, L"需要与本程序在同一文件夹中的 rdpport.com。");
-    EXPECT_EQ(Port1(), 3389u) << "Cancel, as nothing else was chosen";
-}
-
-TEST_F(WindowRevertTest, ApplyingArmsThenWritesThenSaysSoThenRestarts) {
-    const int before = OuterHeight();
-    TaskDialogScript::Instance().Answer(ui::kChoiceApplyWithRevert);
-    Change(L"3390");
-    EXPECT_EQ(Script().Texts(), (std::vector<std::wstring>{ChangeQuestion(L"3389", L"3390"), kArmed}));
-    EXPECT_EQ(effects, (std::vector<std::string>{"box 289", "box 64", "stop", "start"}));
-    EXPECT_EQ(revert.installedFrom, kBeside);
-    ASSERT_TRUE(revert.task);
-    EXPECT_NE(revert.task->find(L"--from 3389 --to 3390 --revert-after 600s --apply"), std::wstring::npos);
-    EXPECT_EQ(Port1(), 3390u);
-    EXPECT_EQ(Port2(), 3390u);
-    EXPECT_EQ(Probe::LastAppliedPort(), L"3390");
-    EXPECT_TRUE(Ctl(ui::Label_Pending).Visible());
-    EXPECT_EQ(Ctl(ui::Label_Pending).Text(), kBeforeEffect);
-    EXPECT_GT(OuterHeight(), before) << "taller while the line shows";
-    EXPECT_TRUE(IsWindowEnabled(Form().Hwnd())) << "input back after the wait";
-}
-
-TEST_F(WindowRevertTest, ArmingThatFailsWritesNothingAndARestartThatFailsLeavesTheRevertArmed) {
-    struct Case { DWORD install; bool startsWatch; DWORD startError; std::wstring start, end; DWORD port; bool task; };
+// Armed, then written, then the box, then the restart; a failed arming writes nothing, a failed restart
+// leaves the revert armed.
+TEST_F(WindowRevertTest, ApplyingArmsWritesSaysSoAndRestartsOrStopsWhereAStepFails) {
+    struct Case { DWORD install; bool startsWatch; DWORD startError; std::vector<std::string> effects; std::wstring start, end; bool armed; };
     const Case cases[] = {
-        {ERROR_ACCESS_DENIED, true, 0, L"未能安排自动改回：无法把 rdpport.com 复制到", L"。端口未修改。", 3389, false},
-        {0, false, 0, L"未能安排自动改回：自动改回的监视进程没有在 30 秒内启动", L"。端口未修改。", 3389, false},
-        {0, true, ERROR_SERVICE_REQUEST_TIMEOUT, L"未能重启远程桌面服务（TermService：",
-         L"自动改回仍在等待：届时 10 分钟内未用新端口登录，将改回端口 3389。", 3390, true},
+        {0, true, 0, {"box 289", "box 64", "stop", "start"}, kArmed, L"", true},
+        {ERROR_ACCESS_DENIED, true, 0, {"box 289", "box 48"}, L"未能安排自动改回：无法把 rdpport.com 复制到", L"。端口未修改。", false},
+        {0, false, 0, {"box 289", "box 48"}, L"未能安排自动改回：自动改回的监视进程没有在 30 秒内启动", L"。端口未修改。", false},
+        {0, true, ERROR_SERVICE_REQUEST_TIMEOUT, {"box 289", "box 64", "stop", "start", "box 48"},
+         L"未能重启远程桌面服务（TermService：", L"自动改回仍在等待：届时 10 分钟内未用新端口登录，将改回端口 3389。", true},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << c.install << " " << c.startsWatch << " " << c.startError);
         StartMain();
+        const int before = OuterHeight();
+        effects.clear();
+        Script().OnShow([this](const ShownBox& box) { effects.push_back("box " + std::to_string(box.style)); });
         revert.task.reset();
         revert.record.reset();
         revert.installResult = c.install;
@@ -157,16 +140,26 @@ TEST_F(WindowRevertTest, ArmingThatFailsWritesNothingAndARestartThatFailsLeavesT
         startError = c.startError;
         TaskDialogScript::Instance().Answer(ui::kChoiceApplyWithRevert);
         Change(L"3390");
+        EXPECT_EQ(effects, c.effects);
         ASSERT_FALSE(Script().Shown().empty());
         EXPECT_TRUE(StartsEnds(Script().Shown().back().text, c.start, c.end)) << Script().Shown().back().text.size();
-        EXPECT_EQ(Script().Shown().back().style, 48u);
-        EXPECT_EQ(Port1(), c.port);
-        EXPECT_EQ(revert.task.has_value(), c.task);
-        EXPECT_EQ(Ctl(ui::Label_Pending).Visible(), c.task);
+        EXPECT_EQ(revert.installedFrom, kBeside);
+        EXPECT_EQ(Port1(), c.armed ? 3390u : 3389u);
+        EXPECT_EQ(Port2(), c.armed ? 3390u : 3389u);
+        EXPECT_EQ(Probe::LastAppliedPort(), c.armed ? L"3390" : L"") << "a refused arming may be tried again";
+        EXPECT_EQ(revert.task.has_value(), c.armed);
+        EXPECT_EQ(revert.task && revert.task->find(L"--from 3389 --to 3390 --revert-after 600s --apply") != std::wstring::npos,
+                  c.armed);
+        EXPECT_EQ(Ctl(ui::Label_Pending).Visible(), c.armed);
+        EXPECT_EQ(Ctl(ui::Label_Pending).Text(), c.armed ? kBeforeEffect : L"");
+        EXPECT_EQ(OuterHeight() > before, c.armed) << "taller while the line shows";
+        EXPECT_TRUE(IsWindowEnabled(Form().Hwnd())) << "input back after the wait";
     }
 }
 
-TEST_F(WindowRevertTest, WhileARevertWaitsTheLineShowsAndNeitherCommandWrites) {
+// The line says when the revert is due, neither port command writes while it waits, and a logon's
+// notification looks again (the Task Scheduler only) until the watch has removed the task.
+TEST_F(WindowRevertTest, WhileARevertWaitsTheLineShowsNeitherCommandWritesAndALogonLooksAgain) {
     revert.Pending({3389, 3390, 600, true});
     Probe::RefreshAll();
     EXPECT_EQ(Ctl(ui::Label_Pending).Text(), kBeforeEffect);
@@ -187,11 +180,7 @@ TEST_F(WindowRevertTest, WhileARevertWaitsTheLineShowsAndNeitherCommandWrites) {
     EXPECT_EQ(Script().Shown()[0].style, 48u);
     EXPECT_TRUE(Dialogs().empty());
     EXPECT_EQ(Port1(), 3389u);
-}
 
-TEST_F(WindowRevertTest, ASessionNotificationRefreshesAndLooksAgainUntilTheTaskGoes) {
-    revert.Pending({3389, 3390, 600, true});
-    Probe::RefreshAll();
     SendMessageW(Form().Hwnd(), WM_WTSSESSION_CHANGE, WTS_SESSION_LOGON, 1);
     EXPECT_TRUE(Ctl(ui::Label_Pending).Visible()) << "the watch has not confirmed yet";
     revert.task.reset();  // the watch confirms

@@ -25,20 +25,14 @@ protected:
     }
     // The main window's line that starts "待确认：", once it shows.
     HWND PendingLine() const {
-        struct Search {
-            const ProgramCase* test;
-            HWND found = nullptr;
-        } search{this};
-        const auto look = [](HWND child, LPARAM data) -> BOOL {
-            auto& s = *reinterpret_cast<Search*>(data);
-            wchar_t text[8] = {};
-            GetWindowTextW(child, text, 8);
-            if (IsWindowVisible(child) && std::wstring(text).rfind(L"待确认：", 0) == 0) s.found = child;
-            return s.found == nullptr;
-        };
         HWND line = nullptr;
-        WaitUntil([&] { return EnumChildWindows(Main(), look, reinterpret_cast<LPARAM>(&search)), (line = search.found); },
-                  kSettleTimeout);
+        WaitUntil(
+            [&] {
+                while ((line = FindWindowExW(Main(), line, L"Static", nullptr)))
+                    if (IsWindowVisible(line) && TextIn(line).rfind(L"待确认：", 0) == 0) return true;
+                return false;
+            },
+            kSettleTimeout);
         return line;
     }
 };
