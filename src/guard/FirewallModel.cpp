@@ -197,7 +197,24 @@ bool HardeningAdmits(const State& state, long protocol, long type, std::uint16_t
     return hardening.admitsAll && !hardening.mayBlock;
 }
 
-ProfileFinding AssessProfile(const State& state, long type, std::uint16_t port, long protocol) {
+// Group Policy's rule strings as rules, read once for every profile judged; whether one could not be read.
+struct PolicyRules {
+    std::vector<Rule> rules;
+    bool unparsed = false;
+};
+
+PolicyRules ParsePolicyRules(const State& state) {
+    PolicyRules policy;
+    policy.rules.reserve(state.policyRules.size());
+    for (const std::wstring& text : state.policyRules) {
+        std::optional<Rule> rule = ParsePolicyRule(text);
+        if (rule) policy.rules.push_back(std::move(*rule));
+        policy.unparsed = policy.unparsed || !rule;
+    }
+    return policy;
+}
+
+ProfileFinding AssessProfile(const State& state, const PolicyRules& policy, long type, std::uint16_t port, long protocol) {
     if (state.mdmPolicy) return Found(FirewallVerdict::Unknown, Reason::MdmPolicy);
     if (!HardeningAdmits(state, protocol, type, port)) return Found(FirewallVerdict::Unknown, Reason::ServiceRestricted);
     Settings settings = PolicySettings(state, type);
@@ -206,18 +223,10 @@ ProfileFinding AssessProfile(const State& state, long type, std::uint16_t port, 
     if (settings.on == Certainty::Maybe) return Found(FirewallVerdict::Unknown, Reason::PolicyUnclear);
 
     RuleFindings rules;
-    bool unparsed = false;
-    std::vector<Rule> policyRules;  // kept for the findings' pointers
-    policyRules.reserve(state.policyRules.size());
-    for (const std::wstring& text : state.policyRules) {
-        std::optional<Rule> rule = ParsePolicyRule(text);
-        if (rule) policyRules.push_back(std::move(*rule));
-        unparsed = unparsed || !rule;
-    }
-    for (const Rule& rule : policyRules) Consider(rule, Certainty::Yes, protocol, type, port, rules);
+    for (const Rule& rule : policy.rules) Consider(rule, Certainty::Yes, protocol, type, port, rules);
     for (const Rule& rule : state.rules) Consider(rule, LocalRuleInForce(rule, settings), protocol, type, port, rules);
 
-    const bool uncertainRules = state.unreadableRules > 0 || unparsed;
+    const bool uncertainRules = state.unreadableRules > 0 || policy.unparsed;
     const Reason uncertainReason = state.unreadableRules > 0 ? Reason::UnreadableRules : Reason::UnparsedPolicyRule;
     // A drop for every peer needs nothing that could let some in: an interface the firewall leaves
     // alone, an allow rule that overrides blocks, a rule that could not be read.
@@ -311,8 +320,9 @@ Assessment Assess(const State& state, std::uint16_t port, long protocol) {
     assessment.protocol = protocol;
     assessment.known = state.known;
     if (!state.known) return assessment;
+    const PolicyRules policy = ParsePolicyRules(state);
     for (long type : kProfileBits) {
-        ProfileFinding finding = AssessProfile(state, type, port, protocol);
+        ProfileFinding finding = AssessProfile(state, policy, type, port, protocol);
         finding.type = type;
         finding.current = (state.currentProfiles & type) != 0;
         assessment.profiles.push_back(std::move(finding));
