@@ -101,6 +101,8 @@ private:
     bool Value(JsonValue& out, int depth);
     bool Array(JsonValue& out, int depth);
     bool Object(JsonValue& out, int depth);
+    bool ClosesAtOnce(char close);
+    bool AfterItem(char close, bool& closed);
     bool String(std::wstring& out);
     bool Escape(std::wstring& out, std::size_t open);
     bool UnicodeEscape(std::wstring& out, std::size_t backslash);
@@ -175,40 +177,48 @@ bool Reader::Value(JsonValue& out, int depth) {
     }
 }
 
-// `depth` counts the arrays and objects around the items, this one included.
-bool Reader::Array(JsonValue& out, int depth) {
-    out.type = JsonValue::Type::Array;
+// Past the opening bracket: true when the container closes at once.
+bool Reader::ClosesAtOnce(char close) {
     ++m_pos;
     SkipWhitespace();
-    if (At(']')) {
+    if (!At(close)) return false;
+    ++m_pos;
+    return true;
+}
+
+// After an item: the container's close (`closed`), or a comma and the next item, or the error.
+bool Reader::AfterItem(char close, bool& closed) {
+    const wchar_t* const expected = close == ']' ? L"应为“,”或“]”" : L"应为“,”或“}”";
+    const wchar_t* const trailing = close == ']' ? L"“]”之前多了一个逗号" : L"“}”之前多了一个逗号";
+    SkipWhitespace();
+    closed = At(close);
+    if (closed) {
         ++m_pos;
         return true;
     }
-    for (;;) {
+    if (!At(',')) return Unexpected(expected);
+    const std::size_t comma = m_pos++;
+    SkipWhitespace();
+    if (At(close)) return Fail(comma, trailing);
+    return true;
+}
+
+// `depth` counts the arrays and objects around the items, this one included.
+bool Reader::Array(JsonValue& out, int depth) {
+    out.type = JsonValue::Type::Array;
+    if (ClosesAtOnce(']')) return true;
+    for (bool closed = false; !closed;) {
         out.items.emplace_back();
-        if (!Value(out.items.back(), depth)) return false;
-        SkipWhitespace();
-        if (At(']')) {
-            ++m_pos;
-            return true;
-        }
-        if (!At(',')) return Unexpected(L"应为“,”或“]”");
-        const std::size_t comma = m_pos++;
-        SkipWhitespace();
-        if (At(']')) return Fail(comma, L"“]”之前多了一个逗号");
+        if (!Value(out.items.back(), depth) || !AfterItem(']', closed)) return false;
     }
+    return true;
 }
 
 bool Reader::Object(JsonValue& out, int depth) {
     out.type = JsonValue::Type::Object;
-    ++m_pos;
-    SkipWhitespace();
-    if (At('}')) {
-        ++m_pos;
-        return true;
-    }
+    if (ClosesAtOnce('}')) return true;
     std::unordered_set<std::size_t, KeyHash, KeyEqual> keys(8, KeyHash{&out.members}, KeyEqual{&out.members});
-    for (;;) {
+    for (bool closed = false; !closed;) {
         if (!At('"')) return Unexpected(L"应为用双引号括起的键");
         const std::size_t keyAt = m_pos;
         out.members.emplace_back();
@@ -218,17 +228,9 @@ bool Reader::Object(JsonValue& out, int depth) {
         if (!At(':')) return Unexpected(L"键之后应为“:”");
         ++m_pos;
         SkipWhitespace();
-        if (!Value(out.members.back().second, depth)) return false;
-        SkipWhitespace();
-        if (At('}')) {
-            ++m_pos;
-            return true;
-        }
-        if (!At(',')) return Unexpected(L"应为“,”或“}”");
-        const std::size_t comma = m_pos++;
-        SkipWhitespace();
-        if (At('}')) return Fail(comma, L"“}”之前多了一个逗号");
+        if (!Value(out.members.back().second, depth) || !AfterItem('}', closed)) return false;
     }
+    return true;
 }
 
 bool Reader::String(std::wstring& out) {
