@@ -5,6 +5,7 @@
 // fails leaves the state unknown: a firewall that cannot be read is never reported. A single rule that
 // cannot be copied out is counted instead.
 
+#include "base/Handles.h"
 #include "guard/FirewallCom.h"
 #include "guard/Probes.h"
 
@@ -42,10 +43,8 @@ std::optional<std::uint32_t> PolicyValue(const std::wstring& key, const wchar_t*
 }
 
 bool KeyExists(const std::wstring& key) {
-    HKEY handle = nullptr;
-    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, key.c_str(), 0, KEY_READ, &handle) != ERROR_SUCCESS) return false;
-    RegCloseKey(handle);
-    return true;
+    base::UniqueRegistryKey handle;
+    return RegOpenKeyExW(HKEY_LOCAL_MACHINE, key.c_str(), 0, KEY_READ, handle.Put()) == ERROR_SUCCESS;
 }
 
 // Group Policy's values for one profile key (MS-GPFAS 2.2.3 and the legacy merge settings of 2.2.1).
@@ -76,9 +75,10 @@ void ReadPolicyExclusions(const wchar_t* name, State& state) {
 
 // Group Policy's rules: every string value under FirewallRules.
 void ReadPolicyRules(State& state) {
-    HKEY key = nullptr;
+    base::UniqueRegistryKey owner;
     const std::wstring path = std::wstring(kPolicyRoot) + L"\\FirewallRules";
-    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_READ, owner.Put()) != ERROR_SUCCESS) return;
+    const HKEY key = owner.Get();
     for (DWORD index = 0;; ++index) {
         wchar_t name[256];
         DWORD nameLength = 256;
@@ -101,7 +101,6 @@ void ReadPolicyRules(State& state) {
         text.resize(wcsnlen(text.c_str(), text.size()));
         state.policyRules.push_back(std::move(text));
     }
-    RegCloseKey(key);
 }
 
 void ReadPolicy(State& state) {
