@@ -18,12 +18,7 @@ FirewallClosing CloseOwnFirewallPort(std::uint16_t port) {
     const FirewallStore& store = FirewallStoreCalls();
     for (const firewall::Rule& rule : state.rules) {
         if (!firewall::IsOwnRuleFor(rule, port)) continue;
-        int sharing = 0;
-        for (const firewall::Rule& other : state.rules) sharing += other.name == rule.name ? 1 : 0;
-        if (sharing != 1) {
-            closing.kept.push_back(rule.name);
-            continue;
-        }
+        if (firewall::RulesNamed(state, rule.name) != 1) continue;
         const long hr = store.Remove(rule.name);
         if (hr < 0) {
             if (closing.hresult >= 0) closing.hresult = hr;

@@ -196,6 +196,8 @@ bool IsOwnRule(const Rule& rule);
 // The program's own rule for exactly that port: its group, a name the program gives such rules, and a
 // LocalPorts that is exactly the port. A rule that also covers another port is never the program's.
 bool IsOwnRuleFor(const Rule& rule, std::uint16_t port);
+// How many of the state's rules carry this name (a name is renamed or removed only when it is one).
+int RulesNamed(const State& state, const std::wstring& name);
 // The rules the model keeps of the firewall's list: those that can concern inbound TCP or UDP, and any
 // that is the program's own or carries its name (a name must be unique before it is renamed or removed).
 bool MattersToTheModel(const Rule& rule);

@@ -20,20 +20,12 @@ namespace {
 
 using namespace firewall;
 
-constexpr long kProtocols[] = {kProtocolTcp, kProtocolUdp};
-
-int CountNamed(const State& state, const std::wstring& name) {
-    int count = 0;
-    for (const Rule& rule : state.rules) count += rule.name == name ? 1 : 0;
-    return count;
-}
-
 // A name no rule of the state has: the wanted one, or it with " (2)", " (3)", ... after it.
 std::wstring FreeName(const State& state, const std::wstring& wanted) {
-    if (CountNamed(state, wanted) == 0) return wanted;
+    if (RulesNamed(state, wanted) == 0) return wanted;
     for (int i = 2;; ++i) {
         std::wstring name = wanted + L" (" + base::DecimalText64(i) + L")";
-        if (CountNamed(state, name) == 0) return name;
+        if (RulesNamed(state, name) == 0) return name;
     }
 }
 
@@ -51,12 +43,12 @@ Plan PlanRule(const State& before, std::uint16_t port, long protocol) {
     const std::wstring own = plan.rule.name;
     for (const Rule& rule : before.rules)
         if (protocol == kProtocolTcp && rule.name == LegacyOwnRuleName() && IsOwnRuleFor(rule, port) &&
-            CountNamed(before, rule.name) == 1)
+            RulesNamed(before, rule.name) == 1)
             plan.legacy.push_back(rule.name);
     const Rule* holder = nullptr;
     for (const Rule& rule : before.rules)
         if (rule.name == own) holder = &rule;
-    if (holder && CountNamed(before, own) == 1 && IsOwnRuleFor(*holder, port) && holder->protocol == protocol) {
+    if (holder && RulesNamed(before, own) == 1 && IsOwnRuleFor(*holder, port) && holder->protocol == protocol) {
         plan.replaced = own;
         plan.temporary = FreeName(before, own + L" (替换前)");
     } else {
@@ -128,7 +120,7 @@ std::vector<std::wstring> StillThere(const std::vector<std::wstring>& names) {
     const State now = FirewallReadCall()();
     std::vector<std::wstring> left;
     for (const std::wstring& name : names)
-        if (!now.known || CountNamed(now, name) > 0) left.push_back(name);
+        if (!now.known || RulesNamed(now, name) > 0) left.push_back(name);
     return left;
 }
 

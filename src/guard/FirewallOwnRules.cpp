@@ -57,6 +57,12 @@ Rule OwnRule(std::uint16_t port, long protocol) {
 
 bool IsOwnRule(const Rule& rule) { return rule.grouping == OwnGroup() || rule.name == LegacyOwnRuleName(); }
 
+int RulesNamed(const State& state, const std::wstring& name) {
+    int count = 0;
+    for (const Rule& rule : state.rules) count += rule.name == name ? 1 : 0;
+    return count;
+}
+
 bool IsOwnRuleFor(const Rule& rule, std::uint16_t port) {
     if (!IsExactly(rule.localPorts, port)) return false;
     if (rule.name == LegacyOwnRuleName()) return rule.grouping.empty() || rule.grouping == OwnGroup();

@@ -104,7 +104,6 @@ firewall::State ReadFirewallState();
 struct FirewallClosing {
     bool readable = true;  // false: the firewall could not be read, nothing was removed
     std::vector<std::wstring> removed;
-    std::vector<std::wstring> kept;  // own rules left because another rule shares their name
     long hresult = 0;
 };
 [[nodiscard]] FirewallClosing CloseOwnFirewallPort(std::uint16_t port);
