@@ -21,4 +21,21 @@ Clock& ClockCalls();
 
 inline constexpr ULONGLONG kFileTimePerMs = 10000;
 
+enum class Poll { Done, Failed, Again };
+
+// Asks every `everyMs` until the answer is no longer Again or `limitMs` has passed by the clock (then
+// Again); `pause` waits between two asks (the clock's pause when empty).
+template <class Ask>
+Poll PollUntil(ULONGLONG limitMs, DWORD everyMs, Ask ask, const std::function<void(DWORD ms)>& pause = {}) {
+    const Clock& clock = ClockCalls();
+    const ULONGLONG start = clock.NowMs();
+    for (;;) {
+        if (const Poll answer = ask(); answer != Poll::Again) return answer;
+        const ULONGLONG elapsed = clock.NowMs() - start;
+        if (elapsed >= limitMs) return Poll::Again;
+        const auto ms = static_cast<DWORD>(limitMs - elapsed < everyMs ? limitMs - elapsed : everyMs);
+        pause ? pause(ms) : clock.Pause(ms);
+    }
+}
+
 }  // namespace base

@@ -57,25 +57,12 @@ std::optional<DWORD> RealState(const std::wstring& name) {
     return status->dwCurrentState;
 }
 
-enum class Poll { Done, Failed, Again };
-
-// Asks every kPollMs until the answer is no longer Again or limitMs has passed (then Again).
-template <class Ask>
-Poll PollUntil(ULONGLONG limitMs, Ask ask) {
-    const base::Clock& clock = base::ClockCalls();
-    const ULONGLONG start = clock.NowMs();
-    for (;;) {
-        if (const Poll answer = ask(); answer != Poll::Again) return answer;
-        const ULONGLONG elapsed = clock.NowMs() - start;
-        if (elapsed >= limitMs) return Poll::Again;
-        clock.Pause(static_cast<DWORD>(std::min<ULONGLONG>(kPollMs, limitMs - elapsed)));
-    }
-}
+using base::Poll;
 
 // Waits until the service reports `wanted`, at most ServiceWaitMs(). A service that falls back to
 // stopped while it should be starting has failed to start: that is not waited out.
 DWORD WaitFor(const std::wstring& name, DWORD wanted) {
-    const Poll result = PollUntil(ServiceWaitMs(), [&] {
+    const Poll result = base::PollUntil(ServiceWaitMs(), kPollMs, [&] {
         const std::optional<DWORD> state = ServiceControlCalls().State(name);
         if (state == wanted) return Poll::Done;
         if (wanted == SERVICE_RUNNING && state == static_cast<DWORD>(SERVICE_STOPPED)) return Poll::Failed;
@@ -172,7 +159,7 @@ RestartOutcome RestartRemoteDesktop(const RestartPlan& plan) {
 
 std::optional<std::vector<std::uint16_t>> AwaitRemoteDesktopListening(std::uint16_t port) {
     std::optional<std::vector<std::uint16_t>> ports;
-    PollUntil(ListenWaitMs(), [&] {
+    base::PollUntil(ListenWaitMs(), kPollMs, [&] {
         ports = RemoteDesktopListeningPortsExpecting(port);
         const bool onPort = ports && std::find(ports->begin(), ports->end(), port) != ports->end();
         return onPort ? Poll::Done : Poll::Again;

@@ -53,16 +53,12 @@ base::Failure ComFailure(HRESULT hr, const std::wstring& what, const std::wstrin
 // may rest on a watch that does not run.
 std::optional<base::Failure> AwaitWatch(const WatchWait& wait) {
     if (wait.begins) wait.begins();
-    const base::Clock& clock = base::ClockCalls();
-    const ULONGLONG start = clock.NowMs();
-    for (;;) {
+    const auto reported = [] {
         RevertRecord record;
-        if (RecordStoreCalls().Read(record) == ERROR_SUCCESS && record.watchProcessId) return std::nullopt;
-        const ULONGLONG waited = clock.NowMs() - start;
-        if (waited >= kWatchReportMs) break;
-        const auto ms = static_cast<DWORD>(std::min<ULONGLONG>(kWatchReportPollMs, kWatchReportMs - waited));
-        wait.pause ? wait.pause(ms) : clock.Pause(ms);
-    }
+        const bool in = RecordStoreCalls().Read(record) == ERROR_SUCCESS && record.watchProcessId;
+        return in ? base::Poll::Done : base::Poll::Again;
+    };
+    if (base::PollUntil(kWatchReportMs, kWatchReportPollMs, reported, wait.pause) == base::Poll::Done) return std::nullopt;
     return base::Failure{static_cast<long>(WAIT_TIMEOUT), L"自动改回的监视进程没有在 30 秒内启动（任务计划程序没有运行它）"};
 }
 
