@@ -17,7 +17,6 @@
 namespace {
 
 using namespace testkit;
-using Peers = std::vector<revert::Peer>;
 
 const revert::PendingRevert kPlan{3389, 3390, 60, false};
 const std::vector<std::wstring> kWatch = {L"watch", L"--from",         L"3389", L"--to",
@@ -52,7 +51,6 @@ TEST_F(ConsoleWatchTest, OnlyTheAdministratorsSessionFromAnotherMachineAfterTheC
     FakeRevert revert;
     revert.Pending(kPlan);
     revert.ownAddresses = std::vector<revert::Peer>{Ipv4Peer(10, 0, 0, 5)};
-    revert.peers = {Peers{Ipv4Peer(10, 213, 7, 9)}};  // a probe's TCP connection proves nothing
     const ULONGLONG after = revert.UtcNow() + 10;
     using Sessions = std::vector<revert::Session>;
     revert.sessions = {

@@ -1,51 +1,11 @@
-// The connection rows of GetExtendedTcpTable (TCP_TABLE_OWNER_PID_CONNECTIONS, the class whose rows
-// both Windows and Wine fill with both ends' addresses).
-
 #include "revert/Connections.h"
-
-#include <iphlpapi.h>
-#include <winsock2.h>
-#include <ws2tcpip.h>
 
 #include <algorithm>
 #include <cstring>
 
 #include "base/DecimalText.h"
-#include "guard/TcpTable.h"
 
 namespace revert {
-namespace {
-
-constexpr TCP_TABLE_CLASS kConnections = TCP_TABLE_OWNER_PID_CONNECTIONS;
-
-std::optional<std::vector<Peer>> Established(std::uint16_t port) {
-    std::vector<Peer> peers;
-    std::vector<std::uint64_t> buffer;
-    if (!guard::ReadTcpTable(AF_INET, kConnections, buffer)) return std::nullopt;
-    const auto* v4 = reinterpret_cast<const MIB_TCPTABLE_OWNER_PID*>(buffer.data());
-    for (DWORD i = 0; i < v4->dwNumEntries; ++i) {
-        const MIB_TCPROW_OWNER_PID& row = v4->table[i];
-        if (row.dwState != MIB_TCP_STATE_ESTAB || guard::HostPort(row.dwLocalPort) != port) continue;
-        Peer peer;
-        std::memcpy(peer.address, &row.dwRemoteAddr, 4);
-        peers.push_back(peer);
-    }
-    // A system without IPv6 has no IPv6 table; the IPv4 one still answers.
-    if (guard::ReadTcpTable(AF_INET6, kConnections, buffer)) {
-        const auto* v6 = reinterpret_cast<const MIB_TCP6TABLE_OWNER_PID*>(buffer.data());
-        for (DWORD i = 0; i < v6->dwNumEntries; ++i) {
-            const MIB_TCP6ROW_OWNER_PID& row = v6->table[i];
-            if (row.dwState != MIB_TCP_STATE_ESTAB || guard::HostPort(row.dwLocalPort) != port) continue;
-            Peer peer;
-            peer.ipv6 = true;
-            std::memcpy(peer.address, row.ucRemoteAddr, 16);
-            peers.push_back(peer);
-        }
-    }
-    return peers;
-}
-
-}  // namespace
 
 std::wstring Peer::Text() const {
     std::wstring out;
@@ -70,11 +30,6 @@ bool IsLoopback(const Peer& peer) {
     static constexpr std::uint8_t kMappedPrefix[12] = {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0xFF, 0xFF};
     if (std::memcmp(peer.address, kLoopback6, 16) == 0) return true;
     return std::memcmp(peer.address, kMappedPrefix, 12) == 0 && peer.address[12] == 127;
-}
-
-EstablishedPeersSeam& EstablishedPeersCall() {
-    static EstablishedPeersSeam seam(&Established);
-    return seam;
 }
 
 }  // namespace revert

@@ -1,14 +1,9 @@
 #pragma once
-// An address of the other end of a connection or a session, IPv4 or IPv6, and who is connected to a
-// local TCP port (the remote addresses of its established connections). A connection proves only that
-// something reached the port, never that the administrator can: it confirms nothing.
+// An address of the other end of a session, IPv4 or IPv6. (A TCP connection to the port is never asked
+// about: it proves only that something reached the port, never that the administrator can.)
 
 #include <cstdint>
-#include <optional>
 #include <string>
-#include <vector>
-
-#include "base/Seam.h"
 
 namespace revert {
 
@@ -20,10 +15,5 @@ struct Peer {
 
 // 127.0.0.0/8, ::1, and IPv4 loopback mapped into IPv6 (::ffff:127.x.y.z).
 bool IsLoopback(const Peer& peer);
-
-// The remote ends of the established connections to local port `port`; nothing when the tables cannot
-// be read.
-using EstablishedPeersSeam = base::Seam<std::optional<std::vector<Peer>>(std::uint16_t port)>;
-EstablishedPeersSeam& EstablishedPeersCall();
 
 }  // namespace revert

@@ -73,13 +73,6 @@ FakeRevert::FakeRevert() {
         // A watch's start is kept apart, so the cases see the outcomes in order.
         (event == revert::RevertEvent::WatchStarted ? watchStarts : events).emplace_back(event, text);
     });
-    revert::EstablishedPeersCall().Set([this](std::uint16_t) {
-        log.push_back("peers");
-        if (peers.empty()) return std::optional<std::vector<revert::Peer>>(std::vector<revert::Peer>{});
-        const auto answer = peers.front();
-        if (peers.size() > 1) peers.erase(peers.begin());
-        return answer;
-    });
     revert::SessionsCall().Set([this] {
         log.push_back("sessions");
         if (sessions.empty()) return std::optional<std::vector<revert::Session>>(std::vector<revert::Session>{});
@@ -105,7 +98,6 @@ FakeRevert::~FakeRevert() {
     revert::RecordStoreCalls() = revert::RealRecordStore();
     revert::InstallProgramCall().Reset();
     revert::EventLogCall().Reset();
-    revert::EstablishedPeersCall().Reset();
     revert::SessionsCall().Reset();
     revert::OwnAddressesCall().Reset();
     revert::WatchRunningCall().Reset();

@@ -1,6 +1,6 @@
 #pragma once
 // The revert's outside effects kept in memory for one scope: the Task Scheduler's task, the record,
-// the program's copy, the event log, the connection table and the watch's clock. Every call is logged
+// the program's copy, the event log, the sessions and the watch's clock. Every call is logged
 // in order, so a test can tell what came first; any of them can be made to fail.
 
 #include <windows.h>
@@ -44,8 +44,6 @@ public:
     std::vector<std::pair<revert::RevertEvent, std::wstring>> events;       // every event but a watch's start
     std::vector<std::pair<revert::RevertEvent, std::wstring>> watchStarts;  // WatchStarted
 
-    // What each look at the connection table answers, in order; the last answer stands after that.
-    std::vector<std::optional<std::vector<revert::Peer>>> peers;
     // Each look at the sessions answers the next of these; the last answer stands after that. The
     // server's own addresses.
     std::vector<std::optional<std::vector<revert::Session>>> sessions;

@@ -682,12 +682,6 @@ struct SimulatedServer::Model {
             return std::optional<std::vector<revert::Peer>>(
                 std::vector<revert::Peer>{Ipv4Peer(10, 0, 0, 5), Ipv4Peer(127, 0, 0, 1)});
         });
-        revert::EstablishedPeersCall().Set([this](std::uint16_t port) {
-            std::vector<revert::Peer> peers;  // a probe's TCP connection, and the administrator's
-            for (const Connection& c : connections)
-                if (c.port == port) peers.push_back(*c.session.client);
-            return std::optional<std::vector<revert::Peer>>(peers);
-        });
     }
 
     ~Model() {
@@ -703,7 +697,6 @@ struct SimulatedServer::Model {
         revert::EventLogCall().Reset();
         revert::SessionsCall().Reset();
         revert::OwnAddressesCall().Reset();
-        revert::EstablishedPeersCall().Reset();
         CloseHandle(driverTurn);
     }
 };
