@@ -1,7 +1,6 @@
 // The JSON of the revert: set-port's "revert", status's "pendingRevert", and watch's and confirm's
 // objects.
 
-#include "base/Clock.h"
 #include "console/JsonParts.h"
 #include "revert/RevertRecord.h"
 #include "console/Render.h"
@@ -54,7 +53,7 @@ void WriteStatusPendingRevert(JsonWriter& json, const StatusReport& report) {
     json.Key("effectiveAt");
     StringOrNull(json, effective ? revert::UtcText(*effective) : std::wstring());
     json.Key("deadline");
-    StringOrNull(json, effective ? revert::UtcText(*effective + plan.seconds * 1000ULL * base::kFileTimePerMs)
+    StringOrNull(json, effective ? revert::UtcText(revert::DueAt(plan, *effective))
                                  : std::wstring());
     json.Key("watchRunning").Bool(report.pendingRevertWatchRunning);
     json.EndObject();

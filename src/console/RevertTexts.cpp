@@ -1,6 +1,5 @@
 #include "console/RevertTexts.h"
 
-#include "base/Clock.h"
 #include "base/DecimalText.h"
 #include "base/PrintableText.h"
 #include "revert/RevertRecord.h"
@@ -52,7 +51,7 @@ std::wstring RevertPendingText(const revert::PendingRevert& pending) {
 std::wstring WatchStartedText(const revert::PendingRevert& plan, std::optional<ULONGLONG> effectiveAt) {
     std::wstring text = L"自动改回的监视进程已启动（进程 " + base::DecimalText64(GetCurrentProcessId()) + L"）：";
     if (effectiveAt)
-        return text + L"若在 " + revert::UtcText(*effectiveAt + plan.seconds * 1000ULL * base::kFileTimePerMs) +
+        return text + L"若在 " + revert::UtcText(revert::DueAt(plan, *effectiveAt)) +
                L" 之前没有管理员通过" + Port(plan.to) + L"登录远程桌面，将改回" + Port(plan.from) + L"。";
     return text + Port(plan.to) + L"生效后开始计时 " + revert::DurationText(plan.seconds) + L"，其间没有管理员通过它登录远程桌面则改回" +
            Port(plan.from) + L"。";
@@ -63,7 +62,7 @@ std::wstring PendingRevertLine(const revert::PendingRevert& pending, const std::
     std::wstring text = L"等待确认：";
     if (effectiveAt) {
         text += Port(pending.to) + L"已于 " + revert::UtcText(*effectiveAt) + L" 生效；若在 " +
-                revert::UtcText(*effectiveAt + pending.seconds * 1000ULL * base::kFileTimePerMs) +
+                revert::UtcText(revert::DueAt(pending, *effectiveAt)) +
                 L" 之前没有管理员通过它登录远程桌面，将自动改回" + Port(pending.from);
     } else {
         text += L"若" + Port(pending.to) + L"生效后 " + revert::DurationText(pending.seconds) +

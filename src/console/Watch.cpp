@@ -242,8 +242,7 @@ WatchReport RunWatch(const Options& options) {
         }
         DWORD pause = revert::kWatchIntervalMs;
         if (countdown.effectiveAt || reverting) {
-            const ULONGLONG deadline =
-                countdown.effectiveAt.value_or(0) + plan.seconds * 1000ULL * revert::kFileTimePerMs;
+            const ULONGLONG deadline = revert::DueAt(plan, countdown.effectiveAt.value_or(0));
             const ULONGLONG now = clock.UtcNow();
             const ULONGLONG leftMs = now >= deadline ? 0 : (deadline - now) / revert::kFileTimePerMs;
             // A countdown taken over from the record could end at once if the wall clock jumped.

@@ -32,6 +32,11 @@ inline constexpr const wchar_t* kProgramFile = L"rdpport.com";
 // The Application event log's source for what happens while nobody watches.
 inline constexpr const wchar_t* kEventSource = L"Korvane RdpPort";
 
+// When the revert is due: `seconds` after the new port took effect (UTC FILETIMEs).
+constexpr unsigned long long DueAt(const PendingRevert& plan, unsigned long long effectiveAt) {
+    return effectiveAt + plan.seconds * 10000000ULL;
+}
+
 // The watch's command line after the program name, as the task runs it:
 // "watch --from 3389 --to 3390 --revert-after 600s --apply".
 std::wstring WatchArguments(const PendingRevert& plan);

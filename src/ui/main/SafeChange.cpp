@@ -143,7 +143,7 @@ std::wstring PendingLineText(const revert::PendingLookup& pending) {
     if (!pending.effectiveAt)
         return L"待确认：端口 " + to + L" 生效后 " + revert::DurationText(plan.seconds) + L"内未登录，将改回端口 " + from + L"。";
     // The deadline in the local time of that day.
-    const ULONGLONG due = *pending.effectiveAt + static_cast<ULONGLONG>(plan.seconds) * 10000000ULL;
+    const ULONGLONG due = revert::DueAt(plan, *pending.effectiveAt);
     FILETIME utc{static_cast<DWORD>(due), static_cast<DWORD>(due >> 32)};
     SYSTEMTIME utcTime{}, local{};
     if (!FileTimeToSystemTime(&utc, &utcTime) || !SystemTimeToTzSpecificLocalTime(nullptr, &utcTime, &local))
