@@ -2,6 +2,7 @@
 #include "console/GuardCalls.h"
 #include "console/LocalSettings.h"
 #include "console/RevertSteps.h"
+#include "revert/WatchProcess.h"
 
 namespace console {
 namespace {
@@ -76,7 +77,7 @@ StatusReport RunStatus() {
     report.pendingRevert = pending.plan;
     report.pendingRevertArmedAt = pending.armedAt;
     report.pendingRevertEffectiveAt = pending.effectiveAt;
-    report.pendingRevertWatchRunning = pending.watchRunning;
+    report.pendingRevertWatchRunning = pending.watchProcessId && revert::WatchRunningCall()(*pending.watchProcessId);
     if (FAILED(pending.status))
         report.pendingRevertError = Failure{static_cast<long>(pending.status), SystemErrorText(pending.status)};
     return report;

@@ -11,7 +11,6 @@
 #include "revert/RevertRecord.h"
 #include "revert/TaskStore.h"
 #include "revert/TaskXml.h"
-#include "revert/WatchProcess.h"
 
 namespace revert {
 namespace {
@@ -108,7 +107,7 @@ PendingLookup LookUpPendingRevert() {
         lookup.armedAt = record.armedAt;
         lookup.effectiveAt = record.effectiveAt;
         lookup.reverting = record.reverting;
-        lookup.watchRunning = record.watchProcessId && WatchRunningCall()(*record.watchProcessId);
+        lookup.watchProcessId = record.watchProcessId;
     }
     if (FAILED(hr)) return lookup;
     // The task's own command line says what it will do; the record stands in where a Task Scheduler

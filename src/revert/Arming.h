@@ -18,7 +18,7 @@ struct PendingLookup {
     std::optional<PendingRevert> plan;
     std::wstring armedAt;                  // from the record, when it has one
     std::optional<ULONGLONG> effectiveAt;  // from the record: when the new port took effect (UTC)
-    bool watchRunning = false;             // the watch that reported in still runs
+    std::optional<DWORD> watchProcessId;   // the watch that reported in (whether it still runs: WatchRunningCall)
     bool reverting = false;                // the revert has begun to put the old port back
 };
 PendingLookup LookUpPendingRevert();
