@@ -105,6 +105,12 @@ using UniqueKernelHandle = UniqueHandle<HANDLE, &CloseKernelHandle>;
 // table and its ScopedKey instead).
 inline void CloseRegistryKey(HKEY key) noexcept { RegCloseKey(key); }
 using UniqueRegistryKey = UniqueHandle<HKEY, &CloseRegistryKey>;
+// Memory Windows hands out for LocalFree (security descriptors, SIDs, SID strings), typed as the call
+// that fills it wants.
+template <class P>
+inline void FreeLocal(P memory) noexcept { LocalFree(memory); }
+template <class P>
+using UniqueLocal = UniqueHandle<P, &FreeLocal<P>>;
 
 // Releases a COM interface at the end of a scope.
 template <class T>

@@ -2,6 +2,8 @@
 
 #include <sddl.h>
 
+#include "base/Handles.h"
+
 namespace revert {
 namespace {
 
@@ -15,11 +17,8 @@ constexpr ACCESS_MASK kChangingRights = FILE_WRITE_DATA | FILE_APPEND_DATA | FIL
 constexpr const wchar_t* kTrustedInstaller = L"S-1-5-80-956008885-3418522649-1831038044-1853292631-2271478464";
 
 bool IsTrustedInstaller(PSID sid) {
-    PSID trusted = nullptr;
-    if (!ConvertStringSidToSidW(kTrustedInstaller, &trusted)) return false;
-    const bool same = EqualSid(sid, trusted) != FALSE;
-    LocalFree(trusted);
-    return same;
+    base::UniqueLocal<PSID> trusted;
+    return ConvertStringSidToSidW(kTrustedInstaller, trusted.Put()) && EqualSid(sid, trusted.Get());
 }
 
 bool MayChange(PSID sid, PSID alsoAllowed) {
@@ -28,11 +27,9 @@ bool MayChange(PSID sid, PSID alsoAllowed) {
 }
 
 std::wstring SidText(PSID sid) {
-    wchar_t* text = nullptr;
-    if (!ConvertSidToStringSidW(sid, &text)) return L"?";
-    std::wstring out = text;
-    LocalFree(text);
-    return out;
+    base::UniqueLocal<wchar_t*> text;
+    if (!ConvertSidToStringSidW(sid, text.Put())) return L"?";
+    return text.Get();
 }
 
 }  // namespace
@@ -55,11 +52,10 @@ std::wstring OthersWhoMayChange(PSECURITY_DESCRIPTOR descriptor, PSID alsoAllowe
 }
 
 std::wstring OthersWhoMayChange(const wchar_t* sddl, PSID alsoAllowed, ACCESS_MASK alsoCounting) {
-    PSECURITY_DESCRIPTOR descriptor = nullptr;
-    if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(sddl, SDDL_REVISION_1, &descriptor, nullptr)) return L"?";
-    std::wstring who = OthersWhoMayChange(descriptor, alsoAllowed, alsoCounting);
-    LocalFree(descriptor);
-    return who;
+    base::UniqueLocal<PSECURITY_DESCRIPTOR> descriptor;
+    if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(sddl, SDDL_REVISION_1, descriptor.Put(), nullptr))
+        return L"?";
+    return OthersWhoMayChange(descriptor.Get(), alsoAllowed, alsoCounting);
 }
 
 }  // namespace revert

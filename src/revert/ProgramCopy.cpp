@@ -62,13 +62,11 @@ struct CurrentUser {
 std::wstring OthersWhoMayReplace(const std::wstring& path) {
     const CurrentUser user;
     for (const std::wstring& object : {path.substr(0, path.find_last_of(L'\\')), path}) {
-        PSECURITY_DESCRIPTOR descriptor = nullptr;
+        base::UniqueLocal<PSECURITY_DESCRIPTOR> descriptor;
         if (GetNamedSecurityInfoW(object.c_str(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr, nullptr,
-                                  nullptr, &descriptor) != ERROR_SUCCESS)
+                                  nullptr, descriptor.Put()) != ERROR_SUCCESS)
             return L"?";
-        std::wstring who = OthersWhoMayChange(descriptor, user.Sid());
-        LocalFree(descriptor);
-        if (!who.empty()) return who;
+        if (std::wstring who = OthersWhoMayChange(descriptor.Get(), user.Sid()); !who.empty()) return who;
     }
     return {};
 }

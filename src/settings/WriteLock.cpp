@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "base/DecimalText.h"
+#include "base/Handles.h"
 #include "base/SystemErrorText.h"
 
 namespace settings {
@@ -22,18 +23,14 @@ WriteLockWaitSeam& WriteLockWaitCall() {
 
 namespace {
 
-// The security descriptor the lock is made with (LocalFree'd with the object).
-struct LockSecurity {
-    PSECURITY_DESCRIPTOR descriptor = nullptr;
-    LockSecurity() {
-        if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(kWriteLockSecurity, SDDL_REVISION_1, &descriptor,
-                                                                  nullptr))
-            descriptor = nullptr;
-    }
-    ~LockSecurity() { LocalFree(descriptor); }
-    LockSecurity(const LockSecurity&) = delete;
-    LockSecurity& operator=(const LockSecurity&) = delete;
-};
+// The security descriptor the lock is made with; empty when it cannot be built.
+base::UniqueLocal<PSECURITY_DESCRIPTOR> LockSecurity() {
+    base::UniqueLocal<PSECURITY_DESCRIPTOR> descriptor;
+    if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(kWriteLockSecurity, SDDL_REVISION_1, descriptor.Put(),
+                                                              nullptr))
+        descriptor.Reset();
+    return descriptor;
+}
 
 bool IsWellKnown(PSID sid, WELL_KNOWN_SID_TYPE type) { return sid && IsWellKnownSid(sid, type); }
 
@@ -41,25 +38,23 @@ bool IsWellKnown(PSID sid, WELL_KNOWN_SID_TYPE type) { return sid && IsWellKnown
 // when this program made it.
 bool OwnedByAdministrators(HANDLE mutex) {
     PSID owner = nullptr;
-    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    base::UniqueLocal<PSECURITY_DESCRIPTOR> descriptor;
     if (GetSecurityInfo(mutex, SE_KERNEL_OBJECT, OWNER_SECURITY_INFORMATION, &owner, nullptr, nullptr, nullptr,
-                        &descriptor) != ERROR_SUCCESS)
+                        descriptor.Put()) != ERROR_SUCCESS)
         return false;
-    const bool trusted = IsWellKnown(owner, WinBuiltinAdministratorsSid) || IsWellKnown(owner, WinLocalSystemSid);
-    LocalFree(descriptor);
-    return trusted;
+    return IsWellKnown(owner, WinBuiltinAdministratorsSid) || IsWellKnown(owner, WinLocalSystemSid);
 }
 
 }  // namespace
 
 WriteLock WriteLock::Acquire() {
     WriteLock lock;
-    const LockSecurity security;
-    if (!security.descriptor) {
+    const base::UniqueLocal<PSECURITY_DESCRIPTOR> security = LockSecurity();
+    if (!security.Get()) {
         lock.m_error = GetLastError();
         return lock;
     }
-    SECURITY_ATTRIBUTES attributes{sizeof(attributes), security.descriptor, FALSE};
+    SECURITY_ATTRIBUTES attributes{sizeof(attributes), security.Get(), FALSE};
     // Waiting needs SYNCHRONIZE, releasing MUTEX_MODIFY_STATE, the owner check READ_CONTROL: no more,
     // so a lock the SYSTEM watch made is open to every administrator.
     lock.m_mutex.Reset(
