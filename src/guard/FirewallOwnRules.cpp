@@ -9,9 +9,8 @@ namespace guard::firewall {
 namespace {
 
 bool IsExactly(std::wstring_view ports, std::uint16_t port) {
-    std::uint32_t low = 0, high = 0;
-    return ParsePortRange(Trimmed(ports), low, high) && low == high && low == port &&
-           Trimmed(ports).find(L'-') == std::wstring_view::npos;
+    std::uint32_t single = 0;
+    return ParsePort(ports, single) && single == port;
 }
 
 // The names the program gives its rule for the port: its own, or, where another rule holds that
@@ -76,11 +75,9 @@ bool MattersToTheModel(const Rule& rule) {
 }
 
 std::optional<std::uint16_t> OwnRulePort(const Rule& rule) {
-    std::uint32_t low = 0, high = 0;
-    if (!IsOwnRule(rule) || !ParsePortRange(Trimmed(rule.localPorts), low, high) || low != high ||
-        !IsOwnRuleFor(rule, static_cast<std::uint16_t>(low)))
-        return std::nullopt;
-    return static_cast<std::uint16_t>(low);
+    std::uint32_t port = 0;
+    if (!ParsePort(rule.localPorts, port) || !IsOwnRuleFor(rule, static_cast<std::uint16_t>(port))) return std::nullopt;
+    return static_cast<std::uint16_t>(port);
 }
 
 bool ReadsBackAsWritten(const Rule& written, const Rule& readBack) {

@@ -7,6 +7,8 @@ constexpr std::uint32_t kHighestPort = 65535;
 
 wchar_t Folded(wchar_t c) { return c >= L'A' && c <= L'Z' ? static_cast<wchar_t>(c - L'A' + L'a') : c; }
 
+}  // namespace
+
 bool ParsePort(std::wstring_view text, std::uint32_t& port) {
     text = Trimmed(text);
     if (text.empty()) return false;
@@ -18,6 +20,8 @@ bool ParsePort(std::wstring_view text, std::uint32_t& port) {
     }
     return true;
 }
+
+namespace {
 
 bool AllInterfaceTypes(std::wstring_view types) {
     types = Trimmed(types);

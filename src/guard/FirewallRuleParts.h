@@ -14,6 +14,8 @@ std::wstring_view Trimmed(std::wstring_view text);
 bool SameNoCase(std::wstring_view a, std::wstring_view b);
 // "*" or nothing: every port or address.
 bool Any(std::wstring_view list);
+// One port number, digits only (spaces and tabs around them are trimmed), at most 65535.
+bool ParsePort(std::wstring_view text, std::uint32_t& port);
 // One port number ("3389") or a range of two ("3000-4000"), digits only, at most 65535.
 bool ParsePortRange(std::wstring_view text, std::uint32_t& low, std::uint32_t& high);
 // Limited to some peers, ports, addresses, interfaces or users: such a rule concerns some connections only.
