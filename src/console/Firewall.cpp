@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include "base/FileContents.h"
 #include "base/Handles.h"
 #include "console/Commands.h"
 #include "console/GuardCalls.h"
@@ -24,16 +25,9 @@ base::UniqueKernelHandle OpenFile(const std::wstring& path, DWORD access, DWORD 
 }
 
 std::optional<Failure> ReadFile(const std::wstring& path, std::string& out) {
-    const base::UniqueKernelHandle file = OpenFile(path, GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING);
-    if (!file) return FailureOf(static_cast<long>(GetLastError()));
-    LARGE_INTEGER size{};
-    if (!GetFileSizeEx(file.Get(), &size)) return FailureOf(static_cast<long>(GetLastError()));
-    if (size.QuadPart > kMostSnapshotBytes) return Failure{0, L"文件 " + path + L" 太大，不是防火墙快照"};
-    out.resize(static_cast<size_t>(size.QuadPart));
-    DWORD read = 0;
-    if (!out.empty() && (!::ReadFile(file.Get(), out.data(), static_cast<DWORD>(out.size()), &read, nullptr) ||
-                         read != out.size()))
-        return FailureOf(static_cast<long>(GetLastError()));
+    const base::FileRead read = base::ReadWholeFile(path, kMostSnapshotBytes, out);
+    if (read.tooLarge) return Failure{0, L"文件 " + path + L" 太大，不是防火墙快照"};
+    if (!read.Ok()) return FailureOf(static_cast<long>(read.error));
     return std::nullopt;
 }
 

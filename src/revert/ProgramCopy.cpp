@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "base/FileContents.h"
 #include "base/Handles.h"
 #include "base/ProgramPath.h"
 #include "revert/PendingRevert.h"
@@ -24,22 +25,11 @@ std::wstring ProgramFilesFolder() {
     return status == ERROR_SUCCESS ? path : L"";
 }
 
-// The file's bytes; false when it cannot be read.
-bool Contents(const std::wstring& path, std::vector<char>& bytes) {
-    const HANDLE opened = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
-                                      OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (opened == INVALID_HANDLE_VALUE) return false;
-    const base::UniqueKernelHandle file(opened);
-    LARGE_INTEGER size = {};
-    if (!GetFileSizeEx(file.Get(), &size) || size.QuadPart > 64 * 1024 * 1024) return false;
-    bytes.resize(static_cast<size_t>(size.QuadPart));
-    DWORD read = 0;
-    return ReadFile(file.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr) && read == bytes.size();
-}
-
 bool SameBytes(const std::wstring& a, const std::wstring& b) {
-    std::vector<char> first, second;
-    return Contents(a, first) && Contents(b, second) && first == second;
+    constexpr ULONGLONG kMostProgramBytes = 64 * 1024 * 1024;
+    std::string first, second;
+    return base::ReadWholeFile(a, kMostProgramBytes, first).Ok() && base::ReadWholeFile(b, kMostProgramBytes, second).Ok() &&
+           first == second;
 }
 
 // The user running this program: may change what it started from, being an administrator.
