@@ -109,7 +109,7 @@ void WriteHazards(JsonWriter& json, const std::vector<guard::Hazard>& hazards) {
 // single port (edited by hand).
 void WriteOwnRules(JsonWriter& json, const StatusReport& report) {
     json.Key("firewallRules");
-    if (!report.firewallRules) {
+    if (!report.firewall.ownRules) {
         json.Null();
         return;
     }
@@ -119,7 +119,7 @@ void WriteOwnRules(JsonWriter& json, const StatusReport& report) {
         const wchar_t* name;
     } kProfiles[] = {{fw::kProfileDomain, L"domain"}, {fw::kProfilePrivate, L"private"}, {fw::kProfilePublic, L"public"}};
     json.BeginArray();
-    for (const fw::Rule& rule : *report.firewallRules) {
+    for (const fw::Rule& rule : *report.firewall.ownRules) {
         json.BeginObject().Key("name").String(rule.name).Key("port").NumberOrNull(fw::OwnRulePort(rule));
         json.Key("protocol").String(rule.protocol == fw::kProtocolTcp   ? L"TCP"
                                     : rule.protocol == fw::kProtocolUdp ? L"UDP"
@@ -292,12 +292,12 @@ std::wstring StatusJson(const StatusReport& report) {
     json.Key("listening");
     PortsOrNull(json, report.listening);
     WriteServiceKeys(json, report.service);
-    json.Key("firewall").String(VerdictName(report.firewall));
-    json.Key("firewallUdp").String(VerdictName(report.firewallUdp));
+    json.Key("firewall").String(VerdictName(report.firewall.tcp.Summary()));
+    json.Key("firewallUdp").String(VerdictName(report.firewall.udp.Summary()));
     json.Key("firewallProfiles");
-    WriteFirewallProfiles(json, report.firewallTcpProfiles, report.firewallUdpProfiles);
+    WriteFirewallProfiles(json, report.firewall.tcp, report.firewall.udp);
     WriteOwnRules(json, report);
-    json.Key("firewallUnreadableRules").Number(report.unreadableFirewallRules);
+    json.Key("firewallUnreadableRules").Number(report.firewall.unreadableRules);
     json.Key("pendingRevert");
     WriteStatusPendingRevert(json, report);
     json.Key("error");

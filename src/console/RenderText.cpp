@@ -106,23 +106,22 @@ std::wstring ProfileVerdicts(const guard::firewall::Assessment& assessment) {
     return text + L"\r\n";
 }
 
-std::wstring FirewallLine(const StatusReport& report, const wchar_t* protocol, guard::FirewallVerdict verdict,
-                          const guard::firewall::Assessment& profiles) {
+std::wstring FirewallLine(const StatusReport& report, const wchar_t* protocol, const guard::firewall::Assessment& profiles) {
     const std::optional<std::uint16_t> port = report.ConfiguredPort();
     const std::wstring what =
         port ? L" " + std::wstring(protocol) + L" " + Number(*port) : std::wstring(L"所配置的端口（") + protocol + L"）";
-    return L"防火墙是否放行" + what + L"：" + VerdictText(verdict) + L"\r\n" + ProfileVerdicts(profiles);
+    return L"防火墙是否放行" + what + L"：" + VerdictText(profiles.Summary()) + L"\r\n" + ProfileVerdicts(profiles);
 }
 
 std::wstring OwnRulesLines(const StatusReport& report) {
-    if (!report.firewallRules) return L"本程序的防火墙规则：无法读取\r\n";
-    std::wstring text = L"本程序的防火墙规则：" + std::wstring(report.firewallRules->empty() ? L"无" : L"") + L"\r\n";
-    for (const guard::firewall::Rule& rule : *report.firewallRules) {
+    if (!report.firewall.ownRules) return L"本程序的防火墙规则：无法读取\r\n";
+    std::wstring text = L"本程序的防火墙规则：" + std::wstring(report.firewall.ownRules->empty() ? L"无" : L"") + L"\r\n";
+    for (const guard::firewall::Rule& rule : *report.firewall.ownRules) {
         text += L"  " + base::Printable(rule.name) + (rule.enabled ? L"（已启用，" : L"（未启用，") +
                 guard::ProfileNames(rule.profiles) + L"网络）\r\n";
     }
-    if (report.unreadableFirewallRules > 0)
-        text += L"有 " + Number(report.unreadableFirewallRules) + L" 条防火墙规则无法读取，以上判断可能不完整。\r\n";
+    if (report.firewall.unreadableRules > 0)
+        text += L"有 " + Number(report.firewall.unreadableRules) + L" 条防火墙规则无法读取，以上判断可能不完整。\r\n";
     return text;
 }
 
@@ -205,8 +204,8 @@ void PrintStatusText(const StatusReport& report, OutputSink& sink) {
     text +=
         L"\r\n实际生效：" + (report.effective ? AllowedText(report.effective) + L"远程连接" : L"无法确定") + L"\r\n";
     text += NlaStatusLines(report.nla);
-    text += ListeningLine(report) + ServiceLines(report.service) + FirewallLine(report, L"TCP", report.firewall, report.firewallTcpProfiles) +
-            FirewallLine(report, L"UDP", report.firewallUdp, report.firewallUdpProfiles) + OwnRulesLines(report) + PendingRevertLines(report);
+    text += ListeningLine(report) + ServiceLines(report.service) + FirewallLine(report, L"TCP", report.firewall.tcp) +
+            FirewallLine(report, L"UDP", report.firewall.udp) + OwnRulesLines(report) + PendingRevertLines(report);
     sink.Out(text);
     if (report.error) sink.Err(L"错误：" + report.error->text + L"\r\n");
 }

@@ -81,15 +81,10 @@ struct StatusReport {
     std::optional<bool> effective;     // connections allowed in effect; nothing when it cannot be told
     std::optional<std::vector<std::uint16_t>> listening;
     guard::ServiceSummary service;     // the service's start type and state, the listener switch
-    // TCP and UDP on the configured port: Admits when open in all three profiles, Closed when closed in
-    // a current one, else Unknown; and each profile's verdict.
-    guard::FirewallVerdict firewall = guard::FirewallVerdict::Unknown;
-    guard::FirewallVerdict firewallUdp = guard::FirewallVerdict::Unknown;
-    guard::firewall::Assessment firewallTcpProfiles;
-    guard::firewall::Assessment firewallUdpProfiles;
-    // The program's own firewall rules; nothing when the firewall cannot be read.
-    std::optional<std::vector<guard::firewall::Rule>> firewallRules;
-    int unreadableFirewallRules = 0;
+    // TCP and UDP on the configured port, each profile's verdict (Summary(): Admits when open in all
+    // three, Closed when closed in a current one, else Unknown); the program's own rules, and how many
+    // rules could not be read.
+    guard::FirewallSummary firewall;
     NlaStatus nla;
     // The revert waiting for a connection on the new port, as its task says; nothing when none is
     // pending (or, with pendingRevertError, when the Task Scheduler could not be asked).

@@ -65,13 +65,7 @@ StatusReport RunStatus() {
 
     report.listening = Guard().RemoteDesktopListeningPorts();
     report.service = Guard().RemoteDesktopServiceSummary();
-    const guard::FirewallSummary firewall = Guard().FirewallSummaryFor(report.ConfiguredPort());
-    report.firewall = firewall.tcp.Summary();
-    report.firewallUdp = firewall.udp.Summary();
-    report.firewallTcpProfiles = firewall.tcp;
-    report.firewallUdpProfiles = firewall.udp;
-    report.firewallRules = firewall.ownRules;
-    report.unreadableFirewallRules = firewall.unreadableRules;
+    report.firewall = Guard().FirewallSummaryFor(report.ConfiguredPort());
 
     const PendingLookup pending = LookUpPendingRevert();
     report.pendingRevert = pending.plan;
