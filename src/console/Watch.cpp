@@ -62,12 +62,19 @@ void AdmitOldPort(WatchReport& report) {
     if (!opening.admitted) FailRevert(report, {opening.hresult, FirewallFailureText(port, opening)});
 }
 
+// Whether Remote Desktop listens on the port (an unnamed listener there counting as its own); nothing
+// when the listener tables do not tell.
+std::optional<bool> ListensOn(std::uint16_t port) {
+    const std::optional<std::vector<std::uint16_t>> listening = Guard().ListeningPortsExpecting(port);
+    if (!listening) return std::nullopt;
+    return std::find(listening->begin(), listening->end(), port) != listening->end();
+}
+
 // Remote Desktop is put on the old port whenever it is seen on the new one, whatever --apply said (a
 // change made without it took effect at a restart), and started when it is found stopped.
 void PutServiceBack(WatchReport& report) {
     const revert::PendingRevert& plan = report.plan;
-    const std::optional<std::vector<std::uint16_t>> listening = Guard().ListeningPortsExpecting(plan.to);
-    const bool onNewPort = listening && std::find(listening->begin(), listening->end(), plan.to) != listening->end();
+    const bool onNewPort = ListensOn(plan.to).value_or(false);
     const bool stopped = Guard().RemoteDesktopServiceSummary().state == static_cast<DWORD>(SERVICE_STOPPED);
     if (!onNewPort && !stopped && !plan.apply) return;
     guard::RestartPlan restart;
@@ -170,8 +177,7 @@ ULONGLONG ArmedAtUtc(const std::wstring& text) {
 // Whether the new port is in effect now: Remote Desktop listens on it. Where that cannot be seen,
 // from the write with --apply, and from the first start of the computer after it without.
 bool InEffect(const revert::PendingRevert& plan, const Countdown& countdown) {
-    const std::optional<std::vector<std::uint16_t>> listening = Guard().ListeningPortsExpecting(plan.to);
-    if (listening) return std::find(listening->begin(), listening->end(), plan.to) != listening->end();
+    if (const std::optional<bool> listens = ListensOn(plan.to)) return *listens;
     if (!countdown.sawNewPort) return false;
     if (plan.apply) return true;
     return countdown.record && base::ClockCalls().BootedAt() > ArmedAtUtc(countdown.record->armedAt);
@@ -180,9 +186,7 @@ bool InEffect(const revert::PendingRevert& plan, const Countdown& countdown) {
 // A logon confirms only while the new port is what Remote Desktop uses: in the registry and, where the
 // listener tables tell, in the listener. A session that came in on the old port proves nothing.
 bool NewPortInForce(const revert::PendingRevert& plan) {
-    if (ReadPortKey(settings::PortKey::RdpTcp).port != plan.to) return false;
-    const std::optional<std::vector<std::uint16_t>> listening = Guard().ListeningPortsExpecting(plan.to);
-    return !listening || std::find(listening->begin(), listening->end(), plan.to) != listening->end();
+    return ReadPortKey(settings::PortKey::RdpTcp).port == plan.to && ListensOn(plan.to).value_or(true);
 }
 
 void KeepEffectiveAt(Countdown& countdown, ULONGLONG effectiveAt) {
